@@ -1,0 +1,31 @@
+# Thin wrapper over CMake.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all demo test bench fuzz install clean
+
+all:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: all
+	@for f in samples/*; do case "$$f" in *.md|*.txt) continue;; esac; echo "== $$f"; $(BUILD)/zvword --summary --list all "$$f" | head -n 20; done
+
+test: all
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DZVWORD_TESTS=OFF -DZVWORD_BENCH=ON >/dev/null
+	cmake --build $(BUILD)-bench -j $(JOBS) --target zvword_bench zvword
+	$(BUILD)-bench/zvword_bench
+
+fuzz:
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVWORD_TESTS=OFF -DZVWORD_FUZZ=ON >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+
+install: all
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz

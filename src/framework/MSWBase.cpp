@@ -1,0 +1,219 @@
+#include "framework/MSWBase.h"
+
+#include <string>
+
+#include "framework/MSWordCnst.h"
+#include "platform/CaseFold.h"
+#include "platform/CodePages.h"
+#include "platform/LocalTime.h"
+
+namespace zvword {
+namespace {
+const WideString kCRLF = u"\r\n";
+const WideString kGenerator = u"Orvantis Word Document Parser";
+
+WideString Num(int64_t n) { return AsciiToWide(std::to_string(n)); }
+}  // namespace
+
+// ---- TWideStrings ----
+
+WideString TWideStrings::Get(int Index) const {
+  if (Index < 0 || Index >= Count()) return {};
+  return *FWideStringList[static_cast<size_t>(Index)];
+}
+
+void TWideStrings::Put(int Index, const WideString& S) {
+  if (Index < 0 || Index >= Count()) throw Exception(u"WideStrings index out of bounds");
+  auto& item = FWideStringList[static_cast<size_t>(Index)];
+  FTextLength += static_cast<int64_t>(S.size()) - static_cast<int64_t>(item->size());
+  *item = S;
+}
+
+int TWideStrings::Add(const WideString& S) {
+  FWideStringList.push_back(std::make_unique<WideString>(S));
+  FTextLength += static_cast<int64_t>(S.size()) + 2;
+  return Count() - 1;
+}
+
+void TWideStrings::Insert(int Index, const WideString& S) {
+  if (Index < 0 || Index > Count()) throw Exception(u"WideStrings index out of bounds");
+  FWideStringList.insert(FWideStringList.begin() + Index, std::make_unique<WideString>(S));
+  FTextLength += static_cast<int64_t>(S.size()) + 2;
+}
+
+void TWideStrings::Delete(int Index) {
+  if (Index < 0 || Index >= Count()) throw Exception(u"WideStrings index out of bounds");
+  FTextLength -= static_cast<int64_t>(FWideStringList[static_cast<size_t>(Index)]->size()) + 2;
+  FWideStringList.erase(FWideStringList.begin() + Index);
+}
+
+void TWideStrings::Clear() {
+  FWideStringList.clear();
+  FTextLength = 0;
+}
+
+int TWideStrings::IndexOf(const WideString& S) const {
+  for (int i = 0; i < Count(); ++i)
+    if (*FWideStringList[static_cast<size_t>(i)] == S) return i;
+  return -1;
+}
+
+int TWideStrings::IndexOfIgnoreCase(const WideString& S) const {
+  for (int i = 0; i < Count(); ++i)
+    if (WideCompareText(S, *FWideStringList[static_cast<size_t>(i)]) == 0) return i;
+  return -1;
+}
+
+int TWideStrings::WideCompareText(const WideString& S1, const WideString& S2) {
+  return CompareTextIgnoreCase(S1, S2);
+}
+
+WideString TWideStrings::GetText() const { return GetTextStr(); }
+
+WideString TWideStrings::GetTextStr() const {
+  WideString out;
+  out.reserve(static_cast<size_t>(FTextLength));
+  for (const auto& item : FWideStringList) {
+    out += *item;
+    out += kCRLF;
+  }
+  return out;
+}
+
+void TWideStrings::SaveToFile(const WideString& FileName) const {
+  TFileStream f(FileName, TFileStream::Mode::fmCreate);
+  SaveToStream(f);
+}
+
+void TWideStrings::SaveToStream(TStream& Stream) const {
+  if (FSaveUnicode) {
+    const WideString text = GetTextStr();
+    std::string bytes = "\xFF\xFE";
+    bytes.reserve(2 + text.size() * 2);
+    for (char16_t c : text) {
+      bytes += static_cast<char>(c & 0xFF);
+      bytes += static_cast<char>(c >> 8);
+    }
+    Stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  } else {
+    const RawByteString bytes = WideToCodePage(GetText(), CP_ACP);
+    Stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  }
+}
+
+// ---- escaping ----
+
+WideString EscapeText(std::u16string_view s, TMSTextFormating mode) {
+  if (mode == tfPlainText) return WideString(s);
+  WideString out;
+  out.reserve(s.size() + s.size() / 8);
+  for (char16_t c : s) {
+    if (mode == tfHTML) {
+      switch (c) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'>': out += u"&gt;"; break;
+        case u'"': out += u"&quot;"; break;
+        default: out += c;
+      }
+    } else {
+      if (c == u'\\' || c == u'{' || c == u'}') {
+        out += u'\\';
+        out += c;
+      } else if (c > 127) {
+        // RTF writes the code unit as a signed 16-bit number.
+        out += u"\\u";
+        out += Num(static_cast<int16_t>(c));
+        out += u'?';
+      } else {
+        out += c;
+      }
+    }
+  }
+  return out;
+}
+
+// ---- TMSWBaseDocument ----
+
+TMSWBaseDocument::TMSWBaseDocument(TComponent* AOwner)
+    : TComponent(AOwner), FAbout(u"1.47"), FText(std::make_unique<TWideStrings>()) {}
+
+TMSWBaseDocument::~TMSWBaseDocument() { FText.reset(); }
+
+void TMSWBaseDocument::SetFileName(const WideString& Value) {
+  if (Value != FFileName) FFileName = Value;
+}
+
+void TMSWBaseDocument::ClearInternalLists() {
+  if (FText) FText->Clear();
+  IsCancelExtract = false;
+}
+
+void TMSWBaseDocument::AddText(const WideString& AText, TWideStrings* Strings) {
+  if (!Strings) return;
+  Strings->Add(AText);
+  // The flag rises once the joined text reaches the limit; from then on the list is one item of at
+  // most MaxTextLength characters.
+  if (FMaxTextLength > 0 && (IsCancelExtract || Strings->TextLength() >= FMaxTextLength)) {
+    WideString joined = Strings->GetTextStr();
+    if (joined.size() > static_cast<size_t>(FMaxTextLength)) joined.resize(static_cast<size_t>(FMaxTextLength));
+    Strings->Clear();
+    Strings->Add(joined);
+    IsCancelExtract = true;
+  }
+}
+
+void TMSWBaseDocument::InternalLoadFromOLEStream(TStream& Stream) { LoadFromStream(Stream); }
+
+void TMSWBaseDocument::LoadFromStream(TStream&) { ClearInternalLists(); }
+
+void TMSWBaseDocument::LoadFromOLEStream(TStream& Stream) {
+  char head[12] = {};
+  const int64_t got = Stream.Read(head, 12);
+  if (!(got >= 4 && head[0] == 'B' && head[1] == 'D' && head[2] == 'O' && head[3] == 'C'))
+    Stream.Seek(-got, TSeekOrigin::soCurrent);
+  InternalLoadFromOLEStream(Stream);
+}
+
+void TMSWBaseDocument::LoadFromFile(const WideString& AFileName) {
+  if (!FileExists(AFileName)) throw Exception(FormatMessage(SFileNotFound, {AFileName}));
+}
+
+bool TMSWBaseDocument::IsPasswordProtected() { return false; }
+
+void TMSWBaseDocument::Execute() {
+  if (FOnBeforeExecute) FOnBeforeExecute(this);
+  LoadFromFile(FFileName);
+  if (FOnAfterExecute) FOnAfterExecute(this);
+}
+
+WideString TMSWBaseDocument::GetTextStart() {
+  WideString s;
+  const WideString acp = Num(SystemCodePage());
+  if (FTextFormating == tfRTF) {
+    const TSystemTime now = DecodeDateTime(NowLocal());
+    WideString date = u"yr" + Num(now.Year) + u"\\mo" + Num(now.Month) + u"\\dy" + Num(now.Day);
+    if (now.Hour != 0 || now.Minute != 0 || now.Second != 0 || now.Milliseconds != 0)
+      date += u"\\hr" + Num(now.Hour) + u"\\min" + Num(now.Minute);
+    s = u"{\\rtf1\\ansi\\ansicpg" + acp + u"\\uc1" + kCRLF + u"{\\*\\generator " + kGenerator + u";}" +
+        u"{\\info{\\operator " + kGenerator + u"}" + u"{\\*\\company Orvantis Software}" + u"{\\creatim\\" + date +
+        u"}" + u"{\\title " + kGenerator + u"}}" + kCRLF;
+  } else if (FTextFormating == tfHTML) {
+    s = u"<html>" + kCRLF + u"<head>" + kCRLF + u"<meta http-equiv=\"Content-Type\"" + kCRLF +
+        u"content=\"text/html; charset=windows-" + acp + u"\">" + kCRLF + u"<meta name=\"GENERATOR\" content=\"" +
+        kGenerator + u"\">" + kCRLF + u"<title>" + kGenerator + u"</title>" + kCRLF + u"</head>" + kCRLF + kCRLF +
+        u"<body bgcolor=\"#FFFFFF\">" + kCRLF;
+  }
+  if (FOnBeforeText) FOnBeforeText(this, s);
+  return s;
+}
+
+WideString TMSWBaseDocument::GetTextFinish() {
+  WideString s;
+  if (FTextFormating == tfRTF) s = kCRLF + u"}";
+  else if (FTextFormating == tfHTML) s = kCRLF + u"</body>" + kCRLF + u"</html>";
+  if (FOnAfterText) FOnAfterText(this, s);
+  return s;
+}
+
+}  // namespace zvword

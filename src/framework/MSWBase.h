@@ -1,0 +1,143 @@
+// The base of every reader component, its output list and the shared enumerations.
+#pragma once
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/Component.h"
+#include "platform/Exception.h"
+#include "platform/Streams.h"
+#include "platform/Types.h"
+
+namespace zvword {
+
+enum TMSTextFormating { tfPlainText, tfRTF, tfHTML };
+
+enum TZvWParseItem { wpiText, wpiVBA, wpiPictures, wpiSummaryInformation, wpiHiddenText };
+using TZvWParseItems = TSet<TZvWParseItem>;
+
+enum TZvWordSysChar {
+  scUnknown, scRowEnd, scColumnEnd, scParagraphEnd, scFieldBegin, scFieldMiddle, scFieldEnd, scTime,
+  scDateTimePicture, scHyperlink, scTOC, scTOC_From_Range, scPage, scNumPages, scEmbed, scEditTime,
+  scSpeicherdat, scDateIName, scTextField, scFieldAttributes, scIncludePicture, scEndOfPage
+};
+
+// Ordered list of owned wide strings; every reader's output goes into one.
+class TWideStrings {
+ public:
+  TWideStrings() = default;
+  virtual ~TWideStrings() { Clear(); }
+  TWideStrings(const TWideStrings&) = delete;
+  TWideStrings& operator=(const TWideStrings&) = delete;
+
+  int Count() const { return static_cast<int>(FWideStringList.size()); }
+  WideString Get(int Index) const;
+  // Replaces the item at Index; an index out of range raises "WideStrings index out of bounds".
+  void Put(int Index, const WideString& S);
+  WideString Strings(int Index) const { return Get(Index); }
+  void SetStrings(int Index, const WideString& S) { Put(Index, S); }
+  int Add(const WideString& S);
+  void Insert(int Index, const WideString& S);
+  void Delete(int Index);
+  void Clear();
+  int IndexOf(const WideString& S) const;
+  int IndexOfIgnoreCase(const WideString& S) const;
+  static int WideCompareText(const WideString& S1, const WideString& S2);
+
+  WideString Text() const { return GetText(); }
+  WideString WideText() const { return GetTextStr(); }
+  WideString GetText() const;
+  virtual WideString GetTextStr() const;
+  // Characters of Text (every item plus CR LF), kept up to date without a walk.
+  int64_t TextLength() const { return FTextLength; }
+
+  bool SaveUnicode() const { return FSaveUnicode; }
+  void SetSaveUnicode(bool v) { FSaveUnicode = v; }
+  void SaveToFile(const WideString& FileName) const;
+  void SaveToStream(TStream& Stream) const;
+
+ private:
+  std::vector<std::unique_ptr<WideString>> FWideStringList;
+  bool FSaveUnicode = true;
+  int64_t FTextLength = 0;
+};
+
+class TMSWBaseDocument;
+using TNotifyEvent = std::function<void(TMSWBaseDocument* Sender)>;
+using TMSWTextChange = std::function<void(TMSWBaseDocument* Sender, WideString& AText)>;
+using TMSWordConvertSysCharEvent =
+    std::function<void(TMSWBaseDocument* Sender, TZvWordSysChar SysChar, WideString Value, WideString& Result)>;
+
+// Escapes document characters for the output mode: HTML & < > "; RTF \ { } and characters above
+// 127 as \uN?. Plain text is returned unchanged.
+WideString EscapeText(std::u16string_view s, TMSTextFormating mode);
+
+class TMSWBaseDocument : public TComponent {
+ public:
+  explicit TMSWBaseDocument(TComponent* AOwner = nullptr);
+  ~TMSWBaseDocument() override;
+
+  // Published properties.
+  const WideString& About() const { return FAbout; }
+  void SetAbout(const WideString&) {}
+  const WideString& FileName() const { return FFileName; }
+  void SetFileName(const WideString& Value);
+  TMSTextFormating TextFormating() const { return FTextFormating; }
+  void SetTextFormating(TMSTextFormating v) { FTextFormating = v; }
+  int32_t MaxTextLength() const { return FMaxTextLength; }
+  void SetMaxTextLength(int32_t v) { FMaxTextLength = v; }
+  TZvWParseItems ParseItems() const { return FParseItems; }
+  void SetParseItems(TZvWParseItems v) { FParseItems = v; }
+  bool ConvertSysCharacters() const { return FConvertSysCharacters; }
+  void SetConvertSysCharacters(bool v) { FConvertSysCharacters = v; }
+
+  const TMSWordConvertSysCharEvent& OnConvertSysChar() const { return FOnConvertSysChar; }
+  void SetOnConvertSysChar(TMSWordConvertSysCharEvent f) { FOnConvertSysChar = std::move(f); }
+  const TNotifyEvent& OnBeforeExecute() const { return FOnBeforeExecute; }
+  void SetOnBeforeExecute(TNotifyEvent f) { FOnBeforeExecute = std::move(f); }
+  const TNotifyEvent& OnAfterExecute() const { return FOnAfterExecute; }
+  void SetOnAfterExecute(TNotifyEvent f) { FOnAfterExecute = std::move(f); }
+  const TMSWTextChange& OnBeforeText() const { return FOnBeforeText; }
+  void SetOnBeforeText(TMSWTextChange f) { FOnBeforeText = std::move(f); }
+  const TMSWTextChange& OnAfterText() const { return FOnAfterText; }
+  void SetOnAfterText(TMSWTextChange f) { FOnAfterText = std::move(f); }
+
+  // Public read-only properties.
+  TWideStrings* Text() const { return FText.get(); }
+  TWideStrings* PlainText() const { return FText.get(); }
+
+  // Virtual operations, in slot order.
+  virtual void ClearInternalLists();
+  virtual void AddText(const WideString& Text, TWideStrings* Strings);
+  virtual void InternalLoadFromOLEStream(TStream& Stream);
+  virtual void LoadFromStream(TStream& Stream);
+  virtual void LoadFromOLEStream(TStream& Stream);
+  virtual void LoadFromFile(const WideString& AFileName);
+  virtual bool IsPasswordProtected();
+
+  void Execute();
+  WideString GetTextStart();
+  WideString GetTextFinish();
+
+  bool IsCancelExtract = false;
+
+ protected:
+  // Escapes document characters for the current output mode (see EscapeText).
+  WideString Escape(std::u16string_view s) const { return EscapeText(s, FTextFormating); }
+
+ private:
+  WideString FAbout;
+  WideString FFileName;
+  std::unique_ptr<TWideStrings> FText;
+  TMSTextFormating FTextFormating = tfPlainText;
+  int32_t FMaxTextLength = 0;
+  TZvWParseItems FParseItems{wpiText, wpiSummaryInformation};
+  bool FConvertSysCharacters = true;
+  TMSWordConvertSysCharEvent FOnConvertSysChar;
+  TNotifyEvent FOnBeforeExecute;
+  TNotifyEvent FOnAfterExecute;
+  TMSWTextChange FOnBeforeText;
+  TMSWTextChange FOnAfterText;
+};
+
+}  // namespace zvword

@@ -1,0 +1,28 @@
+// Conversion of 8-bit text to and from UTF-16 with Windows code pages, and the process-wide
+// system ANSI code page that stands in for the host's.
+#pragma once
+#include <string_view>
+
+#include "platform/Types.h"
+
+namespace zvword {
+
+constexpr int CP_ACP = 0;       // the system ANSI code page
+constexpr int CP_UTF16LE = 1200;
+constexpr int CP_UTF16BE = 1201;
+constexpr int CP_UTF8 = 65001;
+
+// The system ANSI code page (1252 unless changed).
+int SystemCodePage();
+void SetSystemCodePage(int codePage);
+
+// True when the code page converts (the Windows single- and double-byte code pages we carry
+// tables for, plus 1200, 1201, 65001, 20127, 28591 and their kin).
+bool IsCodePageSupported(int codePage);
+
+// 8-bit text to UTF-16. CP_ACP means the system code page; an unknown code page falls back to it.
+WideString CodePageToWide(std::string_view bytes, int codePage = CP_ACP);
+// UTF-16 to 8-bit text; characters the code page lacks become defaultChar.
+RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, char defaultChar = '?');
+
+}  // namespace zvword

@@ -1,0 +1,77 @@
+// Compound files (OLE structured storage): our own read-only reader of the format.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Streams.h"
+#include "platform/Types.h"
+
+namespace zvword {
+
+enum TStgType : uint32_t { STGTY_STORAGE = 1, STGTY_STREAM = 2, STGTY_ROOT = 5 };
+
+struct TStatStg {
+  WideString Name;
+  uint32_t Type = 0;   // TStgType
+  uint64_t Size = 0;   // streams only
+};
+
+class IStream;
+class IStorage;
+class IEnumStatStg;
+class TCompoundFile;  // the parsed file; shared by every storage and stream opened from it
+
+// A stream of a compound file; reads come from the file's sectors.
+class IStream : public TStream {
+ public:
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t Size() override;
+
+ private:
+  friend class IStorage;
+  IStream(std::shared_ptr<TCompoundFile> file, uint32_t entry);
+  std::shared_ptr<TCompoundFile> file_;
+  uint32_t entry_;
+  int64_t pos_ = 0;
+};
+
+class IEnumStatStg {
+ public:
+  // 0 and the next element, or 1 when the walk is over.
+  int Next(TStatStg& element);
+  void Reset() { index_ = 0; }
+
+ private:
+  friend class IStorage;
+  std::vector<TStatStg> elements_;
+  size_t index_ = 0;
+};
+
+class IStorage {
+ public:
+  // The children in a stable order (the directory tree walked in order).
+  std::unique_ptr<IEnumStatStg> EnumElements();
+  // nullptr when the element is absent or not a stream / storage.
+  std::unique_ptr<IStream> OpenStream(const WideString& name);
+  std::unique_ptr<IStorage> OpenStorage(const WideString& name);
+
+ private:
+  friend std::unique_ptr<IStorage> OpenStorageOnBytes(RawByteString bytes);
+  IStorage(std::shared_ptr<TCompoundFile> file, uint32_t entry);
+  std::shared_ptr<TCompoundFile> file_;
+  uint32_t entry_;
+};
+
+// 0 when the file is a compound file, 1 otherwise (also when it cannot be read).
+int StgIsStorageFile(const WideString& path);
+// The root storage of a compound file on disk; raises an exception with a clear message on failure.
+std::unique_ptr<IStorage> StgOpenStorage(const WideString& path);
+// The in-memory open; nullptr when the bytes are not a compound file (the caller reads them flat).
+// Raises only for a compound file that is damaged beyond use.
+std::unique_ptr<IStorage> OpenStorageOnBytes(RawByteString bytes);
+bool IsCompoundFileSignature(std::string_view head);
+
+}  // namespace zvword
