@@ -1,0 +1,142 @@
+// The Word readers: the common base of the binary and the XML Word readers, and the reader of
+// Word 2, Word 6/95 and Word 97-2003 binary documents (flat or inside a compound file).
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "framework/MSWBase.h"
+#include "framework/MSW_Sum.h"
+#include "word/MSW_Hdr.h"
+
+namespace zvword {
+
+class IStorage;
+
+// What both Word readers own: the sub-document lists, the summary object and the macro items.
+class TMSCustomWordDocument : public TMSWBaseDocument {
+ public:
+  explicit TMSCustomWordDocument(TComponent* AOwner = nullptr);
+  ~TMSCustomWordDocument() override;
+
+  void ClearInternalLists() override;
+
+  TWideStrings* MacroText() const { return FMacroText.get(); }
+  TWideStrings* FootNoteText() const { return FFootNoteText.get(); }
+  TWideStrings* HeaderText() const { return FHeaderText.get(); }
+  TWideStrings* FooterText() const { return FFooterText.get(); }
+  TWideStrings* AnnotationText() const { return FAnnotationText.get(); }
+  TWideStrings* EndNoteText() const { return FEndNoteText.get(); }
+  TWideStrings* TextBoxText() const { return FTextBoxText.get(); }
+  // Text boxes anchored in headers and footers.
+  TWideStrings* HeaderTextBoxText() const { return FHeaderTextBoxText.get(); }
+
+  TZvWordSummaryInformation* SummaryInformation() const { return FSummaryInformation.get(); }
+  // Copies the given object's values into the owned one.
+  void SetSummaryInformation(const TZvWordSummaryInformation& Value) { FSummaryInformation->Assign(Value); }
+
+  const WideString& VBAProject() const { return FVBAProject; }
+  void SetVBAProject(const WideString& Value) { FVBAProject = Value; }
+  const WideString& VBAMacroSource() const { return FVBAMacroSource; }
+  TVBAProjectItems& VBAProjectItems() { return FVBAProjectItems; }
+  const TVBAProjectItems& VBAProjectItems() const { return FVBAProjectItems; }
+
+ private:
+  std::unique_ptr<TWideStrings> FMacroText;
+  std::unique_ptr<TWideStrings> FFootNoteText;
+  std::unique_ptr<TWideStrings> FHeaderText;
+  std::unique_ptr<TWideStrings> FFooterText;
+  std::unique_ptr<TWideStrings> FAnnotationText;
+  std::unique_ptr<TWideStrings> FEndNoteText;
+  std::unique_ptr<TWideStrings> FTextBoxText;
+  std::unique_ptr<TWideStrings> FHeaderTextBoxText;
+  std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
+  WideString FVBAProject;
+  WideString FVBAMacroSource;
+  TVBAProjectItems FVBAProjectItems;
+};
+
+using TMSWordGetDefaultLanguage = std::function<void(TMSWBaseDocument* Sender, uint16_t& DocLang)>;
+
+// Kind of a piece as GetPieceBoundsFC reports it.
+enum class TPieceKind { pkNone, pk8Bit, pk16Bit };
+
+class TMSWordDocument : public TMSCustomWordDocument {
+ public:
+  explicit TMSWordDocument(TComponent* AOwner = nullptr);
+  ~TMSWordDocument() override;
+
+  void ClearInternalLists() override;
+  void AddText(const WideString& Text, TWideStrings* Strings) override;
+  void LoadFromStream(TStream& Stream) override;
+  void LoadFromFile(const WideString& AFileName) override;
+  bool IsPasswordProtected() override;
+
+  // Walks a compound file's root: summary streams, macro storage and the WordDocument stream.
+  void LoadIStorage(IStorage& Root);
+  // Reads the document whose FIB starts at offset 0 of Stream; TableStream may be null.
+  void ReadDocFromStream(TStream& Stream, TStream* TableStream);
+  void ReadFIB(TStream& Stream);
+
+  bool IsFarEastDocument() const { return (FFIB.Encryption & 0x40) != 0; }
+  bool IsUseTableStream() const { return (FFIB.Encryption & 0x02) != 0; }
+  bool IsComplexDocument() const { return (FFIB.Flag & 0x04) != 0; }
+  // The code page of the document's 8-bit text; 0 means the system code page.
+  int DocLangToCodePage();
+
+  // Piece table.
+  void ReadCLX(TStream* TableStream);
+  // Byte offset of a piece and whether it holds 8-bit characters.
+  std::pair<uint32_t, bool> GetNormFC(uint32_t fc) const;
+  // Start and end byte offsets of piece Index and its kind (pkNone when there is no such piece).
+  TPieceKind GetPieceBoundsFC(uint32_t Index, uint64_t& Start, uint64_t& End) const;
+  // Decodes the main story into Text, framed by the prologue and epilogue.
+  void ReadSimpleText(TStream& Stream);
+  // The characters from cpStart up to (not including) cpEnd, decoded through the piece table from
+  // the document bytes read by ReadDocFromStream.
+  WideString ReadCPRange(uint64_t cpStart, uint64_t cpEnd);
+
+  // Renders one character for the output mode; Next may be changed (row ends turn it into LF).
+  WideString ProcessSysCharacter(WideChar Ch, bool IsLast, WideChar& Next);
+  // Kind of a field from its instruction.
+  static TZvWordSysChar FieldKindOf(std::u16string_view Instruction);
+
+  // Macro project of the "Macros" storage.
+  void LoadVBA(IStorage& Storage);
+  void DecompressMacros(IStorage& Storage);
+
+  int32_t DocVersion() const { return FDocVersion; }
+  const TFIB& FIB() const { return FFIB; }
+  const TCLX& CLX() const { return FCLX; }
+  const TMSWordGetDefaultLanguage& OnGetDefaultLanguage() const { return FOnGetDefaultLanguage; }
+  void SetOnGetDefaultLanguage(TMSWordGetDefaultLanguage f) { FOnGetDefaultLanguage = std::move(f); }
+
+  // Limits against hostile input.
+  static constexpr uint32_t kMaxPieces = 1u << 20;
+
+ private:
+  struct TOpenField {
+    WideString Instruction;  // raw characters between the begin and the separator
+    WideString Result;       // rendering of the characters after the separator
+    bool Separated = false;
+  };
+
+  void ReadSubDocuments();
+  void AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List);
+  WideString DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage) const;
+  WideString FieldEnd();
+  void ReportSysChar(TZvWordSysChar Kind, const WideString& Value, WideString& Result);
+  void AppendRendering(WideString& Out, const WideString& R);
+
+  TFIB FFIB;
+  TCLX FCLX;
+  int32_t FDocVersion = 0;
+  TMSWordGetDefaultLanguage FOnGetDefaultLanguage;
+  std::vector<TOpenField> FFields;  // open fields, innermost last
+  RawByteString FDocBytes;          // the WordDocument stream (or flat file) of the current load
+  WideString FLoadName;  // file name for messages; empty for a stream
+};
+
+}  // namespace zvword
