@@ -32,6 +32,8 @@ class TWideStrings {
 
   int Count() const { return static_cast<int>(FWideStringList.size()); }
   WideString Get(int Index) const;
+  // The item at Index without a copy; Index must be in range.
+  const WideString& Item(int Index) const { return *FWideStringList[static_cast<size_t>(Index)]; }
   // Replaces the item at Index; an index out of range raises "WideStrings index out of bounds".
   void Put(int Index, const WideString& S);
   WideString Strings(int Index) const { return Get(Index); }

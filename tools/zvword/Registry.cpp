@@ -1,11 +1,25 @@
 #include "tools/zvword/Registry.h"
 
+#include "legacy/MSPalmDoc.h"
+
 namespace zvword::cli {
 
+// A reader plugs in with one entry below: its --reader name, its file extensions, a content test
+// on the whole input (keep it cheap: look at the first bytes), how to create it, and optionally its
+// extra lists and summary. Entries are tried in order, the most specific signature first.
 const std::vector<ReaderEntry>& Readers() {
   static const std::vector<ReaderEntry> readers = [] {
     std::vector<ReaderEntry> r;
-    // Readers add their entries here, most specific signature first.
+
+    r.push_back({
+        "pdb",
+        {"pdb", "prc"},
+        [](std::string_view data) { return TPalmDocFile::IsPalmDocData(data); },
+        [](const ReaderOptions&) { return std::make_unique<TPalmDocFile>(); },
+        nullptr,
+        nullptr,
+    });
+
     return r;
   }();
   return readers;

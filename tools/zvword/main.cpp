@@ -1,13 +1,145 @@
-// Interim entry point; the full command-line contract replaces it.
-#include <cstdio>
+// zvword: prints the text and properties of documents (see --help).
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "tools/zvword/Registry.h"
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "platform/CodePages.h"
+#include "tools/zvword/Document.h"
+#include "tools/zvword/Options.h"
+
+using namespace zvword::cli;
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string BaseName(const std::string& file) {
+  if (file == "-") return "stdin";
+  const size_t slash = file.find_last_of('/');
+  return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+std::string OutputExtension(const Options& o) {
+  if (o.json) return ".json";
+  if (o.format == zvword::tfRTF) return ".rtf";
+  if (o.format == zvword::tfHTML) return ".html";
+  return ".txt";
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    error = "Cannot create file \"" + path + "\"";
+    return false;
+  }
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (std::fclose(f) != 0 || !ok) {
+    error = "Cannot write file \"" + path + "\"";
+    return false;
+  }
+  return true;
+}
+
+void ShowProgress(size_t done, size_t total) {
+  constexpr int kWidth = 30;
+  const int filled = total ? static_cast<int>(done * kWidth / total) : kWidth;
+  std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu", filled, "##############################", kWidth - filled, "", done, total);
+  if (done == total) std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  (void)argv;
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: zvword [OPTIONS] FILE...\n");
+  Options o;
+  try {
+    if (!ParseOptions(argc, argv, o)) return 0;
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "zvword: %s\nTry 'zvword --help'.\n", e.message.c_str());
     return 2;
   }
-  return 1;
+  zvword::SetSystemCodePage(o.codePage);
+
+  const size_t total = o.files.size();
+  const bool toDirectory = !o.output.empty() && (total > 1 || IsDirectory(o.output));
+  if (toDirectory && !IsDirectory(o.output) && ::mkdir(o.output.c_str(), 0777) != 0) {
+    std::fprintf(stderr, "zvword: cannot create directory %s\n", o.output.c_str());
+    return 2;
+  }
+  const bool progress = o.progress == 1 || (o.progress < 0 && total > 1 && isatty(STDERR_FILENO) &&
+                                             (!o.output.empty() || !isatty(STDOUT_FILENO)));
+
+  // Documents are read in parallel, each by its own reader, and written in input order.
+  std::vector<std::optional<DocumentResult>> results(total);
+  std::mutex mutex;
+  std::condition_variable ready;
+  std::atomic<size_t> next{0};
+  unsigned jobs = o.jobs > 0 ? static_cast<unsigned>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
+  jobs = static_cast<unsigned>(std::min<size_t>(jobs, total));
+  auto worker = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < total;) {
+      DocumentResult r = ProcessDocument(o.files[i], o);
+      std::lock_guard<std::mutex> lock(mutex);
+      results[i] = std::move(r);
+      ready.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned t = 1; t < jobs; ++t) threads.emplace_back(worker);
+
+  std::FILE* single = nullptr;
+  if (!o.output.empty() && !toDirectory) {
+    single = std::fopen(o.output.c_str(), "wb");
+    if (!single) {
+      std::fprintf(stderr, "zvword: cannot create %s\n", o.output.c_str());
+      next = total;
+      for (auto& t : threads) t.join();
+      return 2;
+    }
+  }
+  std::FILE* sink = single ? single : stdout;
+  bool bomWritten = false;
+  int status = 0;
+  for (size_t i = 0; i < total; ++i) {
+    DocumentResult r;
+    if (jobs <= 1) {
+      r = ProcessDocument(o.files[i], o);  // one job: read on this thread, nothing held back
+    } else {
+      std::unique_lock<std::mutex> lock(mutex);
+      ready.wait(lock, [&] { return results[i].has_value(); });
+      r = std::move(*results[i]);
+      results[i].reset();
+    }
+    if (!r.error.empty()) {
+      std::fprintf(stderr, "%s%s: %s\n", progress ? "\r" : "", o.files[i].c_str(), r.error.c_str());
+      status = 1;
+    }
+    const std::string bom = o.utf16 && !o.json ? "\xFF\xFE" : "";
+    if (toDirectory) {
+      std::string error;
+      if (!WriteFile(o.output + "/" + BaseName(o.files[i]) + OutputExtension(o), bom + r.output, error)) {
+        std::fprintf(stderr, "%s: %s\n", o.files[i].c_str(), error.c_str());
+        status = 1;
+      }
+    } else {
+      if (!bomWritten && !bom.empty()) std::fwrite(bom.data(), 1, bom.size(), sink);
+      bomWritten = true;
+      if (!r.output.empty() && std::fwrite(r.output.data(), 1, r.output.size(), sink) != r.output.size()) status = 1;
+    }
+    if (progress) ShowProgress(i + 1, total);
+  }
+  for (auto& t : threads) t.join();
+  if (single && std::fclose(single) != 0) status = 1;
+  if (std::fflush(stdout) != 0) status = 1;
+  return status;
 }

@@ -1,0 +1,222 @@
+#include "legacy/MSPalmDoc.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/CodePages.h"
+
+namespace zvword {
+namespace {
+
+const WideString kNotValidPalmDoc = u"Not valid PalmDoc text file.";
+constexpr size_t kHeaderSize = 78;
+constexpr size_t kRecord0Size = 16;
+constexpr size_t kPeanutHeaderSize = 116;
+constexpr uint16_t kPeanutCapacity = 4096;
+// A book without line breaks is still handed on in pieces of this many characters, so the cancel
+// flag and the length limit keep working.
+constexpr size_t kMaxCarry = 1 << 20;
+
+uint16_t BE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+uint32_t BE32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+void ReadOrFail(TStream& stream, void* buffer, size_t count, const char* what) {
+  if (stream.Read(buffer, static_cast<int64_t>(count)) != static_cast<int64_t>(count))
+    throw EReadError(std::string("Stream read error: ") + what + " is cut off");
+}
+
+bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
+
+}  // namespace
+
+TPalmDocFile::TPalmDocFile(TComponent* AOwner) : TMSWBaseDocument(AOwner) {}
+
+void TPalmDocFile::ClearInternalLists() { TMSWBaseDocument::ClearInternalLists(); }
+
+bool TPalmDocFile::IsPeanutFile() const {
+  return std::memcmp(FHeader.PDBType, "PNRD", 4) == 0 && std::memcmp(FHeader.Creator, "PPRS", 4) == 0;
+}
+
+bool TPalmDocFile::IsPalmDocData(std::string_view head) {
+  if (head.size() < kHeaderSize) return false;
+  const std::string_view sig = head.substr(60, 8);
+  return sig == "TEXtREAd" || sig == "PNRDPPRS";
+}
+
+void TPalmDocFile::LoadFromFile(const WideString& AFileName) {
+  TMSWBaseDocument::LoadFromFile(AFileName);
+  TFileStream stream(AFileName);
+  stream.SetPosition(0);
+  LoadFromStream(stream);
+}
+
+RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, uint16_t capacity) {
+  // One command writes at most 10 bytes, so a single check per command keeps every write in range.
+  RawByteString out(std::max<size_t>(capacity, 64), '\0');
+  size_t o = 0;
+  size_t i = 0;
+  while (i < length) {
+    if (o + 10 > out.size()) out.resize(out.size() * 2);
+    char* dst = out.data();
+    const uint8_t c = data[i++];
+    if (c == 0x00) {
+      dst[o++] = ' ';
+    } else if (c <= 0x08) {
+      if (i + c > length) break;  // run cut off by the end of the record
+      std::memcpy(dst + o, data + i, c);
+      o += c;
+      i += c;
+    } else if (c <= 0x7F) {
+      dst[o++] = static_cast<char>(c);
+    } else if (c <= 0xBF) {
+      if (i >= length) break;  // pair cut off by the end of the record
+      const unsigned w = static_cast<unsigned>(c) << 8 | data[i++];
+      const size_t distance = (w & 0x3FFF) >> 3;
+      const size_t count = (w & 7) + 3;
+      if (distance == 0 || distance > o) break;  // reaches before the record's output
+      // The source may overlap the bytes being written, so copy one at a time.
+      for (size_t k = 0; k < count; ++k, ++o) dst[o] = dst[o - distance];
+    } else {
+      dst[o++] = ' ';
+      dst[o++] = static_cast<char>(c ^ 0x80);
+    }
+  }
+  out.resize(o);
+  return out;
+}
+
+void TPalmDocFile::LoadFromStream(TStream& Stream) {
+  TMSWBaseDocument::LoadFromStream(Stream);
+  FHeader = TPDBHeader();
+  FRecord0 = TPDB_DocRecord0();
+  FPeanutHeader = TPDB_PeanutHeader();
+
+  uint8_t h[kHeaderSize];
+  ReadOrFail(Stream, h, sizeof h, "Palm database header");
+  std::memcpy(FHeader.Name, h, 32);
+  FHeader.Attributes = BE16(h + 32);
+  FHeader.Version = BE16(h + 34);
+  FHeader.CreateTime = BE32(h + 36);
+  FHeader.ModifyTime = BE32(h + 40);
+  FHeader.BackupTime = BE32(h + 44);
+  FHeader.ModificationNumber = BE32(h + 48);
+  FHeader.AppInfoIDc = BE32(h + 52);
+  FHeader.SortInfoID = BE32(h + 56);
+  std::memcpy(FHeader.PDBType, h + 60, 4);
+  std::memcpy(FHeader.Creator, h + 64, 4);
+  FHeader.IDSeed = BE32(h + 68);
+  FHeader.NextRecordList = BE32(h + 72);
+  FHeader.NumRecords = BE16(h + 76);
+
+  const bool peanut = IsPeanutFile();
+  if (!peanut && !(std::memcmp(FHeader.PDBType, "TEXt", 4) == 0 && std::memcmp(FHeader.Creator, "REAd", 4) == 0))
+    throw Exception(kNotValidPalmDoc);
+
+  // The whole record list at once; a database always names record 0, even when it counts none.
+  const size_t listCount = std::max<size_t>(FHeader.NumRecords, 1);
+  std::vector<uint8_t> list(listCount * 8);
+  ReadOrFail(Stream, list.data(), list.size(), "Palm database record list");
+  auto offsetOf = [&](size_t i) { return BE32(list.data() + i * 8); };
+
+  int64_t n = static_cast<int64_t>(FHeader.NumRecords) - 1;
+  Stream.SetPosition(offsetOf(0));
+  uint16_t compression;
+  uint16_t capacity;
+  if (peanut) {
+    uint8_t r[kPeanutHeaderSize];
+    ReadOrFail(Stream, r, sizeof r, "Peanut record 0");
+    FPeanutHeader.Version = BE16(r);
+    FPeanutHeader.NumRecords = BE16(r + 8);
+    n = static_cast<int64_t>(FPeanutHeader.NumRecords) - 1;
+    compression = FPeanutHeader.Version;
+    capacity = kPeanutCapacity;
+  } else {
+    uint8_t r[kRecord0Size];
+    ReadOrFail(Stream, r, sizeof r, "PalmDoc record 0");
+    FRecord0.Version = BE16(r);
+    FRecord0.spare = BE16(r + 2);
+    FRecord0.DocSize = BE32(r + 4);
+    FRecord0.NumRecords = BE16(r + 8);
+    FRecord0.RecSize = BE16(r + 10);
+    FRecord0.Position = BE32(r + 12);
+    compression = FRecord0.Version;
+    capacity = FRecord0.RecSize;
+  }
+  // A Peanut count larger than the record list would read offsets out of the records themselves.
+  n = std::min<int64_t>(n, static_cast<int64_t>(listCount) - 1);
+
+  if (!ParseItems().Contains(wpiText)) return;
+
+  AddText(GetTextStart(), Text());
+  const int64_t size = Stream.Size();
+  WideString pending;
+  FCarriedCR = false;
+  RawByteString bytes;
+  for (int64_t i = 1; i <= n; ++i) {
+    if (IsCancelExtract) break;
+    const int64_t start = offsetOf(static_cast<size_t>(i));
+    int64_t end = i < n ? offsetOf(static_cast<size_t>(i + 1)) : size;
+    end = std::min(end, size);
+    if (start >= end) continue;  // a record that starts beyond its end or the file holds nothing
+    Stream.SetPosition(start);
+    bytes = Stream.ReadBytes(end - start);
+    if (peanut)
+      for (char& b : bytes) b = static_cast<char>(b ^ 0xA5);
+    if (compression == 2) bytes = DecompressText(bytes, capacity);
+    pending += CodePageToWide(bytes, CP_ACP);
+    EmitText(pending, false);
+  }
+  EmitText(pending, true);
+  AddText(GetTextFinish(), Text());
+}
+
+// Hands decoded text to AddText in items that end where a line of the book ends: records are cut
+// at fixed byte counts, and an item boundary inside a line would split a word in the joined text.
+// The line break that ends an item is dropped, since the list's own line end stands for it.
+void TPalmDocFile::EmitText(WideString& pending, bool final) {
+  if (FCarriedCR && !pending.empty() && pending[0] == u'\n') pending.erase(0, 1);
+  FCarriedCR = false;
+  if (pending.empty()) return;
+  size_t cut = pending.size();  // end of the item's text
+  size_t next = pending.size();  // start of the carried text
+  bool endsWithBreak = false;
+  if (!final) {
+    size_t p = pending.size();
+    while (p > 0 && !IsLineBreak(pending[p - 1])) --p;
+    if (p == 0) {
+      if (pending.size() < kMaxCarry) return;  // no line end yet: wait for the next record
+    } else {
+      next = p;
+      cut = p - 1;
+      if (pending[cut] == u'\n' && cut > 0 && pending[cut - 1] == u'\r') --cut;
+      // A CR ending the record may be the first half of a CR LF split between records.
+      FCarriedCR = pending[p - 1] == u'\r' && next == pending.size();
+      endsWithBreak = true;
+    }
+  }
+  const std::u16string_view body(pending.data(), cut);
+  if (TextFormating() == tfPlainText) {
+    AddText(WideString(body), Text());
+  } else {
+    const WideString mark = TextFormating() == tfRTF ? u"\\par " : u"<br>";
+    WideString item;
+    item.reserve(body.size() + body.size() / 8);
+    size_t from = 0;
+    for (size_t k = 0; k < body.size(); ++k) {
+      if (!IsLineBreak(body[k])) continue;
+      item += Escape(body.substr(from, k - from));
+      item += mark;
+      item += u"\r\n";
+      if (body[k] == u'\r' && k + 1 < body.size() && body[k + 1] == u'\n') ++k;
+      from = k + 1;
+    }
+    item += Escape(body.substr(from));
+    if (endsWithBreak) item += mark;
+    AddText(item, Text());
+  }
+  pending.erase(0, next);
+}
+
+}  // namespace zvword

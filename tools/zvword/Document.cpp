@@ -1,0 +1,269 @@
+#include "tools/zvword/Document.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "framework/MSWordCnst.h"
+#include "platform/LocalTime.h"
+#include "platform/Streams.h"
+
+namespace zvword::cli {
+namespace {
+
+std::string ReadInput(const std::string& file) {
+  if (file == "-") {
+    std::string data;
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) data.append(buf, n);
+    return data;
+  }
+  const WideString name = Utf8ToWide(file);
+  if (!FileExists(name)) throw Exception(FormatMessage(SFileNotFound, {name}));
+  TFileStream stream(file);
+  std::string data(static_cast<size_t>(stream.Size()), '\0');
+  data.resize(static_cast<size_t>(stream.Read(data.data(), static_cast<int64_t>(data.size()))));
+  return data;
+}
+
+std::string LowerExtension(const std::string& file) {
+  const size_t slash = file.find_last_of('/');
+  const size_t dot = file.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = file.substr(dot + 1);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return ext;
+}
+
+// Appends UTF-8 of a wide string; CR LF becomes LF unless crlf is set. Lone surrogates become U+FFFD.
+void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
+  const size_t base = out.size();
+  out.resize(base + s.size() * 3);
+  char* d = out.data() + base;
+  const size_t n = s.size();
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t c = s[i];
+    if (c < 0x80) {
+      if (c == '\r' && !crlf && i + 1 < n && s[i + 1] == u'\n') continue;
+      *d++ = static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x800) {
+      *d++ = static_cast<char>(0xC0 | (c >> 6));
+      *d++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *d++ = static_cast<char>(0xE0 | (c >> 12));
+      *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *d++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {  // a surrogate pair: 2 units in, 4 bytes out, within the 6 reserved
+      *d++ = static_cast<char>(0xF0 | (c >> 18));
+      *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *d++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  out.resize(static_cast<size_t>(d - out.data()));
+}
+
+// The list's text: every item followed by a line end.
+void AppendList(std::string& out, const TWideStrings& list, bool crlf) {
+  const std::u16string_view eol = crlf ? u"\r\n" : u"\n";
+  for (int i = 0; i < list.Count(); ++i) {
+    AppendUtf8(out, list.Item(i), crlf);
+    AppendUtf8(out, eol, true);
+  }
+}
+
+std::vector<std::pair<std::string, std::string>> SummaryLines(const TZvWordSummaryInformation& s) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  auto text = [&](const char* name, const WideString& v) {
+    if (!v.empty()) lines.emplace_back(name, WideToUtf8(v));
+  };
+  auto number = [&](const char* name, int32_t v) {
+    if (v != 0) lines.emplace_back(name, std::to_string(v));
+  };
+  auto date = [&](const char* name, TDateTime v) {
+    if (v != 0) lines.emplace_back(name, FormatDateTime(v));
+  };
+  text("Title", s.Title());
+  text("Subject", s.Subject());
+  text("Author", s.Author());
+  text("Keywords", s.Keywords());
+  text("Comments", s.Comments());
+  text("Template", s.Template());
+  text("LastAuthor", s.LastAuthor());
+  text("RevNumber", s.RevNumber());
+  text("AppName", s.AppName());
+  text("Category", s.Category());
+  text("PresentationTarget", s.PresentationTarget());
+  text("Manager", s.Manager());
+  text("Company", s.Company());
+  date("Created", s.Created());
+  date("LastSaved", s.LastSaved());
+  date("LastPrinted", s.LastPrinted());
+  number("EditTime", s.EditTime());
+  number("PageCount", s.PageCount());
+  number("WordCount", s.WordCount());
+  number("CharCount", s.CharCount());
+  number("CharCount2", s.CharCount2());
+  number("ByteCount", s.ByteCount());
+  number("LineCount", s.LineCount());
+  number("ParagraphCount", s.ParagraphCount());
+  number("SlideCount", s.SlideCount());
+  number("NoteCount", s.NoteCount());
+  number("HiddenSlideCount", s.HiddenSlideCount());
+  number("MMClipCount", s.MMClipCount());
+  return lines;
+}
+
+std::string ToUtf16(std::string_view utf8, bool bom) {
+  const WideString w = Utf8ToWide(utf8);
+  std::string out;
+  out.reserve(w.size() * 2 + 2);
+  if (bom) out += "\xFF\xFE";
+  for (char16_t c : w) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatDateTime(TDateTime value) {
+  const TSystemTime t = DecodeDateTime(value);
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
+  return buf;
+}
+
+std::string JsonString(std::string_view s) {
+  std::string out = "\"";
+  out.reserve(s.size() + 2);
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+const ReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName) {
+  if (readerName != "auto") return FindReader(readerName);
+  for (const auto& e : Readers())
+    if (e.detect && e.detect(data)) return &e;
+  const std::string ext = LowerExtension(file);
+  if (!ext.empty())
+    for (const auto& e : Readers())
+      for (const auto& x : e.extensions)
+        if (x == ext) return &e;
+  return nullptr;
+}
+
+DocumentResult ProcessDocument(const std::string& file, const Options& o) {
+  DocumentResult result;
+  const ReaderEntry* entry = nullptr;
+  std::unique_ptr<TMSWBaseDocument> doc;
+  try {
+    const std::string data = ReadInput(file);
+    entry = ChooseReader(file, data, o.reader);
+    if (!entry) throw Exception("Unknown document format (name a reader with --reader)");
+    doc = entry->create(o.readerOptions);
+    doc->SetTextFormating(o.format);
+    doc->SetMaxTextLength(o.maxLength);
+    TZvWParseItems items{wpiText, wpiSummaryInformation};
+    if (o.readerOptions.vba) items.Include(wpiVBA);
+    if (o.readerOptions.hidden) items.Include(wpiHiddenText);
+    doc->SetParseItems(items);
+    if (file != "-") doc->SetFileName(Utf8ToWide(file));
+    TBytesView stream(data);
+    doc->LoadFromStream(stream);
+  } catch (const Exception& e) {
+    result.error = e.what();
+  } catch (const std::bad_alloc&) {
+    result.error = "Out of memory";
+  } catch (const std::exception& e) {
+    result.error = e.what();
+  }
+  if (result.error.empty() && !doc) result.error = "No reader";
+
+  // What a failed load produced so far is still printed: partial text beats none.
+  std::vector<std::pair<std::string, const TWideStrings*>> extra;
+  const TZvWordSummaryInformation* summary = nullptr;
+  if (doc) {
+    try {
+      if (entry->lists) extra = entry->lists(*doc);
+      if (entry->summary) summary = entry->summary(*doc);
+    } catch (const std::exception&) {
+    }
+  }
+  auto findList = [&](const std::string& name) -> const TWideStrings* {
+    if (!doc) return nullptr;
+    if (name == "body") return doc->Text();
+    for (const auto& [n, l] : extra)
+      if (n == name) return l;
+    return nullptr;
+  };
+  std::vector<std::pair<std::string, const TWideStrings*>> selected;
+  if (o.listAll) {
+    selected.emplace_back("body", findList("body"));
+    for (const auto& name : ListOrder())
+      if (name != "body")
+        if (const TWideStrings* l = findList(name); l && l->Count() > 0) selected.emplace_back(name, l);
+  } else {
+    for (const auto& name : o.lists) selected.emplace_back(name, findList(name));
+  }
+
+  const auto lines = summary ? SummaryLines(*summary) : std::vector<std::pair<std::string, std::string>>{};
+  std::string& out = result.output;
+  if (o.json) {
+    std::string text;
+    if (const TWideStrings* body = findList("body")) AppendList(text, *body, o.crlf);
+    out = "{\"file\":" + JsonString(file) + ",\"reader\":" + (entry ? JsonString(entry->name) : "null") +
+          ",\"text\":" + JsonString(text) + ",\"summary\":{";
+    for (size_t i = 0; i < lines.size(); ++i)
+      out += (i ? "," : "") + JsonString(lines[i].first) + ":" + JsonString(lines[i].second);
+    out += "},\"lists\":{";
+    bool first = true;
+    for (const auto& [name, list] : selected) {
+      if (name == "body" || !list) continue;
+      std::string t;
+      AppendList(t, *list, o.crlf);
+      out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(t);
+      first = false;
+    }
+    out += "},\"error\":" + (result.error.empty() ? std::string("null") : JsonString(result.error)) + "}\n";
+    return result;
+  }
+  const char* eol = o.crlf || o.utf16 ? "\r\n" : "\n";
+  if (o.summary)
+    for (const auto& [name, value] : lines) out += name + ": " + value + eol;
+  for (const auto& [name, list] : selected)
+    if (list) AppendList(out, *list, o.crlf || o.utf16);
+  if (o.utf16) out = ToUtf16(out, false);
+  return result;
+}
+
+}  // namespace zvword::cli

@@ -1,0 +1,25 @@
+// Reading one input document and rendering what the options ask for.
+#pragma once
+#include <string>
+
+#include "tools/zvword/Options.h"
+
+namespace zvword::cli {
+
+struct DocumentResult {
+  std::string output;  // bytes to write (UTF-8 text, UTF-16LE, or one JSON line)
+  std::string error;   // empty when the document was read
+};
+
+// Reads `file` ("-" = standard input) with its own reader instance; never throws.
+DocumentResult ProcessDocument(const std::string& file, const Options& options);
+
+// Picks the reader: the named one, else the first whose content test accepts the data, else the
+// first that claims the file's extension. nullptr when none fits.
+const ReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName);
+
+// Helpers shared with the tests' expectations of the output format.
+std::string FormatDateTime(TDateTime value);  // YYYY-MM-DD HH:MM:SS
+std::string JsonString(std::string_view utf8);
+
+}  // namespace zvword::cli
