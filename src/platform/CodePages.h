@@ -25,4 +25,8 @@ WideString CodePageToWide(std::string_view bytes, int codePage = CP_ACP);
 // UTF-16 to 8-bit text; characters the code page lacks become defaultChar.
 RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, char defaultChar = '?');
 
+// The code page of a charset name as documents declare it ("windows-1251", "ISO-8859-2",
+// "koi8-r", "Shift_JIS", "UTF-8", ...); 0 when the name is unknown.
+int CodePageFromCharsetName(std::u16string_view name);
+
 }  // namespace zvword

@@ -1,0 +1,153 @@
+// A small, forgiving XML reader for the parts of document packages. It never rejects markup: end
+// tags close the innermost open element whatever their name, so damaged parts still give their text.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/Component.h"
+#include "platform/Streams.h"
+#include "platform/Types.h"
+
+namespace zvword {
+
+enum TZvXMLItemKind : uint8_t { ikProperty, ikAttribute, ikComment, ikCDATA };
+
+class TZvXMLItem;
+class TZvXMLEngine;
+
+// The children of an item; owns them.
+class TZvXMLItems {
+ public:
+  TZvXMLItems() = default;
+  ~TZvXMLItems() { Clear(); }
+  TZvXMLItems(const TZvXMLItems&) = delete;
+  TZvXMLItems& operator=(const TZvXMLItems&) = delete;
+
+  int Count() const { return static_cast<int>(FList.size()); }
+  TZvXMLItem* Items(int Index) const { return FList.at(static_cast<size_t>(Index)).get(); }
+  TZvXMLItem* operator[](int Index) const { return Items(Index); }
+  // Creates an item owned by ParentItem, one level below it, appended to ParentItem's children.
+  static TZvXMLItem* AddItem(TZvXMLItem* ParentItem);
+  // Frees every item, last first. Deep trees are torn down without recursion.
+  void Clear();
+  auto begin() const { return FList.begin(); }
+  auto end() const { return FList.end(); }
+
+ private:
+  friend class TZvXMLItem;
+  std::unique_ptr<TZvXMLItem> Release(TZvXMLItem* Item);
+  std::vector<std::unique_ptr<TZvXMLItem>> FList;
+};
+
+class TZvXMLItem {
+ public:
+  explicit TZvXMLItem(TZvXMLItem* AOwner = nullptr);
+  ~TZvXMLItem();
+  TZvXMLItem(const TZvXMLItem&) = delete;
+  TZvXMLItem& operator=(const TZvXMLItem&) = delete;
+
+  TZvXMLItemKind Kind = ikProperty;
+  WideString TagName;
+  // The text before the first child, as written (entity references not yet decoded); unassigned
+  // until text is stored. For an attribute item: its value with the quotes.
+  std::optional<WideString> Value;
+  // Raw attribute text of the start tag until ProcessAttributes splits it.
+  WideString Attributes;
+  // The text after this item's end up to the next tag, as written.
+  WideString Tail;
+
+  int32_t Level() const { return FLevel; }
+  TZvXMLItems& Items() { return FItems; }
+  const TZvXMLItems& Items() const { return FItems; }
+  TZvXMLItem* ParentItem() const { return FParentItem; }
+
+  // The first item at or below this one, in document order, whose name is XMLTag (case-sensitive).
+  TZvXMLItem* GetChild(const WideString& XMLTag, bool ExpandAllLevels = false) const;
+  // The value without its surrounding quotes.
+  WideString GetTagXMLValue() const;
+  // GetTagXMLValue with entity and character references decoded.
+  WideString GetTagValue() const;
+  // Splits Attributes into attribute items and empties it.
+  void ProcessAttributes();
+  // Value of the attribute Name from the raw attribute text or, once split, the attribute items;
+  // decoded, empty when absent.
+  WideString AttributeValue(std::u16string_view Name) const;
+  // All text of the item in document order: its own text, then each child's full text and tail.
+  // Entity references are decoded; comments and attributes contribute nothing.
+  WideString FullText() const;
+  // Frees this item, removing it from its parent's list.
+  static void Free(TZvXMLItem*& Item);
+
+ private:
+  friend class TZvXMLItems;
+  friend class TZvXMLEngine;
+  TZvXMLItem* FParentItem = nullptr;
+  int32_t FLevel = 0;
+  TZvXMLItems FItems;
+};
+
+using TZvIXMLOnTagEvent =
+    std::function<void(TZvXMLEngine* Sender, TZvXMLItem* ParentNode, const WideString& ATagName,
+                       const WideString& ATagValue, const WideString& ATagAttributes, bool& Accept)>;
+using TZvIXMLOnAfterTagEvent = std::function<void(TZvXMLEngine* Sender, TZvXMLItem*& Node, bool& Cancel)>;
+
+class TZvXMLEngine : public TComponent {
+ public:
+  // Deeper nesting than this is hostile input, not a document.
+  static constexpr int32_t MaxDepth = 100000;
+
+  explicit TZvXMLEngine(TComponent* AOwner = nullptr);
+  ~TZvXMLEngine() override;
+
+  bool AttributesAutoProcess() const { return FAttributesAutoProcess; }
+  void SetAttributesAutoProcess(bool v) { FAttributesAutoProcess = v; }
+  TZvXMLItem* RootItem() const { return FRootItem.get(); }
+  const TZvIXMLOnTagEvent& OnTag() const { return FOnTag; }
+  void SetOnTag(TZvIXMLOnTagEvent f) { FOnTag = std::move(f); }
+  const TZvIXMLOnAfterTagEvent& OnAfterTag() const { return FOnAfterTag; }
+  void SetOnAfterTag(TZvIXMLOnAfterTagEvent f) { FOnAfterTag = std::move(f); }
+
+  // True when the last load decoded the bytes as Unicode (a byte-order mark or a UTF encoding).
+  bool UTF8Processed = false;
+  // The encoding name the last load used, as declared (empty when none was declared).
+  WideString DeclaredEncoding;
+
+  void LoadFromFile(const WideString& AFileName);
+  // AStreamSize 0: from the current position to the end; otherwise the end position of the data.
+  void LoadFromStream(int64_t AStreamSize, TStream* AStream);
+  // Decodes the bytes (byte-order mark, declared encoding, else UTF-8 or the system code page)
+  // and parses them.
+  void LoadFromBytes(std::string_view Bytes);
+  // Parses already decoded text.
+  void ParseXMLFromString(std::u16string_view Text);
+
+  // First item at or below ARoot (RootItem when null), in document order, named XMLTag ignoring case.
+  TZvXMLItem* GetItemByTag(TZvXMLItem* ARoot, const WideString& XMLTag) const;
+  static WideString GetFirstTagName(WideString& AXMLPath);
+  static WideString GetLastTagName(WideString& AXMLPath);
+
+ private:
+  bool FAttributesAutoProcess = false;
+  std::unique_ptr<TZvXMLItem> FRootItem;
+  TZvIXMLOnTagEvent FOnTag;
+  TZvIXMLOnAfterTagEvent FOnAfterTag;
+};
+
+// Decodes entity and character references once: the XML and HTML named entities and every
+// decimal or hexadecimal reference. A reference is a whole name ended by ";"; anything else stays.
+void ReplaceHTMLChars(WideString& S);
+WideString DecodeEntities(std::u16string_view S);
+// "YYYY-MM-DDThh:mm:ss" to a date-time; 0 when the text does not hold one.
+TDateTime XMLStringToDateTime(std::u16string_view S);
+// CaseSensitive: ordinal; otherwise ASCII letters compare without case.
+bool SameStrings(bool CaseSensitive, std::u16string_view S1, std::u16string_view S2);
+
+// Text encoding of an XML document's bytes: byte-order mark, then the declaration, then UTF-8
+// when the bytes are valid UTF-8, else the system code page. Returns the code page used.
+int DetectXMLCodePage(std::string_view Bytes, WideString* DeclaredName = nullptr, size_t* BomLength = nullptr);
+
+}  // namespace zvword
