@@ -11,8 +11,6 @@ bool IsNameChar(char16_t c) {
          (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c >= 0x80;
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-
 char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 // Text in document order: after the last child when there is one, else the item's own value.
@@ -233,8 +231,12 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
       }
     } else {
       if (!isComment && !isCData) {
-        s.SkipElement();
-        tail = s.ReadTail();
+        if (name[0] == u'?' || name[0] == u'!') {
+          tail = value;  // an instruction holds no elements: nothing to skip
+        } else {
+          s.SkipElement();
+          tail = s.ReadTail();
+        }
       }
       AppendText(cur, tail);
     }

@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/CodePages.h"
+#include "platform/Exception.h"
+#include "support/ZvWXML.h"
+
+using namespace zvword;
+
+namespace {
+
+std::string U8(const WideString& s) { return WideToUtf8(s); }
+WideString W(std::string_view s) { return Utf8ToWide(s); }
+
+struct Parsed {
+  TZvXMLEngine engine;
+  explicit Parsed(std::string_view bytes, bool autoAttrs = false) {
+    engine.SetAttributesAutoProcess(autoAttrs);
+    engine.LoadFromBytes(bytes);
+  }
+  TZvXMLItem* Find(const char* tag) { return engine.GetItemByTag(nullptr, W(tag)); }
+};
+
+TEST(XMLEngine, DocumentWithoutDeclarationMakesFirstElementTheRoot) {
+  Parsed p("<doc><a>x</a></doc>");
+  EXPECT_EQ(U8(p.engine.RootItem()->TagName), "doc");
+  ASSERT_EQ(p.engine.RootItem()->Items().Count(), 1);
+  EXPECT_EQ(p.engine.RootItem()->Items()[0]->Level(), 1);
+}
+
+TEST(XMLEngine, DeclarationIsTheRootAndItsAttributesAreSplit) {
+  Parsed p("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<doc/>");
+  TZvXMLItem* root = p.engine.RootItem();
+  EXPECT_EQ(U8(root->TagName), "?xml");
+  TZvXMLItem* version = p.Find("version");
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(version->Kind, ikAttribute);
+  EXPECT_EQ(U8(version->GetTagValue()), "1.0");
+  EXPECT_EQ(U8(p.Find("encoding")->GetTagValue()), "UTF-8");
+  EXPECT_EQ(U8(p.engine.DeclaredEncoding), "UTF-8");
+  ASSERT_NE(p.Find("doc"), nullptr);
+  EXPECT_EQ(p.Find("doc")->ParentItem(), root);
+}
+
+TEST(XMLEngine, TextAfterAChildIsKeptAsItsTail) {
+  Parsed p("<a>x<b>y</b>z<c/>w</a>");
+  TZvXMLItem* a = p.Find("a");
+  EXPECT_EQ(U8(*a->Value), "x");
+  EXPECT_EQ(U8(*p.Find("b")->Value), "y");
+  EXPECT_EQ(U8(p.Find("b")->Tail), "z");
+  EXPECT_EQ(U8(p.Find("c")->Tail), "w");
+  EXPECT_EQ(U8(a->FullText()), "xyzw");
+}
+
+TEST(XMLEngine, FullTextDecodesEachPieceOnceAndSkipsComments) {
+  Parsed p("<a>1 &amp;lt;<!--hidden-->2<b>&#x41;</b><![CDATA[<raw&amp;>]]>3</a>");
+  EXPECT_EQ(U8(p.Find("a")->FullText()), "1 &lt;2A<raw&amp;>3");
+}
+
+TEST(XMLEngine, SingleSelfClosedElementIsRootAndNotClosed) {
+  TZvXMLEngine e;
+  int closed = 0;
+  e.SetOnAfterTag([&](TZvXMLEngine*, TZvXMLItem*&, bool&) { ++closed; });
+  e.LoadFromBytes("<only/>");
+  EXPECT_EQ(U8(e.RootItem()->TagName), "only");
+  EXPECT_EQ(closed, 0);
+}
+
+TEST(XMLEngine, EndTagsCloseTheInnermostItemWhateverTheirName) {
+  Parsed p("<a><b></x><c/></a>");
+  EXPECT_EQ(p.Find("c")->ParentItem(), p.Find("a"));
+  // An extra end tag closes the root; the next tag re-uses the root item.
+  Parsed q("<a></a></a><z>t</z>");
+  EXPECT_EQ(U8(q.engine.RootItem()->TagName), "z");
+}
+
+TEST(XMLEngine, RejectedElementIsSkippedWithItsContentAndParsingResumes) {
+  TZvXMLEngine e;
+  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, const WideString& name, const WideString&, const WideString&,
+                bool& accept) { accept = name != u"w:p"; });
+  e.LoadFromBytes("<w:body><w:p><w:r><w:t>x</w:t></w:r><w:br/></w:p>after<w:q>y</w:q></w:body>");
+  EXPECT_EQ(e.GetItemByTag(nullptr, u"w:r"), nullptr);
+  EXPECT_EQ(e.GetItemByTag(nullptr, u"w:t"), nullptr);
+  ASSERT_NE(e.GetItemByTag(nullptr, u"w:q"), nullptr);
+  EXPECT_EQ(U8(e.RootItem()->FullText()), "aftery");
+}
+
+TEST(XMLEngine, RejectedCommentsAndInstructionsDoNotSwallowTheirSiblings) {
+  TZvXMLEngine e;
+  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, const WideString& name, const WideString&, const WideString&,
+                bool& accept) { accept = name[0] != u'!' && name[0] != u'?'; });
+  e.LoadFromBytes("<r><!-- c --><a>1</a><?pi x?><b>2</b><![CDATA[z]]><c>3</c></r>");
+  EXPECT_NE(e.GetItemByTag(nullptr, u"a"), nullptr);
+  EXPECT_NE(e.GetItemByTag(nullptr, u"b"), nullptr);
+  EXPECT_NE(e.GetItemByTag(nullptr, u"c"), nullptr);
+  EXPECT_EQ(e.GetItemByTag(nullptr, u"c")->ParentItem(), e.RootItem());
+}
+
+TEST(XMLEngine, CommentAndCDataItems) {
+  Parsed p("<r><!--note--><![CDATA[a<b]]>tail</r>");
+  TZvXMLItem* r = p.Find("r");
+  ASSERT_EQ(r->Items().Count(), 2);
+  EXPECT_EQ(r->Items()[0]->Kind, ikComment);
+  EXPECT_EQ(U8(r->Items()[0]->TagName), "!--");
+  EXPECT_EQ(U8(*r->Items()[0]->Value), "!--note--");
+  EXPECT_EQ(r->Items()[1]->Kind, ikCDATA);
+  EXPECT_EQ(U8(*r->Items()[1]->Value), "a<b");
+  EXPECT_EQ(U8(r->Items()[1]->Tail), "tail");
+}
+
+TEST(XMLEngine, AttributesAreSplitIntoItems) {
+  struct Case {
+    const char* xml;
+    const char* attr;
+    const char* value;
+  } cases[] = {
+      {"<a x=\"1\" y=\"two words\"/>", "y", "two words"},
+      {"<a x = \"1\"/>", "x", "1"},
+      {"<a href='http://h/p' z=\"q\"/>", "href", "http://h/p"},
+      {"<a t=\"&lt;&amp;&gt;\"/>", "t", "<&>"},
+  };
+  for (const auto& c : cases) {
+    Parsed p(c.xml, true);
+    TZvXMLItem* a = p.Find(c.attr);
+    ASSERT_NE(a, nullptr) << c.xml;
+    EXPECT_EQ(a->Kind, ikAttribute);
+    EXPECT_EQ(U8(a->GetTagValue()), c.value) << c.xml;
+    Parsed raw(c.xml, false);
+    EXPECT_EQ(U8(raw.engine.RootItem()->AttributeValue(W(c.attr))), c.value) << c.xml;
+  }
+}
+
+TEST(XMLEngine, ProcessAttributesTwiceAddsNothing) {
+  Parsed p("<a x=\"1\"/>");
+  TZvXMLItem* a = p.Find("a");
+  a->ProcessAttributes();
+  a->ProcessAttributes();
+  EXPECT_EQ(a->Items().Count(), 1);
+  EXPECT_TRUE(a->Attributes.empty());
+}
+
+TEST(XMLEngine, GetTagXMLValueUnquotes) {
+  TZvXMLItem item;
+  item.Value = u"\"v 1\" \r\n";
+  EXPECT_EQ(U8(item.GetTagXMLValue()), "v 1");
+  item.Value = u"plain";
+  EXPECT_EQ(U8(item.GetTagXMLValue()), "plain");
+  item.Value.reset();
+  EXPECT_EQ(U8(item.GetTagXMLValue()), "");
+}
+
+TEST(XMLEngine, GetItemByTagIgnoresCaseGetChildDoesNot) {
+  Parsed p("<Doc><Inner>t</Inner></Doc>");
+  EXPECT_NE(p.engine.GetItemByTag(nullptr, u"inner"), nullptr);
+  EXPECT_EQ(p.engine.RootItem()->GetChild(u"inner"), nullptr);
+  EXPECT_NE(p.engine.RootItem()->GetChild(u"Inner"), nullptr);
+}
+
+TEST(XMLEngine, FreeRemovesTheItemFromItsParent) {
+  Parsed p("<a><b/><c/></a>");
+  TZvXMLItem* b = p.Find("b");
+  TZvXMLItem::Free(b);
+  EXPECT_EQ(b, nullptr);
+  EXPECT_EQ(p.Find("a")->Items().Count(), 1);
+  EXPECT_EQ(p.Find("b"), nullptr);
+}
+
+TEST(XMLEngine, CancelStopsParsing) {
+  TZvXMLEngine e;
+  e.SetOnAfterTag([](TZvXMLEngine*, TZvXMLItem*& node, bool& cancel) { cancel = node->TagName == u"b"; });
+  e.LoadFromBytes("<a><b/><c/></a>");
+  EXPECT_NE(e.GetItemByTag(nullptr, u"b"), nullptr);
+  EXPECT_EQ(e.GetItemByTag(nullptr, u"c"), nullptr);
+}
+
+TEST(XMLEngine, ByteOrderMarksAndEscape) {
+  Parsed be(std::string("\xFE\xFF\0<\0a\0>\0x\0<\0/\0a\0>", 16));
+  EXPECT_EQ(U8(*be.engine.RootItem()->Value), "x");
+  EXPECT_TRUE(be.engine.UTF8Processed);
+  Parsed le(std::string("\xFF\xFE<\0a\0>\0y\0<\0/\0a\0>\0", 16));
+  EXPECT_EQ(U8(*le.engine.RootItem()->Value), "y");
+  Parsed mark("\xFE\xFF");
+  EXPECT_TRUE(mark.engine.RootItem()->TagName.empty());
+  Parsed esc("<a>z</a>\x1B");
+  EXPECT_EQ(U8(*esc.engine.RootItem()->Value), "z");
+  Parsed u8bom("\xEF\xBB\xBF<a>\xC3\xA9</a>");
+  EXPECT_EQ(U8(*u8bom.engine.RootItem()->Value), "\xC3\xA9");
+}
+
+TEST(XMLEngine, DeclaredAndSniffedEncodings) {
+  struct Case {
+    std::string xml;
+    int codePage;  // 0: always checked
+    const char* text;
+  } cases[] = {
+      {"<a>caf\xC3\xA9</a>", 0, "caf\xC3\xA9"},
+      {"<a>caf\xE9</a>", 0, "caf\xC3\xA9"},  // not UTF-8: the system code page
+      {"<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x80</a>", 0, "\xE2\x82\xAC"},
+      {"<?xml version='1.0' encoding='utf-8'?><a>\xE2\x82\xAC</a>", 0, "\xE2\x82\xAC"},
+      {"<?xml version=\"1.0\" encoding=\"windows-1251\"?><a>\xC0</a>", 1251, "\xD0\x90"},
+      {"<?xml version=\"1.0\" encoding=\"KOI8-R\"?><a>\xE1</a>", 20866, "\xD0\x90"},
+  };
+  for (const auto& c : cases) {
+    if (c.codePage && !IsCodePageSupported(c.codePage)) continue;
+    TZvXMLEngine e;
+    e.LoadFromBytes(c.xml);
+    TZvXMLItem* a = e.GetItemByTag(nullptr, u"a");
+    ASSERT_NE(a, nullptr) << c.xml;
+    EXPECT_EQ(U8(*a->Value), c.text) << c.xml;
+  }
+}
+
+TEST(XMLEngine, CharsetNames) {
+  EXPECT_EQ(CodePageFromCharsetName(u"Windows-1251"), 1251);
+  EXPECT_EQ(CodePageFromCharsetName(u"ISO-8859-2"), 28592);
+  EXPECT_EQ(CodePageFromCharsetName(u"koi8-r"), 20866);
+  EXPECT_EQ(CodePageFromCharsetName(u"Shift_JIS"), 932);
+  EXPECT_EQ(CodePageFromCharsetName(u"UTF-8"), 65001);
+  EXPECT_EQ(CodePageFromCharsetName(u"x-unknown"), 0);
+}
+
+TEST(XMLEngine, NamesMayHoldDotsAndNonAsciiLetters) {
+  Parsed p("<r><my.tag>1</my.tag><\xC3\xA9l>2</\xC3\xA9l></r>");
+  ASSERT_NE(p.Find("my.tag"), nullptr);
+  EXPECT_EQ(U8(*p.Find("my.tag")->Value), "1");
+  ASSERT_NE(p.Find("\xC3\xA9l"), nullptr);
+}
+
+TEST(XMLEngine, DeepNestingIsLimitedAndTornDownWithoutRecursion) {
+  std::string ok;
+  for (int i = 0; i < 50000; ++i) ok += "<a>";
+  ok += "x";
+  {
+    Parsed p(ok);
+    EXPECT_EQ(U8(p.engine.RootItem()->FullText()), "x");
+  }
+  std::string deep;
+  for (int i = 0; i < TZvXMLEngine::MaxDepth + 10; ++i) deep += "<a>";
+  TZvXMLEngine e;
+  EXPECT_THROW(e.LoadFromBytes(deep), Exception);
+}
+
+TEST(XMLEngine, SecondLoadStartsAfresh) {
+  TZvXMLEngine e;
+  e.LoadFromBytes("<a>one</a>");
+  e.LoadFromBytes("<b>two</b>");
+  EXPECT_EQ(U8(e.RootItem()->TagName), "b");
+  EXPECT_EQ(U8(*e.RootItem()->Value), "two");
+  EXPECT_EQ(e.RootItem()->Items().Count(), 0);
+}
+
+TEST(XMLEngine, MalformedInputNeverHangs) {
+  const char* cases[] = {"", "<", "/>", "<a/>/>/>", "< < <", "<a b=\"/>", "<![CDATA[", "<!--",
+                         "<a>x</", "<<<>>>", "<?xml?>/>x", "<a>\0<b/>", "</></></>"};
+  for (const char* c : cases) {
+    TZvXMLEngine e;
+    e.LoadFromBytes(c);
+    (void)e.RootItem()->FullText();
+  }
+  SUCCEED();
+}
+
+struct EntityCase {
+  const char* in;
+  const char* out;
+};
+
+TEST(XMLEntities, DecodeOnceWithHtmlNames) {
+  const EntityCase cases[] = {
+      {"a &amp; b", "a & b"},
+      {"&amp;lt;", "&lt;"},
+      {"&lt;&gt;&quot;&apos;", "<>\"'"},
+      {"&nbsp;", "\xC2\xA0"},
+      {"&copy; &trade; &plusmn; &euro;", "\xC2\xA9 \xE2\x84\xA2 \xC2\xB1 \xE2\x82\xAC"},
+      {"&paragraph;", "&paragraph;"},
+      {"&para;", "\xC2\xB6"},
+      {"&amp", "&amp"},
+      {"&#65;&#x42;&#X43;", "ABC"},
+      {"&#x1F600;", "\xF0\x9F\x98\x80"},
+      {"&#0; &#xD800; &#99999999;", "&#0; &#xD800; &#99999999;"},
+      {"&#9;&#10;&#13;", "\t\n\r"},
+      {"no refs", "no refs"},
+      {"&;&#;&#x;", "&;&#;&#x;"},
+  };
+  for (const auto& c : cases) {
+    WideString s = W(c.in);
+    ReplaceHTMLChars(s);
+    EXPECT_EQ(U8(s), c.out) << c.in;
+  }
+}
+
+TEST(XMLDates, StringToDateTime) {
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"1899-12-30T00:00:00"), 0.0);
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"1900-01-01T12:00:00Z"), 2.5);
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-29T06:00:00+02:00"), 45351.25);
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-30T06:00:00"), 0.0);
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-28"), 0.0);
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u""), 0.0);
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-0x-28T06:00:00"), 0.0);
+}
+
+TEST(XMLHelpers, SameStringsAndPaths) {
+  EXPECT_TRUE(SameStrings(false, u"W:P", u"w:p"));
+  EXPECT_FALSE(SameStrings(true, u"W:P", u"w:p"));
+  EXPECT_FALSE(SameStrings(false, u"\u00C9", u"\u00E9"));
+  WideString path = u"a/b/c";
+  EXPECT_EQ(U8(TZvXMLEngine::GetLastTagName(path)), "c");
+  EXPECT_EQ(U8(path), "a/b");
+  path = u"a/b/c";
+  EXPECT_EQ(U8(TZvXMLEngine::GetFirstTagName(path)), "a");
+  EXPECT_EQ(U8(path), "b/c");
+  path = u"single";
+  EXPECT_EQ(U8(TZvXMLEngine::GetFirstTagName(path)), "single");
+  EXPECT_TRUE(path.empty());
+}
+
+}  // namespace
