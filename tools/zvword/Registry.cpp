@@ -1,6 +1,7 @@
 #include "tools/zvword/Registry.h"
 
 #include "legacy/MSPalmDoc.h"
+#include "pdf/ZvWPDF.h"
 
 namespace zvword::cli {
 
@@ -10,6 +11,21 @@ namespace zvword::cli {
 const std::vector<ReaderEntry>& Readers() {
   static const std::vector<ReaderEntry> readers = [] {
     std::vector<ReaderEntry> r;
+
+    r.push_back({
+        "pdf",
+        {"pdf"},
+        [](std::string_view data) { return data.substr(0, 1024).find("%PDF") != std::string_view::npos; },
+        [](const ReaderOptions& o) {
+          auto r = std::make_unique<TZvPDFReader>();
+          r->SetPassword(o.password);
+          return r;
+        },
+        nullptr,
+        [](TMSWBaseDocument& d) -> const TZvWordSummaryInformation* {
+          return static_cast<TZvPDFReader&>(d).SummaryInformation();
+        },
+    });
 
     r.push_back({
         "pdb",

@@ -1,0 +1,531 @@
+// Content streams: the text operators run against a small graphics state, giving positioned text
+// items per page; the page tree walk; the page text.
+#include <algorithm>
+#include <cmath>
+
+#include "pdf/ZvWPDF.h"
+#include "pdf/ZvWPDFParser.h"
+#include "platform/CodePages.h"
+
+namespace zvword {
+
+using pdfsyntax::TLexer;
+
+namespace {
+// Word and line separation, in units of the font size on the page. A gap wider than
+// kWordGap starts a new word; a baseline shift above kLineShift starts a new line.
+constexpr double kWordGap = 0.15;
+constexpr double kLineShift = 0.5;
+constexpr size_t kMaxOperands = 4096;
+constexpr int kMaxStateStack = 1024;
+
+struct TMatrix {
+  double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
+  // this × m
+  TMatrix Times(const TMatrix& m) const {
+    return {a * m.a + b * m.c, a * m.b + b * m.d, c * m.a + d * m.c, c * m.b + d * m.d, e * m.a + f * m.c + m.e,
+            e * m.b + f * m.d + m.f};
+  }
+};
+
+struct TGState {
+  TMatrix CTM;
+  TZvPDFFont* Font = nullptr;
+  WideString FontName;
+  double FontSize = 0, CharSpace = 0, WordSpace = 0, HScale = 1, Leading = 0, Rise = 0;
+};
+
+bool Finite(double v) { return std::isfinite(v) && std::abs(v) < 1e12; }
+}  // namespace
+
+// Runs one page's content (and the forms it draws) and fills the page's items.
+class TZvPDFContentParser {
+ public:
+  TZvPDFContentParser(TZvPDFReader* Reader, TZvPDFFonts* Fonts, TZvPDFPage& Page) : R(Reader), FFonts(Fonts), P(Page) {}
+
+  void Run(std::string_view content, const TZvPDFObject* resources, int depth) {
+    TLexer lx(content);
+    std::vector<TZvPDFObject> ops;
+    while (!lx.AtEnd()) {
+      TZvPDFObject o;
+      std::string_view kw;
+      size_t before = lx.Pos();
+      if (lx.ParseObject(o, false, &kw)) {
+        if (ops.size() < kMaxOperands) ops.push_back(std::move(o));
+        continue;
+      }
+      if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
+      if (kw.empty()) continue;
+      if (kw == "BI") {
+        SkipInlineImage(lx);
+      } else {
+        Operator(kw, ops, resources, depth);
+      }
+      ops.clear();
+    }
+  }
+
+ private:
+  static double Num(const std::vector<TZvPDFObject>& ops, size_t i) {
+    if (i >= ops.size()) return 0;
+    double v = ops[i].Number(0);
+    return Finite(v) ? v : 0;
+  }
+  // The operands from the end: Arg(ops, 0) is the last.
+  static double Arg(const std::vector<TZvPDFObject>& ops, size_t fromEnd) {
+    return fromEnd < ops.size() ? Num(ops, ops.size() - 1 - fromEnd) : 0;
+  }
+
+  void SkipInlineImage(TLexer& lx) {
+    std::string_view d = lx.Data();
+    size_t id = d.find("ID", lx.Pos());
+    if (id == std::string_view::npos) {
+      lx.SetPos(d.size());
+      return;
+    }
+    size_t p = id + 3;
+    while (p + 2 <= d.size()) {
+      size_t ei = d.find("EI", p);
+      if (ei == std::string_view::npos) break;
+      bool before = pdfsyntax::IsWhite(static_cast<uint8_t>(d[ei - 1]));
+      bool after = ei + 2 >= d.size() || pdfsyntax::IsWhite(static_cast<uint8_t>(d[ei + 2]));
+      if (before && after) {
+        lx.SetPos(ei + 2);
+        return;
+      }
+      p = ei + 2;
+    }
+    lx.SetPos(d.size());
+  }
+
+  void Operator(std::string_view op, const std::vector<TZvPDFObject>& ops, const TZvPDFObject* res, int depth) {
+    switch (op.size() == 1 ? op[0] : 0) {
+      case 'q':
+        if (static_cast<int>(FStack.size()) < kMaxStateStack) FStack.push_back(G);
+        return;
+      case 'Q':
+        if (!FStack.empty()) {
+          G = FStack.back();
+          FStack.pop_back();
+        }
+        return;
+      case '\'':
+        NextLine();
+        Show(ops.empty() ? nullptr : &ops.back());
+        return;
+      case '"':
+        G.WordSpace = Arg(ops, 2);
+        G.CharSpace = Arg(ops, 1);
+        NextLine();
+        Show(ops.empty() ? nullptr : &ops.back());
+        return;
+      default:
+        break;
+    }
+    if (op == "cm") {
+      TMatrix m{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
+      G.CTM = m.Times(G.CTM);
+    } else if (op == "BT") {
+      Tm = Tlm = TMatrix();
+    } else if (op == "Tf") {
+      G.FontSize = Arg(ops, 0);
+      if (ops.size() >= 2 && ops[ops.size() - 2].Kind == pokName) SelectFont(ops[ops.size() - 2].Str, res);
+    } else if (op == "Td") {
+      MoveLine(Arg(ops, 1), Arg(ops, 0));
+    } else if (op == "TD") {
+      G.Leading = -Arg(ops, 0);
+      MoveLine(Arg(ops, 1), Arg(ops, 0));
+    } else if (op == "Tm") {
+      Tm = Tlm = TMatrix{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
+    } else if (op == "T*") {
+      NextLine();
+    } else if (op == "Tc") {
+      G.CharSpace = Arg(ops, 0);
+    } else if (op == "Tw") {
+      G.WordSpace = Arg(ops, 0);
+    } else if (op == "Tz") {
+      G.HScale = Arg(ops, 0) / 100;
+    } else if (op == "TL") {
+      G.Leading = Arg(ops, 0);
+    } else if (op == "Ts") {
+      G.Rise = Arg(ops, 0);
+    } else if (op == "Tj") {
+      Show(ops.empty() ? nullptr : &ops.back());
+    } else if (op == "TJ") {
+      if (!ops.empty() && ops.back().Kind == pokArray) {
+        for (const auto& it : ops.back().Items) {
+          if (it.Kind == pokString) {
+            Show(&it);
+          } else if (it.IsNumber() && Finite(it.Number())) {
+            double tx = -it.Number() / 1000 * G.FontSize * G.HScale;
+            Tm = TMatrix{1, 0, 0, 1, tx, 0}.Times(Tm);
+          }
+        }
+      } else if (!ops.empty()) {
+        Show(&ops.back());
+      }
+    } else if (op == "Do") {
+      if (!ops.empty() && ops.back().Kind == pokName) DrawForm(ops.back().Str, res, depth);
+    }
+  }
+
+  void MoveLine(double tx, double ty) {
+    Tlm = TMatrix{1, 0, 0, 1, tx, ty}.Times(Tlm);
+    Tm = Tlm;
+  }
+  void NextLine() { MoveLine(0, -G.Leading); }
+
+  void SelectFont(const std::string& name, const TZvPDFObject* res) {
+    G.Font = nullptr;
+    G.FontName = u"/" + CodePageToWide(name, 28591);
+    if (res) {
+      const TZvPDFObject* fonts = R ? R->ResolveKey(*res, "Font") : nullptr;
+      if (fonts && fonts->IsDict())
+        if (const TZvPDFObject* f = fonts->Get(name)) G.Font = R->FontFor(*f);
+    }
+    if (!G.Font && FFonts) G.Font = FFonts->FindFontByName(G.FontName);
+    if (G.Font && G.Font->FontName().empty()) G.Font->FFontName = G.FontName;
+  }
+
+  void DrawForm(const std::string& name, const TZvPDFObject* res, int depth) {
+    if (!R || !res || depth >= kPDFMaxFormDepth) return;
+    const TZvPDFObject* xo = R->ResolveKey(*res, "XObject");
+    if (!xo || !xo->IsDict()) return;
+    const TZvPDFObject* ref = xo->Get(name);
+    if (!ref) return;
+    const TZvPDFObject& form = R->Resolve(*ref);
+    if (form.Kind != pokStream) return;
+    const TZvPDFObject* st = R->ResolveKey(form, "Subtype");
+    if (!st || !st->IsName("Form")) return;
+    int64_t id = ref->Kind == pokRef ? ref->Int : -1;
+    if (id >= 0 && std::find(FFormStack.begin(), FFormStack.end(), id) != FFormStack.end()) return;  // a form drawing itself
+    RawByteString content;
+    try {
+      content = R->GetStreamContent(form);
+    } catch (const Exception&) {
+      return;
+    }
+    TGState saved = G;
+    TMatrix savedTm = Tm, savedTlm = Tlm;
+    const TZvPDFObject* m = R->ResolveKey(form, "Matrix");
+    if (m && m->Kind == pokArray && m->Items.size() == 6) {
+      TMatrix fm{m->Items[0].Number(1), m->Items[1].Number(), m->Items[2].Number(), m->Items[3].Number(1), m->Items[4].Number(), m->Items[5].Number()};
+      if (Finite(fm.a) && Finite(fm.b) && Finite(fm.c) && Finite(fm.d) && Finite(fm.e) && Finite(fm.f)) G.CTM = fm.Times(G.CTM);
+    }
+    const TZvPDFObject* fres = R->ResolveKey(form, "Resources");
+    FFormStack.push_back(id);
+    size_t savedStack = FStack.size();
+    Run(content, fres && fres->IsDict() ? fres : res, depth + 1);
+    FStack.resize(std::min(FStack.size(), savedStack));
+    FFormStack.pop_back();
+    G = saved;
+    Tm = savedTm;
+    Tlm = savedTlm;
+  }
+
+  void Show(const TZvPDFObject* s) {
+    if (!s || s->Kind != pokString || s->Str.empty()) return;
+    FGlyphs.clear();
+    if (G.Font) {
+      G.Font->Decode(s->Str, FGlyphs);
+    } else {
+      // No font: the bytes read as the system code page, with a guessed width.
+      for (char ch : s->Str) {
+        TZvPDFFont::TGlyph g;
+        g.Text = CodePageToWide(std::string_view(&ch, 1));
+        g.Width = 0.5;
+        g.IsSpace = ch == ' ';
+        FGlyphs.push_back(std::move(g));
+      }
+    }
+    for (auto& g : FGlyphs) {
+      TMatrix trm = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
+      double x = trm.e, y = trm.f;
+      double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
+      double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
+      double dx = len > 1e-9 ? trm.a / len : 1, dy = len > 1e-9 ? trm.b / len : 0;
+      double adv = (g.Width * G.FontSize + G.CharSpace + (g.IsSpace ? G.WordSpace : 0)) * G.HScale;
+      if (!Finite(adv)) adv = 0;
+      Tm = TMatrix{1, 0, 0, 1, adv, 0}.Times(Tm);
+      TMatrix after = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
+      Place(g.Text, x, y, after.e, after.f, size > 0 && Finite(size) ? size : 1, dx, dy);
+    }
+  }
+
+  // Adds one glyph's text at its place: the same item when it follows on the line, a new item
+  // (with a space or on a new line) otherwise.
+  void Place(const WideString& text, double x, double y, double ex, double ey, double size, double dx, double dy) {
+    bool isBlank = text.empty() || std::all_of(text.begin(), text.end(), [](char16_t c) { return c == ' ' || c == 0xA0 || c == '\t'; });
+    TZvPDFItemText* cur = FCurrent;
+    if (cur) {
+      double gx = x - FEndX, gy = y - FEndY;
+      double along = gx * FDirX + gy * FDirY;
+      double across = -gx * FDirY + gy * FDirX;
+      double ref = std::max(size, FSize);
+      bool sameDir = std::abs(dx - FDirX) < 0.05 && std::abs(dy - FDirY) < 0.05;
+      if (!sameDir || std::abs(across) > kLineShift * std::min(size, FSize) + 0.01 * ref || along < -1.5 * ref ||
+          along > 50 * ref) {
+        cur = nullptr;  // a new line
+        FPendingSpace = false;
+      } else if (along > kWordGap * ref) {
+        FPendingSpace = true;
+      }
+    }
+    if (isBlank) {
+      if (FCurrent) FPendingSpace = true;
+      // A space still moves the end of the line on.
+      if (cur) {
+        FEndX = ex;
+        FEndY = ey;
+      }
+      return;
+    }
+    if (!cur || FPendingSpace) {
+      auto* item = static_cast<TZvPDFItemText*>(P.FItems.AddItem(itText));
+      item->FFontName = G.FontName;
+      item->FFontSize = static_cast<int32_t>(std::lround(std::min(size, 1e6)));
+      item->FLeft = x;
+      item->FTop = P.FHeight - y;
+      item->FSize = size;
+      item->FIsContinueBlock = cur != nullptr;
+      item->FSpaceBefore = cur != nullptr && FPendingSpace;
+      FCurrent = item;
+      FPendingSpace = false;
+      FSize = size;
+      FDirX = dx;
+      FDirY = dy;
+    }
+    FCurrent->FText += text;
+    FCurrent->FRight = ex;
+    FEndX = ex;
+    FEndY = ey;
+  }
+
+  TZvPDFReader* R;
+  TZvPDFFonts* FFonts;
+  TZvPDFPage& P;
+  TGState G;
+  std::vector<TGState> FStack;
+  TMatrix Tm, Tlm;
+  std::vector<int64_t> FFormStack;
+  std::vector<TZvPDFFont::TGlyph> FGlyphs;
+  TZvPDFItemText* FCurrent = nullptr;
+  double FEndX = 0, FEndY = 0, FSize = 1, FDirX = 1, FDirY = 0;
+  bool FPendingSpace = false;
+};
+
+// ---- TZvPDFReader: the page tree ----
+
+TZvPDFFont* TZvPDFReader::FontFor(const TZvPDFObject& FontRef) {
+  int32_t num = FontRef.Kind == pokRef ? static_cast<int32_t>(FontRef.Int) : -1;
+  if (num >= 0)
+    if (TZvPDFFont* f = FFonts->FindByObject(num)) return f;
+  const TZvPDFObject& d = Resolve(FontRef);
+  if (!d.IsDict()) return nullptr;
+  TZvPDFFont* f = FFonts->AddItem();
+  if (num >= 0) FFonts->SetObject(num, f);
+  f->Load(*this, d);
+  return f;
+}
+
+void TZvPDFReader::ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* InheritedRes, const TZvPDFObject* InheritedBox,
+                                int Depth, std::unordered_set<int64_t>& Visited) {
+  if (Depth > kPDFMaxPageTreeDepth || FPages->Count() >= kPDFMaxPages) return;
+  const TZvPDFObject* res = ResolveKey(Node, "Resources");
+  if (!res || !res->IsDict()) res = InheritedRes;
+  const TZvPDFObject* box = ResolveKey(Node, "MediaBox");
+  if (!box || box->Kind != pokArray) box = InheritedBox;
+  const TZvPDFObject* kids = ResolveKey(Node, "Kids");
+  const TZvPDFObject* type = ResolveKey(Node, "Type");
+  bool isPages = (type && type->IsName("Pages")) || (!type && kids && kids->Kind == pokArray);
+  if (!isPages || !kids || kids->Kind != pokArray) {
+    if (!type || type->IsName("Page") || !kids) ProcessPage(Node, res, box);
+    return;
+  }
+  for (const auto& k : kids->Items) {
+    if (k.Kind == pokRef && !Visited.insert(k.Int).second) continue;  // a loop in the page tree
+    const TZvPDFObject& kid = Resolve(k);
+    if (!kid.IsDict()) continue;
+    ProcessPages(kid, res, box, Depth + 1, Visited);
+  }
+}
+
+void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box) {
+  TZvPDFPage* page = FPages->AddPage();
+  if (Box && Box->Kind == pokArray && Box->Items.size() == 4) {
+    double v[4];
+    for (int i = 0; i < 4; ++i) v[i] = Resolve(Box->Items[static_cast<size_t>(i)]).Number();
+    if (Finite(v[0]) && Finite(v[1]) && Finite(v[2]) && Finite(v[3])) {
+      page->FLeft = static_cast<int32_t>(std::min(v[0], v[2]));
+      page->FTop = static_cast<int32_t>(std::min(v[1], v[3]));
+      page->FWidth = static_cast<int32_t>(std::abs(v[2] - v[0]));
+      page->FHeight = static_cast<int32_t>(std::abs(v[3] - v[1]));
+    }
+  }
+  const TZvPDFObject* contents = ResolveKey(Page, "Contents");
+  if (!contents) return;
+  TZvPDFContentParser parser(this, FFonts.get(), *page);
+  // Each content stream decodes on its own, so a damaged one costs only its own text; the
+  // operators of the streams run as one sequence.
+  RawByteString joined;
+  auto add = [&](const TZvPDFObject& s) {
+    if (s.Kind != pokStream) return;
+    try {
+      joined += GetStreamContent(s);
+      joined += '\n';
+    } catch (const Exception&) {
+    }
+  };
+  if (contents->Kind == pokArray) {
+    for (const auto& c : contents->Items) add(Resolve(c));
+  } else {
+    add(*contents);
+  }
+  parser.Run(joined, Res, 0);
+}
+
+void TZvPDFReader::EmitPages() {
+  AddText(GetTextStart(), Text());
+  for (int i = 0; i < FPages->Count(); ++i) {
+    WideString t = FPages->GetPage(i)->GetPlainText();
+    if (TextFormating() != tfPlainText) {
+      // Each line is escaped on its own and its break rendered in the output's markup.
+      WideString out;
+      size_t s = 0;
+      const WideString br = TextFormating() == tfRTF ? WideString(u"\\par ") : WideString(u"<br>");
+      while (s <= t.size()) {
+        size_t e = t.find(u"\r\n", s);
+        if (e == WideString::npos) e = t.size();
+        out += Escape(std::u16string_view(t).substr(s, e - s));
+        out += br;
+        if (e < t.size()) out += u"\r\n";
+        s = e + 2;
+      }
+      t = std::move(out);
+    }
+    AddText(t, Text());
+  }
+  AddText(GetTextFinish(), Text());
+}
+
+// ---- Pages, items, plain text ----
+
+TZvPDFItem* TZvPDFItems::GetItem(int Index) const {
+  return Index >= 0 && Index < Count() ? FItems[static_cast<size_t>(Index)].get() : nullptr;
+}
+
+TZvPDFItem* TZvPDFItems::AddItem(TZvPDFItemType ItemType) {
+  if (ItemType == itText) FItems.push_back(std::make_unique<TZvPDFItemText>());
+  else FItems.push_back(std::make_unique<TZvPDFItem>(ItemType));
+  return FItems.back().get();
+}
+
+void TZvPDFItems::SortItems() {
+  // Rows first (5 units of tolerance), then left to right; a stable order keeps the stream's
+  // order among items that tie.
+  std::stable_sort(FItems.begin(), FItems.end(), [](const std::unique_ptr<TZvPDFItem>& A, const std::unique_ptr<TZvPDFItem>& B) {
+    if (std::abs(A->Top() - B->Top()) > 5) return A->Top() < B->Top();
+    if (std::abs(A->Left() - B->Left()) > 15) return A->Left() < B->Left();
+    return false;
+  });
+}
+
+TZvPDFPage* TZvPDFPages::AddPage() {
+  FItems.push_back(std::make_unique<TZvPDFPage>());
+  return FItems.back().get();
+}
+
+TZvPDFPage* TZvPDFPages::GetPage(int Index) const {
+  return Index >= 0 && Index < Count() ? FItems[static_cast<size_t>(Index)].get() : nullptr;
+}
+
+void TZvPDFPages::ParseContents(const RawByteString& strContent, const RawByteString& strMediaBox) {
+  TZvPDFPage* page = AddPage();
+  {
+    RawByteString box = strMediaBox;
+    size_t lb = box.find('['), rb = box.find(']', lb == std::string::npos ? 0 : lb);
+    if (lb != std::string::npos) box = box.substr(lb + 1, rb == std::string::npos ? std::string::npos : rb - lb - 1);
+    TLexer lx(box);
+    double v[4];
+    int n = 0;
+    TZvPDFObject o;
+    while (n < 4 && lx.ParseObject(o, false) && o.IsNumber()) v[n++] = o.Number();
+    if (n == 4 && Finite(v[0]) && Finite(v[1]) && Finite(v[2]) && Finite(v[3])) {
+      page->FLeft = static_cast<int32_t>(v[0]);
+      page->FTop = static_cast<int32_t>(v[1]);
+      page->FWidth = static_cast<int32_t>(v[2] - v[0]);
+      page->FHeight = static_cast<int32_t>(v[3] - v[1]);
+    }
+  }
+  if (strContent.empty()) return;
+  TZvPDFContentParser parser(nullptr, FPDFReader ? FPDFReader->Fonts() : nullptr, *page);
+  parser.Run(strContent, nullptr, 0);
+}
+
+WideString TZvPDFPage::GetPlainText() const {
+  WideString result;
+  for (int i = 0; i < FItems.Count(); ++i) {
+    const TZvPDFItem* it = FItems.GetItem(i);
+    if (it->ItemType() != itText) continue;
+    const auto* t = static_cast<const TZvPDFItemText*>(it);
+    if (!result.empty()) {
+      if (!t->IsContinueBlock()) result += u"\r\n";
+      else if (t->SpaceBefore()) result += u' ';
+    }
+    result += t->Text();
+  }
+  return result;
+}
+
+WideString TZvPDFPages::GetPlainText() const {
+  WideString r;
+  for (const auto& p : FItems) r += u"\r\n--------------------\r\n" + p->GetPlainText();
+  return r;
+}
+
+// ---- TZvWTagValues ----
+
+namespace {
+WideString TrimW(const WideString& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r' || s[b] == '\n')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r' || s[e - 1] == '\n')) --e;
+  return s.substr(b, e - b);
+}
+bool EndsWith(const WideString& s, const WideString& tag, bool cs) {
+  if (s.size() < tag.size()) return false;
+  for (size_t i = 0; i < tag.size(); ++i) {
+    char16_t a = s[s.size() - tag.size() + i], b = tag[i];
+    if (!cs) {
+      if (a >= 'A' && a <= 'Z') a += 32;
+      if (b >= 'A' && b <= 'Z') b += 32;
+    }
+    if (a != b) return false;
+  }
+  return true;
+}
+}  // namespace
+
+WideString TZvWTagValues::GetValue(const WideString& strTag, bool CaseSensitive) const {
+  for (const auto& l : FLines)
+    if (EndsWith(l, strTag, CaseSensitive)) return TrimW(l.substr(0, l.size() - strTag.size()));
+  return {};
+}
+
+WideString TZvWTagValues::GetAllTextTags() const {
+  WideString r;
+  for (const auto& l : FLines) {
+    if (l.empty()) continue;
+    if (l.back() == '\'' || l.back() == '"') r += TrimW(l.substr(0, l.size() - 1));
+    else if (EndsWith(l, u"Tj", true) || EndsWith(l, u"TJ", true)) r += TrimW(l.substr(0, l.size() - 2));
+  }
+  return r;
+}
+
+void TZvWTagValues::RemoveEmptyStrings() {
+  for (auto& l : FLines)
+    while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r' || l.back() == '\n')) l.pop_back();
+  FLines.erase(std::remove_if(FLines.begin(), FLines.end(), [](const WideString& s) { return s.empty(); }), FLines.end());
+}
+
+}  // namespace zvword

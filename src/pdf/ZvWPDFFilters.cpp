@@ -1,0 +1,319 @@
+#include "pdf/ZvWPDFFilters.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "pdf/ZvWPDF.h"
+#include "pdf/ZvWPDFParser.h"
+
+namespace zvword {
+
+// ---- LZW ----
+
+namespace {
+struct TLZWTable {
+  uint16_t Prefix[4096];
+  uint8_t Last[4096];
+  uint8_t First[4096];
+  uint16_t Len[4096];
+  void Reset() {
+    for (int i = 0; i < 256; ++i) {
+      Prefix[i] = 4096;
+      Last[i] = First[i] = static_cast<uint8_t>(i);
+      Len[i] = 1;
+    }
+  }
+  // Appends the string of code to out, bounded by limit.
+  void Emit(int code, RawByteString& out, int64_t limit) {
+    size_t n = Len[code];
+    size_t base = out.size();
+    out.resize(base + n);
+    for (size_t i = n; i-- > 0;) {
+      out[base + i] = static_cast<char>(Last[code]);
+      code = Prefix[code];
+    }
+    if (static_cast<int64_t>(out.size()) > limit) out.resize(static_cast<size_t>(limit));
+  }
+};
+
+RawByteString LZWDecode(std::string_view src, int64_t limit, bool msbFirst, int early, int minCode) {
+  auto t = std::make_unique<TLZWTable>();
+  t->Reset();
+  const int clear = 1 << minCode, eod = clear + 1;
+  int width = minCode + 1, next = eod + 1, prev = -1;
+  uint32_t buf = 0;
+  int bits = 0;
+  RawByteString out;
+  size_t i = 0;
+  while (static_cast<int64_t>(out.size()) < limit) {
+    while (bits < width && i < src.size()) {
+      if (msbFirst) buf = buf << 8 | static_cast<uint8_t>(src[i++]);
+      else buf |= static_cast<uint32_t>(static_cast<uint8_t>(src[i++])) << bits;
+      bits += 8;
+    }
+    if (bits < width) break;
+    int code;
+    if (msbFirst) {
+      code = static_cast<int>((buf >> (bits - width)) & ((1u << width) - 1));
+    } else {
+      code = static_cast<int>(buf & ((1u << width) - 1));
+      buf >>= width;
+    }
+    bits -= width;
+    if (code == clear) {
+      width = minCode + 1;
+      next = eod + 1;
+      prev = -1;
+      continue;
+    }
+    if (code == eod) break;
+    if (prev < 0) {
+      if (code >= clear) break;  // a damaged stream: the first code must be a literal
+      t->Emit(code, out, limit);
+      prev = code;
+      continue;
+    }
+    if (code > next) break;
+    uint8_t first = code == next ? t->First[prev] : t->First[code];
+    if (next < 4096) {
+      t->Prefix[next] = static_cast<uint16_t>(prev);
+      t->Last[next] = first;
+      t->First[next] = t->First[prev];
+      t->Len[next] = static_cast<uint16_t>(std::min(4095, t->Len[prev] + 1));
+      ++next;
+    }
+    t->Emit(code, out, limit);
+    prev = code;
+    if (next + early >= (1 << width) && width < 12) ++width;
+  }
+  return out;
+}
+}  // namespace
+
+RawByteString TZvWLZWDecoder::DecodeTIFF(std::string_view Source, int64_t UnpackedSize, int EarlyChange) {
+  return LZWDecode(Source, UnpackedSize, true, EarlyChange ? 1 : 0, 8);
+}
+
+RawByteString TZvWLZWDecoder::DecodeGIF(std::string_view Source, int64_t UnpackedSize, int MinCodeSize) {
+  if (MinCodeSize < 2 || MinCodeSize > 8) MinCodeSize = 8;
+  return LZWDecode(Source, UnpackedSize, false, 0, MinCodeSize);
+}
+
+namespace pdffilters {
+
+bool FlateDecode(std::string_view In, RawByteString& Out, int64_t Limit) {
+  Out.clear();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    z_stream zs{};
+    // Some writers leave out the zlib header: retry as raw deflate.
+    if (inflateInit2(&zs, attempt == 0 ? 15 + 32 : -15) != Z_OK) return false;
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(In.data()));
+    zs.avail_in = static_cast<uInt>(std::min<size_t>(In.size(), 0x7FFFFFFF));
+    int rc = Z_OK;
+    char buf[65536];
+    while (rc == Z_OK) {
+      zs.next_out = reinterpret_cast<Bytef*>(buf);
+      zs.avail_out = sizeof buf;
+      rc = inflate(&zs, Z_NO_FLUSH);
+      size_t got = sizeof buf - zs.avail_out;
+      if (static_cast<int64_t>(Out.size() + got) > Limit) {
+        Out.append(buf, static_cast<size_t>(Limit - static_cast<int64_t>(Out.size())));
+        inflateEnd(&zs);
+        return false;
+      }
+      Out.append(buf, got);
+      if (rc == Z_BUF_ERROR && zs.avail_in == 0) break;  // truncated input
+      if (rc == Z_OK && got == 0 && zs.avail_in == 0) break;
+    }
+    inflateEnd(&zs);
+    if (rc == Z_STREAM_END) return true;
+    if (!Out.empty() || attempt == 1) return false;
+    if (rc != Z_DATA_ERROR) return false;
+  }
+  return false;
+}
+
+RawByteString ASCIIHexDecode(std::string_view In) {
+  RawByteString out;
+  out.reserve(In.size() / 2);
+  int hi = -1;
+  for (char ch : In) {
+    if (ch == '>') break;
+    int v = pdfsyntax::HexVal(static_cast<uint8_t>(ch));
+    if (v < 0) continue;  // white space and stray characters
+    if (hi < 0) {
+      hi = v;
+    } else {
+      out += static_cast<char>(hi << 4 | v);
+      hi = -1;
+    }
+  }
+  if (hi >= 0) out += static_cast<char>(hi << 4);
+  return out;
+}
+
+RawByteString ASCII85Decode(std::string_view In) {
+  RawByteString out;
+  out.reserve(In.size() * 4 / 5 + 4);
+  uint32_t group[5];
+  int n = 0;
+  auto flush = [&](int count) {
+    uint64_t v = 0;
+    for (int i = 0; i < 5; ++i) v = v * 85 + (i < count ? group[i] : 84);
+    if (v > 0xFFFFFFFFull) v &= 0xFFFFFFFFull;
+    char b[4] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+    out.append(b, static_cast<size_t>(count == 5 ? 4 : count - 1));
+  };
+  size_t i = 0;
+  if (In.substr(0, 2) == "<~") i = 2;
+  for (; i < In.size(); ++i) {
+    auto c = static_cast<uint8_t>(In[i]);
+    if (c == '~') break;
+    if (pdfsyntax::IsWhite(c)) continue;
+    if (c == 'z' && n == 0) {
+      out.append(4, '\0');
+      continue;
+    }
+    if (c < '!' || c > 'u') continue;
+    group[n++] = c - 33u;
+    if (n == 5) {
+      flush(5);
+      n = 0;
+    }
+  }
+  if (n > 1) flush(n);
+  return out;
+}
+
+RawByteString RunLengthDecode(std::string_view In, int64_t Limit) {
+  RawByteString out;
+  size_t i = 0;
+  while (i < In.size() && static_cast<int64_t>(out.size()) < Limit) {
+    auto len = static_cast<uint8_t>(In[i++]);
+    if (len == 128) break;
+    if (len < 128) {
+      size_t n = std::min<size_t>(len + 1u, In.size() - i);
+      out.append(In.substr(i, n));
+      i += n;
+    } else if (i < In.size()) {
+      out.append(static_cast<size_t>(257 - len), In[i++]);
+    }
+  }
+  if (static_cast<int64_t>(out.size()) > Limit) out.resize(static_cast<size_t>(Limit));
+  return out;
+}
+
+RawByteString ApplyPredictor(const RawByteString& Data, int Predictor, int Colors, int BitsPerComponent, int Columns) {
+  if (Predictor < 2) return Data;
+  if (Colors < 1 || Colors > 32) Colors = 1;
+  if (BitsPerComponent != 1 && BitsPerComponent != 2 && BitsPerComponent != 4 && BitsPerComponent != 8 && BitsPerComponent != 16)
+    BitsPerComponent = 8;
+  if (Columns < 1 || Columns > (1 << 24)) Columns = 1;
+  size_t bpp = std::max<size_t>(1, static_cast<size_t>(Colors * BitsPerComponent) / 8);
+  size_t rowLen = (static_cast<size_t>(Colors) * BitsPerComponent * static_cast<size_t>(Columns) + 7) / 8;
+  RawByteString out;
+  if (Predictor == 2) {
+    out = Data;
+    if (BitsPerComponent != 8) return out;  // only whole-byte samples are undone
+    for (size_t r = 0; r < out.size(); r += rowLen)
+      for (size_t i = r + bpp; i < std::min(out.size(), r + rowLen); ++i)
+        out[i] = static_cast<char>(out[i] + out[i - bpp]);
+    return out;
+  }
+  out.reserve(Data.size());
+  std::string prev(rowLen, '\0'), cur(rowLen, '\0');
+  size_t p = 0;
+  while (p < Data.size()) {
+    auto type = static_cast<uint8_t>(Data[p++]);
+    size_t n = std::min(rowLen, Data.size() - p);
+    // A last row cut short is decoded as far as it goes.
+    for (size_t i = 0; i < n; ++i) {
+      auto x = static_cast<uint8_t>(Data[p + i]);
+      int a = i >= bpp ? static_cast<uint8_t>(cur[i - bpp]) : 0;
+      int b = static_cast<uint8_t>(prev[i]);
+      int c = i >= bpp ? static_cast<uint8_t>(prev[i - bpp]) : 0;
+      int v;
+      switch (type) {
+        case 1: v = x + a; break;
+        case 2: v = x + b; break;
+        case 3: v = x + (a + b) / 2; break;
+        case 4: {
+          int pp = a + b - c, pa = std::abs(pp - a), pb = std::abs(pp - b), pc = std::abs(pp - c);
+          v = x + ((pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c));
+          break;
+        }
+        default: v = x;
+      }
+      cur[i] = static_cast<char>(v);
+    }
+    out.append(cur, 0, n);
+    p += n;
+    std::swap(prev, cur);
+  }
+  return out;
+}
+
+}  // namespace pdffilters
+
+// ---- The reader's stream decoding ----
+
+namespace {
+int ParamInt(const TZvPDFObject* params, std::string_view key, int def) {
+  if (!params || !params->IsDict()) return def;
+  const TZvPDFObject* v = params->Get(key);
+  return v && v->IsNumber() ? static_cast<int>(v->Number()) : def;
+}
+}  // namespace
+
+RawByteString TZvPDFReader::DecodeContentByFilter(std::string_view Filter, std::string_view Data, const TZvPDFObject* Params) {
+  int64_t limit = std::min(kPDFMaxDecodedStream, kPDFMaxDecodedTotal - FDecodedTotal);
+  if (limit <= 0) throw Exception(std::string_view("The PDF document decodes to more data than allowed"));
+  RawByteString out;
+  int predictor = ParamInt(Params, "Predictor", 1);
+  if (Filter == "FlateDecode" || Filter == "Fl") {
+    pdffilters::FlateDecode(Data, out, limit);
+  } else if (Filter == "LZWDecode" || Filter == "LZW") {
+    out = TZvWLZWDecoder::DecodeTIFF(Data, limit, ParamInt(Params, "EarlyChange", 1));
+  } else if (Filter == "ASCIIHexDecode" || Filter == "AHx") {
+    return pdffilters::ASCIIHexDecode(Data);
+  } else if (Filter == "ASCII85Decode" || Filter == "A85") {
+    return pdffilters::ASCII85Decode(Data);
+  } else if (Filter == "RunLengthDecode" || Filter == "RL") {
+    return pdffilters::RunLengthDecode(Data, limit);
+  } else {
+    return RawByteString(Data);  // images and the like: text extraction has no use for them decoded
+  }
+  if (predictor > 1)
+    out = pdffilters::ApplyPredictor(out, predictor, ParamInt(Params, "Colors", 1), ParamInt(Params, "BitsPerComponent", 8),
+                                     ParamInt(Params, "Columns", 1));
+  FDecodedTotal += static_cast<int64_t>(out.size());
+  return out;
+}
+
+RawByteString TZvPDFReader::GetStreamContent(const TZvPDFObject& Stream) {
+  if (Stream.Kind != pokStream) return {};
+  const TZvPDFObject* type = Stream.Get("Type");
+  bool isXRef = type && type->IsName("XRef");
+  RawByteString data = isXRef ? RawByteString(Stream.Data) : DecryptStream(Stream.ObjNum, Stream.ObjGen, Stream.Data);
+  const TZvPDFObject* f = ResolveKey(Stream, "Filter");
+  if (!f) return data;
+  const TZvPDFObject* dp = ResolveKey(Stream, "DecodeParms");
+  if (!dp) dp = ResolveKey(Stream, "DP");
+  if (f->Kind == pokName) return DecodeContentByFilter(f->Str, data, dp && dp->IsDict() ? dp : nullptr);
+  if (f->Kind != pokArray) return data;
+  for (size_t i = 0; i < f->Items.size() && i < 16; ++i) {
+    const TZvPDFObject& fi = Resolve(f->Items[i]);
+    if (fi.Kind != pokName) continue;
+    const TZvPDFObject* p = nullptr;
+    if (dp && dp->Kind == pokArray && i < dp->Items.size()) {
+      const TZvPDFObject& pi = Resolve(dp->Items[i]);
+      if (pi.IsDict()) p = &pi;
+    }
+    data = DecodeContentByFilter(fi.Str, data, p);
+  }
+  return data;
+}
+
+}  // namespace zvword

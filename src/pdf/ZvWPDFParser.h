@@ -1,0 +1,56 @@
+// Tokens and objects of PDF syntax, shared by the file-structure and content-stream readers.
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "pdf/ZvWPDF.h"
+
+namespace zvword::pdfsyntax {
+
+inline bool IsWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
+inline bool IsDelim(uint8_t c) {
+  return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/' || c == '%';
+}
+inline bool IsRegular(uint8_t c) { return !IsWhite(c) && !IsDelim(c); }
+inline int HexVal(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+class TLexer {
+ public:
+  explicit TLexer(std::string_view data, size_t pos = 0) : FData(data), FPos(pos) {}
+  size_t Pos() const { return FPos; }
+  void SetPos(size_t p) { FPos = p < FData.size() ? p : FData.size(); }
+  bool AtEnd() const { return FPos >= FData.size(); }
+  std::string_view Data() const { return FData; }
+
+  // Skips white space and comments.
+  void SkipWhite();
+  // Parses one object. References ("N G R") are recognised when AllowRefs is set. Returns false
+  // at the end of the data or on a keyword, which is then left in Keyword (not consumed when it is
+  // a closing delimiter).
+  bool ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Keyword = nullptr, int Depth = 0);
+  // The next run of regular characters (a keyword or number), consumed.
+  std::string_view ReadRegular();
+  // Reads an unsigned decimal integer; false when none.
+  bool ReadUInt(int64_t& v);
+  // True when the text at the position is the keyword kw followed by a non-regular character.
+  bool LooksAt(std::string_view kw) const;
+
+ private:
+  void ParseLiteralString(RawByteString& out);
+  void ParseHexString(RawByteString& out);
+  void ParseName(RawByteString& out);
+  void ParseNumber(std::string_view tok, TZvPDFObject& out);
+
+  std::string_view FData;
+  size_t FPos;
+};
+
+// Position of the first occurrence of needle in hay at or after from (npos when none).
+size_t Find(std::string_view hay, std::string_view needle, size_t from = 0);
+
+}  // namespace zvword::pdfsyntax

@@ -1,0 +1,218 @@
+// The file structure: cross-reference kinds, object streams, incremental updates, damaged files,
+// page-tree inheritance and loops.
+#include <gtest/gtest.h>
+
+#include "PdfTestUtil.h"
+
+namespace zvword::testing {
+namespace {
+
+const std::string kHello = "BT /F1 12 Tf 72 712 Td (Hello World) Tj ET";
+
+struct StructureCase {
+  const char* name;
+  PdfXRef kind;
+  PdfFilter filter;
+};
+
+class PdfStructure : public ::testing::TestWithParam<StructureCase> {};
+
+TEST_P(PdfStructure, TextComesThroughEveryCrossReferenceKindAndFilter) {
+  auto c = GetParam();
+  EXPECT_EQ(PdfText(MakeTextPdf({kHello, "BT /F1 12 Tf 72 700 Td (Second page) Tj ET"}, c.kind, c.filter)),
+            "Hello World\nSecond page");
+}
+
+INSTANTIATE_TEST_SUITE_P(All, PdfStructure,
+                         ::testing::Values(StructureCase{"table_plain", PdfXRef::Table, PdfFilter::None},
+                                           StructureCase{"table_flate", PdfXRef::Table, PdfFilter::Flate},
+                                           StructureCase{"table_hex", PdfXRef::Table, PdfFilter::ASCIIHex},
+                                           StructureCase{"table_a85", PdfXRef::Table, PdfFilter::ASCII85},
+                                           StructureCase{"stream_plain", PdfXRef::Stream, PdfFilter::None},
+                                           StructureCase{"stream_flate", PdfXRef::Stream, PdfFilter::Flate}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PdfReader, ObjectsInObjectStreamsResolveToTheirOwnText) {
+  PdfBuilder c("1.5");
+  int c_cat = c.Reserve(), c_pages = c.Reserve();
+  int c_font = c.AddCompressed("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Differences [65 /B /C] >> >>");
+  int c_content = c.AddStream("", "BT /F1 12 Tf 72 712 Td (AB) Tj ET", PdfFilter::Flate);
+  int c_page = c.AddCompressed("<< /Type /Page /Parent " + std::to_string(c_pages) + " 0 R /Resources << /Font << /F1 " +
+                               std::to_string(c_font) + " 0 R >> >> /Contents " + std::to_string(c_content) + " 0 R >>");
+  c.Set(c_pages, "<< /Type /Pages /Kids [" + std::to_string(c_page) + " 0 R] /Count 1 >>");
+  c.Set(c_cat, "<< /Type /Catalog /Pages " + std::to_string(c_pages) + " 0 R >>");
+  c.SetRoot(c_cat);
+  // The font's Differences (A->B, B->C) prove the font came from the object stream.
+  EXPECT_EQ(PdfText(c.Build(PdfXRef::Stream)), "BC");
+}
+
+TEST(PdfReader, IncrementalUpdateReplacesAnObjectAndKeepsTheRest) {
+  PdfBuilder b;
+  int cat = b.Reserve(), pages = b.Reserve();
+  int font = b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  int c1 = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Old text) Tj ET");
+  int c2 = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Kept page) Tj ET");
+  std::string res = "/Resources << /Font << /F1 " + std::to_string(font) + " 0 R >> >>";
+  int p1 = b.Add("<< /Type /Page " + res + " /Contents " + std::to_string(c1) + " 0 R >>");
+  int p2 = b.Add("<< /Type /Page " + res + " /Contents " + std::to_string(c2) + " 0 R >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R] /Count 2 >>");
+  b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  b.SetRoot(cat);
+  b.BeginUpdate();
+  b.SetStream(c1, "", "BT /F1 12 Tf 72 712 Td (New text) Tj ET");
+  for (auto kind : {PdfXRef::Table, PdfXRef::Stream}) {
+    PdfBuilder copy = b;
+    EXPECT_EQ(PdfText(copy.Build(kind)), "New text\nKept page");
+  }
+}
+
+std::string Cut(std::string s, const std::string& from) { return s.substr(0, s.rfind(from)); }
+
+TEST(PdfReader, DamagedCrossReferencesAreRebuiltFromObjectHeaders) {
+  std::string good = MakeTextPdf({kHello});
+  struct Damage {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"no startxref", Cut(good, "startxref")},
+      {"startxref points nowhere", Cut(good, "startxref") + "startxref\n999999\n%%EOF\n"},
+      {"startxref points into an object", Cut(good, "startxref") + "startxref\n20\n%%EOF\n"},
+      {"no cross-reference at all", Cut(good, "\nxref") + "\n"},
+  };
+  for (auto& c : cases) EXPECT_EQ(PdfText(c.bytes), "Hello World") << c.what;
+  // Offsets shifted by an inserted byte: every table entry points beside its object.
+  std::string shifted = good;
+  shifted.insert(good.find("1 0 obj"), " ");
+  EXPECT_EQ(PdfText(shifted), "Hello World");
+}
+
+TEST(PdfReader, NewestDefinitionWinsWhenRebuilding) {
+  std::string good = MakeTextPdf({kHello});
+  std::string s = Cut(good, "\nxref") + "\n";
+  // A later copy of the content object (number 4) replaces the first.
+  std::string later = "4 0 obj\n<< /Length 40 >>\nstream\nBT /F1 12 Tf 72 712 Td (Updated) Tj ET\nendstream\nendobj\n";
+  EXPECT_EQ(PdfText(s + later), "Updated");
+}
+
+TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
+  EXPECT_EQ(PdfError("GIF89a not a pdf at all"), "This is not valid PDF-document");
+  EXPECT_EQ(PdfError(""), "This is not valid PDF-document");
+  EXPECT_EQ(PdfError("%PDF-1.4\n%%EOF\n"), "The PDF document has no readable catalog or pages");
+  std::string enc = MakeTextPdf({kHello});
+  enc.insert(enc.rfind(">>\nstartxref"), " /Encrypt << /Filter /Standard /V 1 /R 2 >> ");
+  EXPECT_NE(PdfError(enc).find("encrypted"), std::string::npos);
+}
+
+TEST(PdfReader, VersionAndHeaderAfterJunk) {
+  TZvPDFReader r;
+  PdfText("junk\n" + MakeTextPdf({kHello}), tfPlainText, &r);
+  EXPECT_EQ(r.Version(), "1.4");
+  EXPECT_EQ(r.Pages()->Count(), 1);
+  EXPECT_EQ(WideToUtf8(r.Pages()->GetPage(0)->GetPlainText()), "Hello World");
+}
+
+// A font whose Differences map A to X, so the text tells which font decoded it.
+const char* kFontX = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Differences [65 /X] >> >>";
+const char* kFontY = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding << /Differences [65 /Y] >> >>";
+
+TEST(PdfReader, ResourcesAndMediaBoxAreInheritedFromThePageTree) {
+  PdfBuilder b;
+  int cat = b.Reserve(), pages = b.Reserve(), mid = b.Reserve();
+  int font = b.Add(kFontX);
+  int content = b.AddStream("", "BT /F1 12 Tf 72 712 Td (AA) Tj ET");
+  int page = b.Add("<< /Type /Page /Parent " + std::to_string(mid) + " 0 R /Contents " + std::to_string(content) + " 0 R >>");
+  b.Set(mid, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 /MediaBox [0 0 400 500] >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(mid) + " 0 R] /Count 1 /Resources << /Font << /F1 " +
+                   std::to_string(font) + " 0 R >> >> >>");
+  b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  b.SetRoot(cat);
+  TZvPDFReader r;
+  EXPECT_EQ(PdfText(b.Build(), tfPlainText, &r), "XX");
+  EXPECT_EQ(r.Pages()->GetPage(0)->Height(), 500);
+  EXPECT_EQ(r.Pages()->GetPage(0)->Width(), 400);
+}
+
+TEST(PdfReader, FontNamesResolveInEachPagesOwnResources) {
+  PdfBuilder b;
+  int cat = b.Reserve(), pages = b.Reserve();
+  int fx = b.Add(kFontX), fy = b.Add(kFontY);
+  int content = b.AddStream("", "BT /F1 12 Tf 72 712 Td (A) Tj ET");  // one content, shared
+  int p1 = b.Add("<< /Type /Page /Resources << /Font << /F1 " + std::to_string(fx) + " 0 R >> >> /Contents " +
+                 std::to_string(content) + " 0 R >>");
+  int p2 = b.Add("<< /Type /Page /Resources << /Font << /F1 " + std::to_string(fy) + " 0 R >> >> /Contents " +
+                 std::to_string(content) + " 0 R >>");
+  int p3 = b.Add("<< /Type /Page /Resources << /Font << /F1 " + std::to_string(fx) + " 0 R >> >> /Contents " +
+                 std::to_string(content) + " 0 R >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R " + std::to_string(p3) +
+                   " 0 R] /Count 3 >>");
+  b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  b.SetRoot(cat);
+  TZvPDFReader r;
+  EXPECT_EQ(PdfText(b.Build(), tfPlainText, &r), "X\nY\nX");
+  EXPECT_EQ(r.Fonts()->Count(), 2);  // the font used twice is read once
+}
+
+TEST(PdfReader, LoopsInPageTreePrevChainAndFormsEnd) {
+  PdfBuilder b;
+  int cat = b.Reserve(), pages = b.Reserve();
+  int font = b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  int form = b.Reserve();
+  b.SetStream(form, "/Type /XObject /Subtype /Form /BBox [0 0 100 100] /Resources << /XObject << /Me " + std::to_string(form) +
+                        " 0 R >> /Font << /F1 " + std::to_string(font) + " 0 R >> >>",
+              "BT /F1 10 Tf 0 0 Td (Form) Tj ET /Me Do");
+  int content = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Page) Tj ET /Fx Do");
+  int page = b.Add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /Resources << /Font << /F1 " +
+                   std::to_string(font) + " 0 R >> /XObject << /Fx " + std::to_string(form) + " 0 R >> >> /Contents " +
+                   std::to_string(content) + " 0 R >>");
+  // The tree names itself and the page twice.
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R " + std::to_string(pages) + " 0 R " +
+                   std::to_string(page) + " 0 R] /Count 3 >>");
+  b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  b.SetRoot(cat);
+  std::string doc = b.Build();
+  // A /Prev that points at its own section.
+  size_t xref = doc.rfind("xref");
+  doc.insert(doc.rfind(">>\nstartxref"), " /Prev " + std::to_string(xref) + " ");
+  EXPECT_EQ(PdfText(doc), "Page\nForm");
+}
+
+TEST(PdfReader, ABadStreamCostsOnlyItsOwnText) {
+  PdfBuilder b;
+  int cat = b.Reserve(), pages = b.Reserve();
+  int font = b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  std::string res = "/Resources << /Font << /F1 " + std::to_string(font) + " 0 R >> >>";
+  int bad = b.Add("<< /Length 10 /Filter /FlateDecode >>\nstream\nnot zlib!!\nendstream");
+  int good = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Survivor) Tj ET", PdfFilter::Flate);
+  int p1 = b.Add("<< /Type /Page " + res + " /Contents " + std::to_string(bad) + " 0 R >>");
+  int p2 = b.Add("<< /Type /Page " + res + " /Contents [" + std::to_string(bad) + " 0 R " + std::to_string(good) + " 0 R] >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R] /Count 2 >>");
+  b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  b.SetRoot(cat);
+  EXPECT_EQ(PdfText(b.Build()), "Survivor");
+}
+
+TEST(PdfReader, WrongLengthTakesTheDataUpToEndstream) {
+  for (const char* len : {"5", "9999", "3 0 R", "-4"}) {
+    PdfBuilder b;
+    int cat = b.Reserve(), pages = b.Reserve();
+    int font = b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    int content = b.Add(std::string("<< /Length ") + len + " >>\nstream\nBT /F1 12 Tf 72 712 Td (Long enough) Tj ET\nendstream");
+    int page = b.Add("<< /Type /Page /Resources << /Font << /F1 " + std::to_string(font) + " 0 R >> >> /Contents " +
+                     std::to_string(content) + " 0 R >>");
+    b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+    b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+    b.SetRoot(cat);
+    EXPECT_EQ(PdfText(b.Build()), "Long enough") << len;
+  }
+}
+
+TEST(PdfReader, RtfAndHtmlEscapeTextAndRenderLineBreaks) {
+  std::string doc = MakeTextPdf({"BT /F1 12 Tf 72 712 Td (a<b & {c}) Tj 0 -20 Td (\\\\x) Tj ET"});
+  std::string html = PdfText(doc, tfHTML);
+  EXPECT_NE(html.find("a&lt;b &amp; {c}<br>\n\\x<br>"), std::string::npos) << html;
+  std::string rtf = PdfText(doc, tfRTF);
+  EXPECT_NE(rtf.find("a<b & \\{c\\}\\par \n\\\\x\\par "), std::string::npos) << rtf;
+}
+
+}  // namespace
+}  // namespace zvword::testing
