@@ -1,0 +1,345 @@
+#include "word/MSWordVBA.h"
+
+#include <algorithm>
+
+#include "platform/CodePages.h"
+#include "platform/Exception.h"
+
+namespace zvword {
+
+namespace {
+
+constexpr size_t kChunkSize = 4096;
+// Macro streams are read whole; anything larger is not a macro project we can use.
+constexpr int64_t kMaxMacroStreamSize = 64 << 20;
+const WideString kMacroBanner = u"'===================================";
+
+uint16_t Get16(std::string_view s, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
+}
+uint32_t Get32(std::string_view s, size_t at) { return Get16(s, at) | static_cast<uint32_t>(Get16(s, at + 2)) << 16; }
+
+WideString Utf16(std::string_view bytes) {
+  WideString out;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(Get16(bytes, i)));
+  return out;
+}
+
+char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+// Module streams are matched to module names ignoring the case of the letters a to z only.
+bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
+}
+
+RawByteString ReadWhole(IStream& s) {
+  const int64_t size = s.Size();
+  if (size > kMaxMacroStreamSize) return {};
+  s.SetPosition(0);
+  return s.ReadBytes(size);
+}
+
+// A bounded cursor over a byte string: every read checks what is left.
+class TCursor {
+ public:
+  explicit TCursor(std::string_view data, size_t pos = 0) : data_(data), pos_(pos) {}
+  bool Has(size_t n) const { return pos_ <= data_.size() && data_.size() - pos_ >= n; }
+  bool U8(uint32_t& v) { return Take(1, [&] { v = static_cast<uint8_t>(data_[pos_]); }); }
+  bool U16(uint32_t& v) { return Take(2, [&] { v = Get16(data_, pos_); }); }
+  bool U32(uint32_t& v) { return Take(4, [&] { v = Get32(data_, pos_); }); }
+  bool Bytes(size_t n, std::string_view& v) { return Take(n, [&] { v = data_.substr(pos_, n); }); }
+  bool Skip(size_t n) { return Take(n, [] {}); }
+  size_t Pos() const { return pos_; }
+  void Back(size_t n) { pos_ -= std::min(n, pos_); }
+
+ private:
+  template <typename F>
+  bool Take(size_t n, F f) {
+    if (!Has(n)) return false;
+    f();
+    pos_ += n;
+    return true;
+  }
+  std::string_view data_;
+  size_t pos_;
+};
+
+// What the "dir" stream says about one module.
+struct TDirModule {
+  WideString Name;
+  WideString StreamName;
+  uint32_t Offset = 0;
+  bool HasOffset = false;
+};
+
+struct TProjectState {
+  std::vector<TDirModule> dirModules;
+  int codePage = 0;
+  bool cacheUsable = false;  // the cache stream gave a module record for every module
+  bool sawCache = false;
+  RawByteString projectText;
+  bool sawProject = false;
+};
+
+// The record walk of the decompressed "dir" stream: id, 32-bit size, data.
+void ParseDir(std::string_view dir, TProjectState& state) {
+  TCursor c(dir);
+  std::vector<TDirModule> modules;
+  TDirModule current;
+  bool inModule = false;
+  RawByteString mbcsName, mbcsStream;
+  uint32_t id = 0, size = 0;
+  while (c.U16(id) && c.U32(size)) {
+    // The version record's size field says 4 but 6 bytes follow.
+    if (id == 0x0009) size = 6;
+    std::string_view data;
+    if (!c.Bytes(size, data)) break;
+    switch (id) {
+      case 0x0003:  // project code page
+        if (size >= 2) state.codePage = Get16(data, 0);
+        break;
+      case 0x0019:  // module name, 8-bit
+        if (inModule) modules.push_back(current);
+        current = TDirModule();
+        inModule = true;
+        mbcsStream.clear();
+        current.Name = CodePageToWide(data, state.codePage);
+        break;
+      case 0x0047:  // module name, UTF-16
+        if (inModule && size > 0) current.Name = Utf16(data);
+        break;
+      case 0x001A:  // stream name, 8-bit
+        if (inModule) current.StreamName = CodePageToWide(data, state.codePage);
+        break;
+      case 0x0032:  // stream name, UTF-16
+        if (inModule && size > 0) current.StreamName = Utf16(data);
+        break;
+      case 0x0031:  // offset of the source in the module stream
+        if (inModule && size >= 4) {
+          current.Offset = Get32(data, 0);
+          current.HasOffset = true;
+        }
+        break;
+      case 0x002B:  // module end
+        if (inModule) modules.push_back(current);
+        inModule = false;
+        break;
+      default:
+        break;
+    }
+    if (id == 0x0010) break;  // end of the directory
+  }
+  if (inModule) modules.push_back(current);
+  for (auto& m : modules)
+    if (m.StreamName.empty()) m.StreamName = m.Name;
+  state.dirModules.insert(state.dirModules.end(), modules.begin(), modules.end());
+}
+
+bool StartsWith(const WideString& s, std::u16string_view p) { return s.compare(0, p.size(), p) == 0; }
+
+// The project's cache stream: references, then one record per module.
+void ParseCache(std::string_view data, TVBAProjectItems& items, TProjectState& state) {
+  state.sawCache = true;
+  TCursor c(data, 34);
+  if (!c.Has(0)) return;
+  const int firstItem = items.Count();
+  bool secondControl = false;
+  for (;;) {
+    uint32_t length = 0;
+    if (!c.U16(length)) break;
+    if (length < 6) {
+      c.Back(2);
+      break;
+    }
+    std::string_view entry;
+    if (!c.Bytes(length, entry)) break;
+    TVBAProjectItem& item = items.Add();
+    item.Entry = Utf16(entry);
+    if (StartsWith(item.Entry, u"*\\G") || StartsWith(item.Entry, u"*\\H")) {
+      c.Skip(12);
+    } else if (StartsWith(item.Entry, u"*\\C") || StartsWith(item.Entry, u"*\\D")) {
+      // Of these references only every second one is followed by 12 bytes.
+      if (secondControl) c.Skip(12);
+      secondControl = !secondControl;
+    }
+  }
+  uint32_t modules = 0;
+  if (!c.Skip(132) || !c.U16(modules)) return;
+  // A module record takes at least 27 bytes; a count beyond that is not believed.
+  constexpr size_t kMinRecord = 27;
+  bool complete = modules > 0;
+  for (uint32_t i = 0; i < modules; ++i) {
+    if (!c.Has(kMinRecord)) {
+      complete = false;
+      break;
+    }
+    const int index = firstItem + static_cast<int>(i);
+    TVBAProjectItem& item = index < items.Count() ? items.Items(index) : items.Add();
+    uint32_t n = 0, w = 0, count = 0;
+    std::string_view name, moduleId;
+    bool ok = c.U16(n) && c.Bytes(n, name) && c.U16(n) && c.Bytes(n, moduleId) && c.U16(w);
+    if (ok && w == 0xFFFF) ok = c.Skip(2) && c.U16(n) && c.Skip(n);
+    else if (ok) ok = c.Skip(w + 2);
+    ok = ok && c.Skip(8) && c.U8(count) && c.Skip(size_t{count} * 8 + 6) && c.U32(item.Offset) && c.Skip(2);
+    item.ModuleName = Utf16(name);
+    item.ModuleID = Utf16(moduleId);
+    if (!ok || item.ModuleName.empty()) {
+      complete = false;
+      break;
+    }
+  }
+  state.cacheUsable = state.cacheUsable || complete;
+}
+
+void LoadWalk(IStorage& storage, TVBAProjectItems& items, TProjectState& state) {
+  auto e = storage.EnumElements();
+  e->Reset();
+  TStatStg st;
+  while (e->Next(st) == 0 && !st.Name.empty()) {
+    if (st.Type == STGTY_STORAGE) {
+      // The compound-file reader bounds the nesting, so this recursion is bounded too.
+      if (auto sub = storage.OpenStorage(st.Name)) LoadWalk(*sub, items, state);
+      continue;
+    }
+    if (st.Type != STGTY_STREAM) continue;
+    if (st.Name == u"PROJECT") {
+      if (auto s = storage.OpenStream(st.Name)) {
+        state.projectText = ReadWhole(*s);
+        state.sawProject = true;
+      }
+    } else if (st.Name == u"_VBA_PROJECT") {
+      if (auto s = storage.OpenStream(st.Name)) ParseCache(ReadWhole(*s), items, state);
+    } else if (st.Name == u"dir") {
+      if (auto s = storage.OpenStream(st.Name)) {
+        RawByteString dir;
+        if (DecompressVBAContainer(ReadWhole(*s), dir)) ParseDir(dir, state);
+      }
+    }
+  }
+}
+
+// When the cache gave no usable module records, the directory's take their place, item by item.
+void ApplyDirModules(TVBAProjectItems& items, const TProjectState& state) {
+  if (state.cacheUsable || state.dirModules.empty()) return;
+  for (size_t i = 0; i < state.dirModules.size(); ++i) {
+    const auto index = static_cast<int>(i);
+    TVBAProjectItem& item = index < items.Count() ? items.Items(index) : items.Add();
+    item.ModuleName = state.dirModules[i].Name;
+    item.ModuleID = state.dirModules[i].StreamName;
+    item.Offset = state.dirModules[i].Offset;
+  }
+  for (int i = static_cast<int>(state.dirModules.size()); i < items.Count(); ++i) items.Items(i).ModuleName.clear();
+}
+
+const TDirModule* DirModuleFor(const TProjectState& state, const WideString& streamName) {
+  for (const auto& m : state.dirModules)
+    if (SameAsciiText(m.StreamName, streamName)) return &m;
+  return nullptr;
+}
+
+void DecompressWalk(IStorage& storage, TVBAProjectItems& items, const TProjectState& state) {
+  auto e = storage.EnumElements();
+  e->Reset();
+  TStatStg st;
+  while (e->Next(st) == 0 && !st.Name.empty()) {
+    if (st.Type == STGTY_STORAGE) {
+      if (auto sub = storage.OpenStorage(st.Name)) DecompressWalk(*sub, items, state);
+      continue;
+    }
+    if (st.Type != STGTY_STREAM) continue;
+    const TDirModule* dir = DirModuleFor(state, st.Name);
+    TVBAProjectItem* item = nullptr;
+    for (int i = 0; i < items.Count() && !item; ++i)
+      if (!items.Items(i).ModuleName.empty() &&
+          (SameAsciiText(items.Items(i).ModuleName, st.Name) || (dir && items.Items(i).ModuleName == dir->Name)))
+        item = &items.Items(i);
+    if (!item) continue;
+    item->Body.clear();
+    auto s = storage.OpenStream(st.Name);
+    if (!s) continue;
+    const RawByteString data = ReadWhole(*s);
+    auto decode = [&](uint32_t offset) {
+      item->Body.clear();
+      return offset < data.size() && DecompressVBAContainer(std::string_view(data).substr(offset), item->Body) &&
+             !item->Body.empty();
+    };
+    // A cache offset that does not lead to source gives way to the directory's.
+    if (!decode(item->Offset) && dir && dir->HasOffset && dir->Offset != item->Offset) decode(dir->Offset);
+  }
+}
+
+}  // namespace
+
+bool DecompressVBAContainer(std::string_view in, RawByteString& out) {
+  out.clear();
+  if (in.empty() || in[0] != 1) return false;
+  size_t pos = 1;
+  while (pos + 2 <= in.size() && out.size() < kMaxMacroSourceSize) {
+    const uint16_t header = Get16(in, pos);
+    const size_t chunkEnd = std::min(in.size(), pos + (header & 0x0FFF) + 3);
+    pos += 2;
+    if ((header & 0x8000) == 0) {
+      // A stored chunk: 4096 bytes as they are.
+      const size_t n = std::min(kChunkSize, in.size() - pos);
+      out.append(in.substr(pos, n));
+      pos += n;
+      continue;
+    }
+    const size_t chunkStart = out.size();
+    while (pos < chunkEnd) {
+      const auto flags = static_cast<uint8_t>(in[pos++]);
+      for (int bit = 0; bit < 8 && pos < chunkEnd; ++bit) {
+        if ((flags >> bit & 1) == 0) {
+          if (out.size() - chunkStart >= kChunkSize) return true;  // a chunk never holds more
+          out.push_back(in[pos++]);
+          continue;
+        }
+        if (pos + 2 > chunkEnd) return true;  // a token cut off by the end of the chunk
+        const uint16_t token = Get16(in, pos);
+        pos += 2;
+        const size_t done = out.size() - chunkStart;
+        unsigned offsetBits = 4;
+        while ((size_t{1} << offsetBits) < done) ++offsetBits;
+        const unsigned lengthBits = 16 - offsetBits;
+        const size_t length = (token & ((1u << lengthBits) - 1)) + 3;
+        const size_t distance = (token >> lengthBits) + 1;
+        // Copies reach back only into the current chunk and never past its 4096 bytes.
+        if (distance > done || done + length > kChunkSize) return true;
+        for (size_t k = 0; k < length; ++k) out.push_back(out[out.size() - distance]);
+      }
+    }
+    pos = chunkEnd;
+  }
+  if (out.size() > kMaxMacroSourceSize) out.resize(kMaxMacroSourceSize);
+  return true;
+}
+
+RawByteString DecompressMacros(std::string_view Compressed) {
+  RawByteString out;
+  DecompressVBAContainer(Compressed, out);
+  return out;
+}
+
+int ReadVBAProject(IStorage& Storage, TVBAProjectItems& Items, WideString& ProjectText) {
+  TProjectState state;
+  LoadWalk(Storage, Items, state);
+  ApplyDirModules(Items, state);
+  DecompressWalk(Storage, Items, state);
+  const int codePage = state.codePage && IsCodePageSupported(state.codePage) ? state.codePage : 0;
+  if (state.sawProject) ProjectText = CodePageToWide(state.projectText, codePage);
+  return codePage;
+}
+
+void AddMacroText(const TVBAProjectItems& Items, int CodePage, TWideStrings& MacroText) {
+  for (int i = 0; i < Items.Count(); ++i) {
+    const TVBAProjectItem& item = Items.Items(i);
+    if (item.Body.empty()) continue;
+    MacroText.Add(kMacroBanner);
+    MacroText.Add(u"'  Macro(s) from " + item.ModuleName);
+    MacroText.Add(kMacroBanner);
+    MacroText.Add(CodePageToWide(item.Body, CodePage) + u"\r\n");
+  }
+}
+
+}  // namespace zvword
