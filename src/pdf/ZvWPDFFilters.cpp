@@ -7,6 +7,7 @@
 
 #include "pdf/ZvWPDF.h"
 #include "pdf/ZvWPDFParser.h"
+#include "pdf/ZvWPDFSecurity.h"
 
 namespace zvword {
 
@@ -295,9 +296,20 @@ RawByteString TZvPDFReader::DecodeContentByFilter(std::string_view Filter, std::
 RawByteString TZvPDFReader::GetStreamContent(const TZvPDFObject& Stream) {
   if (Stream.Kind != pokStream) return {};
   const TZvPDFObject* type = Stream.Get("Type");
-  bool isXRef = type && type->IsName("XRef");
-  RawByteString data = isXRef ? RawByteString(Stream.Data) : DecryptStream(Stream.ObjNum, Stream.ObjGen, Stream.Data);
+  bool clear = type && type->IsName("XRef");
+  // Metadata may be left unencrypted, and a stream may name the identity crypt filter itself.
+  if (FEncryption && type && type->IsName("Metadata") && !FEncryption->MetadataEncrypted()) clear = true;
   const TZvPDFObject* f = ResolveKey(Stream, "Filter");
+  if (FEncryption && f) {
+    const TZvPDFObject& f0 = f->Kind == pokArray && !f->Items.empty() ? Resolve(f->Items[0]) : *f;
+    if (f0.IsName("Crypt")) {
+      const TZvPDFObject* dp0 = ResolveKey(Stream, "DecodeParms");
+      if (dp0 && dp0->Kind == pokArray) dp0 = dp0->Items.empty() ? nullptr : &Resolve(dp0->Items[0]);
+      const TZvPDFObject* nm = dp0 && dp0->IsDict() ? ResolveKey(*dp0, "Name") : nullptr;
+      if (!nm || nm->IsName("Identity")) clear = true;
+    }
+  }
+  RawByteString data = clear ? RawByteString(Stream.Data) : DecryptStream(Stream.ObjNum, Stream.ObjGen, Stream.Data);
   if (!f) return data;
   const TZvPDFObject* dp = ResolveKey(Stream, "DecodeParms");
   if (!dp) dp = ResolveKey(Stream, "DP");

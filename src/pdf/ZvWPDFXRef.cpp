@@ -652,14 +652,15 @@ RawByteString TZvPDFReader::GetBodyByRefNo(int32_t RefNo) {
   return FData.substr(static_cast<size_t>(s), e - static_cast<size_t>(s));
 }
 
+// The keys use the whole first identifier as written, whatever its length.
 RawByteString TZvPDFReader::DecryptStream(int32_t ObjNum, int32_t Gen, std::string_view Bytes) {
   if (!FEncryption || !FEncryption->Enabled() || Bytes.empty()) return RawByteString(Bytes);
-  return FEncryption->DecryptStream(ObjNum, Gen, FDocID.substr(0, 16), FPassword, Bytes);
+  return FEncryption->DecryptStream(ObjNum, Gen, FDocID, FPassword, Bytes);
 }
 
 RawByteString TZvPDFReader::DecryptString(int32_t ObjNum, int32_t Gen, std::string_view Bytes) {
   if (!FEncryption || !FEncryption->Enabled() || Bytes.empty()) return RawByteString(Bytes);
-  return FEncryption->DecryptStream(ObjNum, Gen, FDocID.substr(0, 16), FPassword, Bytes);
+  return FEncryption->DecryptString(ObjNum, Gen, FDocID, FPassword, Bytes);
 }
 
 }  // namespace zvword

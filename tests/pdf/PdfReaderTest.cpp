@@ -100,7 +100,8 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
   EXPECT_EQ(PdfError("%PDF-1.4\n%%EOF\n"), "The PDF document has no readable catalog or pages");
   std::string enc = MakeTextPdf({kHello});
   enc.insert(enc.rfind(">>\nstartxref"), " /Encrypt << /Filter /Standard /V 1 /R 2 >> ");
-  EXPECT_NE(PdfError(enc).find("encrypted"), std::string::npos);
+  // Without its password hashes the file cannot be opened with any password.
+  EXPECT_EQ(PdfError(enc), "Password is not valid");
 }
 
 TEST(PdfReader, VersionAndHeaderAfterJunk) {
