@@ -54,7 +54,8 @@ void TPalmDocFile::LoadFromFile(const WideString& AFileName) {
 
 RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, uint16_t capacity) {
   // One command writes at most 10 bytes, so a single check per command keeps every write in range.
-  RawByteString out(std::max<size_t>(capacity, 64), '\0');
+  // No command expands its bytes more than fivefold, so a large announced capacity is not trusted.
+  RawByteString out(std::min<size_t>(std::max<size_t>(capacity, 64), length * 5 + 16), '\0');
   size_t o = 0;
   size_t i = 0;
   while (i < length) {

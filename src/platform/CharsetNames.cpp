@@ -26,6 +26,10 @@ int CodePageFromCharsetName(std::u16string_view name) {
       {"gbk", 936}, {"gb2312", 936}, {"xgbk", 936}, {"euccn", 936}, {"gb18030", 936},
       {"big5", 950}, {"big5hkscs", 950}, {"euckr", 949}, {"ksc56011987", 949}, {"uhc", 949},
       {"johab", 1361}, {"tis620", 874}, {"macintosh", 10000}, {"macroman", 10000},
+      {"xmacroman", 10000}, {"mac", 10000}, {"latin9", 28605}, {"koi8ru", 21866}, {"iso88598i", 28598},
+      {"csshiftjis", 932}, {"cseuckr", 949}, {"csbig5", 950}, {"xxbig5", 950}, {"csgb2312", 936},
+      {"chinese", 936}, {"korean", 949}, {"ksc5601", 949}, {"unicode11utf8", 65001},
+      {"ansix341968", 20127}, {"unicodefffe", 1201},
   };
   for (const auto& a : kAliases)
     if (key == a.name) return a.cp;
@@ -39,12 +43,21 @@ int CodePageFromCharsetName(std::u16string_view name) {
     }
     return v;
   };
-  if (int n = numberAfter("iso8859"); n >= 1 && n <= 16) return 28590 + n;
-  if (int n = numberAfter("windows")) return n;
-  if (int n = numberAfter("xcp")) return n;
-  if (int n = numberAfter("cp")) return n;
-  if (int n = numberAfter("ibm")) return n;
+  // Only code pages that convert: an unknown number would silently read as the system's.
+  auto supported = [](int cp) { return IsCodePageSupported(cp) ? cp : 0; };
+  if (int n = numberAfter("iso8859"); n >= 1 && n <= 16) return supported(n == 11 ? 28601 : 28590 + n);
+  if (int n = numberAfter("windows")) return supported(n);
+  if (int n = numberAfter("xcp")) return supported(n);
+  if (int n = numberAfter("cp")) return supported(n);
+  if (int n = numberAfter("ibm")) return supported(n);
   return 0;
+}
+
+int CodePageFromCharsetName(std::string_view name) {
+  WideString wide;
+  wide.reserve(name.size());
+  for (char c : name) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return CodePageFromCharsetName(std::u16string_view(wide));
 }
 
 }  // namespace zvword

@@ -25,8 +25,17 @@ WideString CodePageToWide(std::string_view bytes, int codePage = CP_ACP);
 // UTF-16 to 8-bit text; characters the code page lacks become defaultChar.
 RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, char defaultChar = '?');
 
+// The encoding of one UTF-16 unit: a byte, or lead << 8 | trail for a double-byte character;
+// -1 when the code page has none.
+int CodePageEncodeChar(char16_t c, int codePage);
+
+// True for the double-byte pages (932, 936, 949, 950, 1361); CP_ACP asks about the system's.
+bool IsDoubleByteCodePage(int codePage);
+
 // The code page of a charset name as documents declare it ("windows-1251", "ISO-8859-2",
-// "koi8-r", "Shift_JIS", "UTF-8", ...); 0 when the name is unknown.
+// "koi8-r", "Shift_JIS", "gb2312", "big5", "euc-kr", "UTF-8", "utf-16", ...), matched without
+// regard to case or separators; 0 when the name is unknown or its code page is not carried.
 int CodePageFromCharsetName(std::u16string_view name);
+int CodePageFromCharsetName(std::string_view name);
 
 }  // namespace zvword
