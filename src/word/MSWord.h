@@ -74,6 +74,9 @@ class TMSWordDocument : public TMSCustomWordDocument {
   void LoadFromFile(const WideString& AFileName) override;
   bool IsPasswordProtected() override;
 
+  // True for a compound file whose root holds a "WordDocument" stream, or a flat Word file.
+  static bool IsWordData(std::string_view Data);
+
   // Walks a compound file's root: summary streams, macro storage and the WordDocument stream.
   void LoadIStorage(IStorage& Root);
   // Reads the document whose FIB starts at offset 0 of Stream; TableStream may be null.
@@ -82,6 +85,8 @@ class TMSWordDocument : public TMSCustomWordDocument {
 
   bool IsFarEastDocument() const { return (FFIB.Encryption & 0x40) != 0; }
   bool IsUseTableStream() const { return (FFIB.Encryption & 0x02) != 0; }
+  // Word 95 files with 16-bit text say so in the FIB.
+  bool HasExtendedChars() const { return FDocVersion >= 5 && FDocVersion <= 7 && (FFIB.Encryption & 0x10) != 0; }
   bool IsComplexDocument() const { return (FFIB.Flag & 0x04) != 0; }
   // The code page of the document's 8-bit text; 0 means the system code page.
   int DocLangToCodePage();

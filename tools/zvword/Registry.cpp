@@ -2,6 +2,7 @@
 
 #include "legacy/MSPalmDoc.h"
 #include "pdf/ZvWPDF.h"
+#include "word/MSWord.h"
 
 namespace zvword::cli {
 
@@ -11,6 +12,22 @@ namespace zvword::cli {
 const std::vector<ReaderEntry>& Readers() {
   static const std::vector<ReaderEntry> readers = [] {
     std::vector<ReaderEntry> r;
+
+    r.push_back({
+        "doc",
+        {"doc", "dot"},
+        [](std::string_view data) { return TMSWordDocument::IsWordData(data); },
+        [](const ReaderOptions&) { return std::make_unique<TMSWordDocument>(); },
+        [](TMSWBaseDocument& d) {
+          auto& w = static_cast<TMSWordDocument&>(d);
+          return std::vector<std::pair<std::string, const TWideStrings*>>{
+              {"footnotes", w.FootNoteText()}, {"headers", w.HeaderText()},   {"annotations", w.AnnotationText()},
+              {"endnotes", w.EndNoteText()},   {"textboxes", w.TextBoxText()}, {"macros", w.MacroText()}};
+        },
+        [](TMSWBaseDocument& d) -> const TZvWordSummaryInformation* {
+          return static_cast<TMSWordDocument&>(d).SummaryInformation();
+        },
+    });
 
     r.push_back({
         "pdf",

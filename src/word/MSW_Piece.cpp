@@ -1,0 +1,142 @@
+// The piece table: where each run of characters lies in the WordDocument stream, and decoding
+// character ranges (stories) through it.
+#include <algorithm>
+
+#include "framework/MSWordCnst.h"
+#include "platform/CodePages.h"
+#include "word/MSWord.h"
+
+namespace zvword {
+namespace {
+
+constexpr uint32_t kFcCompressed = 0x40000000;
+// A property-modifier entry longer than this is not kept (its bytes are skipped).
+constexpr uint16_t kMaxGrpprlKept = 32768;
+
+uint32_t LE32(std::string_view b, size_t off) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(b[off])) | (static_cast<uint32_t>(static_cast<uint8_t>(b[off + 1])) << 8) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(b[off + 2])) << 16) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(b[off + 3])) << 24);
+}
+uint16_t LE16(std::string_view b, size_t off) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[off]) | (static_cast<uint8_t>(b[off + 1]) << 8));
+}
+
+}  // namespace
+
+void TMSWordDocument::ReadCLX(TStream* TableStream) {
+  FCLX.Clear();
+  if (TableStream && FFIB.lcbClx > 0) {
+    TableStream->Seek(FFIB.fcClx, TSeekOrigin::soBeginning);
+    // A CLX never outruns its stream; a length that says otherwise is cut to what is there.
+    const RawByteString clx = TableStream->ReadBytes(FFIB.lcbClx);
+    const std::string_view b = clx;
+    size_t pos = 0;
+    uint8_t marker = pos < b.size() ? static_cast<uint8_t>(b[pos++]) : 0;
+    while (marker == 1 && pos + 2 <= b.size()) {
+      const uint16_t cb = LE16(b, pos);
+      pos += 2;
+      if (pos + cb > b.size()) {
+        marker = 0;
+        break;
+      }
+      if (cb <= kMaxGrpprlKept) FCLX.cbGrpprl.push_back(TCLXItem{cb, RawByteString(b.substr(pos, cb))});
+      ++FCLX.grpprlCount;
+      pos += cb;
+      marker = pos < b.size() ? static_cast<uint8_t>(b[pos++]) : 0;
+    }
+    if (marker == 2 && pos + 4 <= b.size()) {
+      const uint32_t lcb = LE32(b, pos);
+      pos += 4;
+      const uint32_t n = lcb >= 4 ? (lcb - 4) / 12 : 0;
+      // The counts must fit in what was read: (n + 1) positions and n descriptors.
+      if (n > 0 && n <= kMaxPieces && pos + (uint64_t{n} + 1) * 4 + uint64_t{n} * 8 <= b.size()) {
+        FCLX.Pos.resize(n + 1);
+        for (uint32_t i = 0; i <= n; ++i) FCLX.Pos[i] = LE32(b, pos + size_t{i} * 4);
+        const size_t pcdPos = pos + (size_t{n} + 1) * 4;
+        FCLX.pcd.resize(n);
+        for (uint32_t i = 0; i < n; ++i) {
+          const size_t p = pcdPos + size_t{i} * 8;
+          FCLX.pcd[i] = TPCD{static_cast<uint8_t>(b[p]), static_cast<uint8_t>(b[p + 1]), LE32(b, p + 2), LE16(b, p + 6)};
+        }
+        FCLX.noPCD = n;
+      }
+    }
+  }
+  if (FCLX.noPCD == 0) {
+    // No usable table: the text is the run of bytes from fcMin to fcMac.
+    FCLX.Clear();
+    const uint32_t bytes = FFIB.fcMac > FFIB.fcMin ? FFIB.fcMac - FFIB.fcMin : 0;
+    uint64_t counted = 0;
+    for (int32_t c : {FFIB.ccpText, FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn, FFIB.ccpEdn, FFIB.ccpTxbx,
+                      FFIB.ccpHdrTxbx})
+      counted += static_cast<uint64_t>(std::max(c, 0));
+    // Word 97 text is 16-bit unless the counts cannot fit in the bytes as 16-bit characters.
+    const bool eightBit = FDocVersion < 8 || (counted > 0 && counted * 2 > bytes);
+    FCLX.Pos = {0, eightBit ? bytes : bytes / 2};
+    FCLX.pcd.push_back(TPCD{0, 0, FDocVersion >= 8 && eightBit ? (FFIB.fcMin * 2) | kFcCompressed : FFIB.fcMin, 0});
+    FCLX.noPCD = 1;
+  }
+}
+
+std::pair<uint32_t, bool> TMSWordDocument::GetNormFC(uint32_t fc) const {
+  // Word 6/95 pieces hold 8-bit text at a plain byte offset, unless the file says it uses
+  // extended characters: then its pieces are coded as Word 97 codes them.
+  if (FDocVersion < 8 && !HasExtendedChars()) return {fc, true};
+  if (fc & kFcCompressed) return {(fc & ~kFcCompressed) / 2, true};
+  return {fc, false};
+}
+
+TPieceKind TMSWordDocument::GetPieceBoundsFC(uint32_t Index, uint64_t& Start, uint64_t& End) const {
+  if (Index >= FCLX.noPCD || Index + 1 >= FCLX.Pos.size()) return TPieceKind::pkNone;
+  const auto [offset, eightBit] = GetNormFC(FCLX.pcd[Index].fc);
+  const uint32_t a = FCLX.Pos[Index], z = FCLX.Pos[Index + 1];
+  const uint64_t chars = z > a ? z - a : 0;
+  Start = offset;
+  End = Start + chars * (eightBit ? 1 : 2);
+  return eightBit ? TPieceKind::pk8Bit : TPieceKind::pk16Bit;
+}
+
+WideString TMSWordDocument::DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage) const {
+  if (EightBit) return CodePageToWide(Bytes, CodePage);
+  WideString w(Bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < w.size(); ++i) w[i] = static_cast<char16_t>(LE16(Bytes, i * 2));
+  return w;
+}
+
+WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
+  WideString out;
+  if (cpEnd <= cpStart || FCLX.noPCD == 0) return out;
+  // Word 97 stores 8-bit pieces in its fixed Western code page; only older versions write the
+  // document's own code page.
+  const int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : DocLangToCodePage();
+  const uint64_t docSize = FDocBytes.size();
+  // First piece that ends after cpStart.
+  const auto posEnd = FCLX.Pos.begin() + FCLX.noPCD + 1;
+  auto it = std::upper_bound(FCLX.Pos.begin(), posEnd - 1, static_cast<uint32_t>(std::min<uint64_t>(cpStart, UINT32_MAX)));
+  uint32_t i = it == FCLX.Pos.begin() ? 0 : static_cast<uint32_t>(it - FCLX.Pos.begin() - 1);
+  for (; i < FCLX.noPCD && !IsCancelExtract; ++i) {
+    const uint64_t a = FCLX.Pos[i], z = FCLX.Pos[i + 1];
+    if (a >= cpEnd) break;
+    if (z <= a || z <= cpStart) continue;
+    uint64_t start = 0, end = 0;
+    const TPieceKind kind = GetPieceBoundsFC(i, start, end);
+    if (start > docSize || end > docSize) throw Exception(SPieceBoundsOutOfRange);
+    const uint64_t bpc = kind == TPieceKind::pk8Bit ? 1 : 2;
+    const uint64_t from = std::max(a, cpStart), to = std::min(z, cpEnd);
+    const std::string_view bytes(FDocBytes.data() + start + (from - a) * bpc, (to - from) * bpc);
+    out += DecodeBytes(bytes, kind == TPieceKind::pk8Bit, codePage);
+  }
+  return out;
+}
+
+void TMSWordDocument::ReadSimpleText(TStream&) {
+  uint64_t end = static_cast<uint64_t>(std::max(FFIB.ccpText, 0));
+  // A document that counts no main text is read whole.
+  if (end == 0 && FCLX.noPCD > 0) end = FCLX.Pos[FCLX.noPCD];
+  AddText(ReadCPRange(0, end), Text());
+  Text()->Insert(0, GetTextStart());
+  Text()->Add(GetTextFinish());
+}
+
+}  // namespace zvword

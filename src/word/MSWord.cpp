@@ -1,0 +1,254 @@
+// Loading Word binary documents: flat files, compound files on disk and in memory, and the
+// order in which the body, the stories, the macros and the summary are read.
+#include "word/MSWord.h"
+
+#include <algorithm>
+
+#include "framework/MSWordCnst.h"
+#include "platform/CodePages.h"
+#include "platform/CompoundFile.h"
+
+namespace zvword {
+namespace {
+
+const WideString kMacroBanner = u"'===================================";
+const WideString SPasswordProtected = u"Could not read the password protected file";
+
+// Identifiers of the flat files of the Word family.
+bool IsFlatWordIdent(uint16_t ident) {
+  return ident == 0xBE31 || ident == 0xBE32 || ident == 0x6031 || ident == 0xA59B || ident == 0xA5DB;
+}
+
+// Word for DOS and Write keep their text from byte 128 up to the offset at byte 14.
+bool IsDosWordIdent(uint16_t ident) { return ident == 0xBE31 || ident == 0xBE32 || ident == 0x6031; }
+
+bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    WideChar x = a[i], y = b[i];
+    if (x >= u'a' && x <= u'z') x = static_cast<WideChar>(x - 32);
+    if (y >= u'a' && y <= u'z') y = static_cast<WideChar>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool HasStream(IStorage& root, std::u16string_view name) {
+  auto e = root.EnumElements();
+  TStatStg st;
+  while (e->Next(st) == 0)
+    if (st.Type == STGTY_STREAM && SameAsciiText(st.Name, name)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool TMSWordDocument::IsWordData(std::string_view Data) {
+  if (IsCompoundFileSignature(Data)) {
+    // The directory names are UTF-16; a file without the name anywhere cannot hold the stream.
+    static const std::string kName("W\0o\0r\0d\0D\0o\0c\0u\0m\0e\0n\0t\0", 24);
+    static const std::string kLower("w\0o\0r\0d\0d\0o\0c\0u\0m\0e\0n\0t\0", 24);
+    if (Data.find(kName) == std::string_view::npos && Data.find(kLower) == std::string_view::npos) return false;
+    try {
+      std::unique_ptr<IStorage> root = OpenStorageOnBytes(RawByteString(Data));
+      return root && HasStream(*root, u"WordDocument");
+    } catch (const Exception&) {
+      return false;
+    }
+  }
+  if (Data.size() < 32) return false;
+  const uint16_t ident = static_cast<uint16_t>(static_cast<uint8_t>(Data[0]) | (static_cast<uint8_t>(Data[1]) << 8));
+  const uint16_t nFib = static_cast<uint16_t>(static_cast<uint8_t>(Data[2]) | (static_cast<uint8_t>(Data[3]) << 8));
+  // Word 1 and 2 files stand alone; later versions only when taken out of their compound file.
+  if (ident == 0xA59B || ident == 0xA5DB) return nFib < 101;
+  if (ident == 0xA5DC || ident == 0xA5EC) return nFib >= 101 && nFib < 0x200;
+  return false;
+}
+
+TMSWordDocument::TMSWordDocument(TComponent* AOwner) : TMSCustomWordDocument(AOwner) {}
+
+TMSWordDocument::~TMSWordDocument() = default;
+
+void TMSWordDocument::ClearInternalLists() {
+  TMSCustomWordDocument::ClearInternalLists();
+  FFields.clear();
+  FCLX.Clear();
+  FDocBytes.clear();
+  FDocBytes.shrink_to_fit();
+}
+
+void TMSWordDocument::LoadFromFile(const WideString& AFileName) {
+  TMSWBaseDocument::LoadFromFile(AFileName);
+  if (StgIsStorageFile(AFileName) == 0) {
+    std::unique_ptr<IStorage> root = StgOpenStorage(AFileName);
+    ClearInternalLists();
+    FLoadName = AFileName;
+    LoadIStorage(*root);
+    return;
+  }
+  TFileStream file(AFileName);
+  uint8_t head[2] = {};
+  file.Read(head, 2);
+  if (!IsFlatWordIdent(static_cast<uint16_t>(head[0] | (head[1] << 8))))
+    throw Exception(FormatMessage(SNotValidWordFile, {AFileName}));
+  file.Seek(0, TSeekOrigin::soBeginning);
+  ClearInternalLists();
+  FLoadName = AFileName;
+  ReadDocFromStream(file, nullptr);
+}
+
+void TMSWordDocument::LoadFromStream(TStream& Stream) {
+  TMSWBaseDocument::LoadFromStream(Stream);
+  FLoadName.clear();
+  const int64_t start = Stream.Position();
+  RawByteString bytes = Stream.ReadAll();
+  std::unique_ptr<IStorage> root;
+  if (IsCompoundFileSignature(bytes)) root = OpenStorageOnBytes(std::move(bytes));
+  if (root) {
+    LoadIStorage(*root);
+    return;
+  }
+  Stream.Seek(start, TSeekOrigin::soBeginning);
+  uint8_t head[2] = {};
+  const int64_t got = Stream.Read(head, 2);
+  Stream.Seek(start, TSeekOrigin::soBeginning);
+  const uint16_t ident = static_cast<uint16_t>(head[0] | (head[1] << 8));
+  // Bytes of another program must not be decoded as Word text.
+  if (got < 2 || !(IsFlatWordIdent(ident) || ident == 0xA5DC || ident == 0xA5EC || ident == 0xA699))
+    throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+  // A flat document read from a stream starts where the stream stood.
+  if (start == 0) {
+    ReadDocFromStream(Stream, nullptr);
+  } else {
+    TMemoryStream rest(Stream.ReadAll());
+    ReadDocFromStream(rest, nullptr);
+  }
+}
+
+void TMSWordDocument::LoadIStorage(IStorage& Root) {
+  SummaryInformation()->Clear();
+  // Element names of compound files compare without regard to case; some writers lower-case them.
+  WideString wordDocument, table0, table1, macros;
+  auto e = Root.EnumElements();
+  TStatStg st;
+  while (e->Next(st) == 0) {
+    if (st.Name.empty()) continue;
+    if (st.Type == STGTY_STORAGE) {
+      if (SameAsciiText(st.Name, u"Macros")) macros = st.Name;
+    } else if (st.Type == STGTY_STREAM) {
+      if (SameAsciiText(st.Name, u"WordDocument")) {
+        wordDocument = st.Name;
+      } else if (SameAsciiText(st.Name, u"1Table")) {
+        table1 = st.Name;
+      } else if (SameAsciiText(st.Name, u"0Table")) {
+        table0 = st.Name;
+      } else if (ParseItems().Contains(wpiSummaryInformation) && st.Name.size() > 1) {
+        const std::u16string_view name = std::u16string_view(st.Name).substr(1);
+        const bool doc = name == u"DocumentSummaryInformation";
+        if (doc || name == u"SummaryInformation") {
+          if (auto s = Root.OpenStream(st.Name)) SummaryInformation()->ReadPropertySet(*s, doc);
+        }
+      }
+    }
+  }
+  // A compound file without the Word stream is some other program's document.
+  if (wordDocument.empty()) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+
+  if (!macros.empty() && ParseItems().Contains(wpiVBA)) {
+    if (auto storage = Root.OpenStorage(macros)) {
+      LoadVBA(*storage);
+      DecompressMacros(*storage);
+      for (int i = 0; i < VBAProjectItems().Count(); ++i) {
+        const TVBAProjectItem& item = VBAProjectItems().Items(i);
+        if (item.Body.empty()) continue;
+        MacroText()->Add(kMacroBanner);
+        MacroText()->Add(u"'  Macro(s) from " + item.ModuleName);
+        MacroText()->Add(kMacroBanner);
+        // Module source is taken byte by byte as characters.
+        WideString body(item.Body.size(), u'\0');
+        std::transform(item.Body.begin(), item.Body.end(), body.begin(),
+                       [](char c) { return static_cast<WideChar>(static_cast<uint8_t>(c)); });
+        MacroText()->Add(body + u"\r\n");
+      }
+    }
+  }
+
+  std::unique_ptr<IStream> doc = Root.OpenStream(wordDocument);
+  if (!doc || doc->Size() <= 0) return;
+  // The FIB names the table stream in use; a fast-saved file may still hold the stale other one.
+  uint8_t head[12] = {};
+  doc->Seek(0, TSeekOrigin::soBeginning);
+  doc->Read(head, sizeof head);
+  const bool one = (head[11] & 0x02) != 0;
+  std::unique_ptr<IStream> table;
+  if (!(one ? table1 : table0).empty()) table = Root.OpenStream(one ? table1 : table0);
+  if (!table && !(one ? table0 : table1).empty()) table = Root.OpenStream(one ? table0 : table1);
+  ReadDocFromStream(*doc, table.get());
+}
+
+void TMSWordDocument::ReadDocFromStream(TStream& Stream, TStream* TableStream) {
+  ReadFIB(Stream);
+  if (IsPasswordProtected()) throw Exception(SPasswordProtected);
+  if (!ParseItems().Contains(wpiText)) return;
+
+  Stream.Seek(0, TSeekOrigin::soBeginning);
+  FDocBytes = Stream.ReadAll();
+
+  if (IsDosWordIdent(FFIB.wIdent)) {
+    // Word for DOS and Write: one run of 8-bit text, no stories of its own.
+    const std::string_view d = FDocBytes;
+    uint64_t fcMac = 0;
+    for (size_t k = 0; k < 4 && 14 + k < d.size(); ++k) fcMac |= uint64_t{static_cast<uint8_t>(d[14 + k])} << (8 * k);
+    FFIB.fcMin = 128;
+    FFIB.fcMac = static_cast<uint32_t>(std::min<uint64_t>(std::max<uint64_t>(fcMac, 128), FDocBytes.size()));
+    FFIB.ccpText = static_cast<int32_t>(FFIB.fcMac - FFIB.fcMin);
+    FFIB.ccpFtn = FFIB.ccpHdr = FFIB.ccpMcr = FFIB.ccpAtn = 0;
+    FDocVersion = 2;
+  }
+
+  if (FDocVersion >= 5 && FDocVersion <= 7) {
+    // Word 6/95 keeps its piece table in the document stream itself.
+    TBytesView self(FDocBytes);
+    ReadCLX(&self);
+  } else if (FDocVersion == 8) {
+    if (TableStream) {
+      TableStream->Seek(0, TSeekOrigin::soBeginning);
+      ReadCLX(TableStream);
+    } else {
+      ReadCLX(nullptr);
+    }
+  } else {
+    ReadCLX(nullptr);
+  }
+
+  ReadSimpleText(Stream);
+  ReadSubDocuments();
+}
+
+void TMSWordDocument::AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List) {
+  if (ccp <= 0) return;
+  const uint64_t start = cp;
+  cp += static_cast<uint64_t>(ccp);
+  if (IsCancelExtract) return;
+  WideString text = ReadCPRange(start, cp);
+  if (text.empty()) return;
+  AddText(text, List);
+}
+
+void TMSWordDocument::ReadSubDocuments() {
+  // The stories follow the main text in character positions, in this fixed order.
+  uint64_t cp = static_cast<uint64_t>(std::max(FFIB.ccpText, 0));
+  AddStory(cp, FFIB.ccpFtn, FootNoteText());
+  AddStory(cp, FFIB.ccpHdr, HeaderText());
+  AddStory(cp, FFIB.ccpMcr, MacroText());
+  AddStory(cp, FFIB.ccpAtn, AnnotationText());
+  AddStory(cp, FFIB.ccpEdn, EndNoteText());
+  AddStory(cp, FFIB.ccpTxbx, TextBoxText());
+  AddStory(cp, FFIB.ccpHdrTxbx, HeaderTextBoxText());
+}
+
+void TMSWordDocument::LoadVBA(IStorage&) {}
+
+void TMSWordDocument::DecompressMacros(IStorage&) {}
+
+}  // namespace zvword
