@@ -104,12 +104,21 @@ WideString TMSWordDocument::DecodeBytes(std::string_view Bytes, bool EightBit, i
   return w;
 }
 
+int TMSWordDocument::TextCodePage() {
+  const int byLanguage = DocLangToCodePage();
+  // Word 6 text is in the code page of the machine that wrote it. A document marked with a Western
+  // language but saved on, say, a Cyrillic system is told apart by its summary's code page.
+  if (!OnGetDefaultLanguage() && FSummaryCodePage != 0 && (byLanguage == 0 || byLanguage == 1252))
+    return FSummaryCodePage;
+  return byLanguage;
+}
+
 WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
   WideString out;
   if (cpEnd <= cpStart || FCLX.noPCD == 0) return out;
   // Word 97 stores 8-bit pieces in its fixed Western code page; only older versions write the
   // document's own code page.
-  const int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : DocLangToCodePage();
+  const int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : TextCodePage();
   const uint64_t docSize = FDocBytes.size();
   // First piece that ends after cpStart.
   const auto posEnd = FCLX.Pos.begin() + FCLX.noPCD + 1;
@@ -136,7 +145,8 @@ void TMSWordDocument::ReadSimpleText(TStream&) {
   if (end == 0 && FCLX.noPCD > 0) end = FCLX.Pos[FCLX.noPCD];
   AddText(ReadCPRange(0, end), Text());
   Text()->Insert(0, GetTextStart());
-  Text()->Add(GetTextFinish());
+  // Through the base so that a length limit still holds once the frame is added.
+  TMSWBaseDocument::AddText(GetTextFinish(), Text());
 }
 
 }  // namespace zvword

@@ -41,6 +41,31 @@ bool HasStream(IStorage& root, std::u16string_view name) {
   return false;
 }
 
+// The code page a property set declares (property 1 of its first section); 0 when it has none.
+int PropertySetCodePage(TStream& stream) {
+  stream.Seek(0, TSeekOrigin::soBeginning);
+  const RawByteString d = stream.ReadBytes(64 * 1024);
+  auto u32 = [&d](size_t off) -> uint32_t {
+    if (off + 4 > d.size()) return 0;
+    return static_cast<uint32_t>(static_cast<uint8_t>(d[off])) | (static_cast<uint32_t>(static_cast<uint8_t>(d[off + 1])) << 8) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(d[off + 2])) << 16) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(d[off + 3])) << 24);
+  };
+  const uint64_t section = u32(44);
+  const uint32_t count = u32(section + 4);
+  for (uint64_t i = 0; i < count && section + 16 + i * 8 <= d.size(); ++i) {
+    if (u32(section + 8 + i * 8) != 1) continue;
+    const uint64_t value = section + u32(section + 12 + i * 8);
+    if (value + 6 > d.size() || (u32(value) & 0xFFFF) != 2) return 0;  // a 16-bit integer
+    return static_cast<int>(u32(value + 4) & 0xFFFF);
+  }
+  return 0;
+}
+
+bool IsWindowsAnsiCodePage(int cp) {
+  return cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 || (cp >= 1250 && cp <= 1258);
+}
+
 }  // namespace
 
 bool TMSWordDocument::IsWordData(std::string_view Data) {
@@ -73,6 +98,7 @@ void TMSWordDocument::ClearInternalLists() {
   TMSCustomWordDocument::ClearInternalLists();
   FFields.clear();
   FCLX.Clear();
+  FSummaryCodePage = 0;
   FDocBytes.clear();
   FDocBytes.shrink_to_fit();
 }
@@ -147,6 +173,12 @@ void TMSWordDocument::LoadIStorage(IStorage& Root) {
         const bool doc = name == u"DocumentSummaryInformation";
         if (doc || name == u"SummaryInformation") {
           if (auto s = Root.OpenStream(st.Name)) SummaryInformation()->ReadPropertySet(*s, doc);
+        }
+      }
+      if (st.Name.size() > 1 && std::u16string_view(st.Name).substr(1) == u"SummaryInformation") {
+        if (auto s = Root.OpenStream(st.Name)) {
+          const int cp = PropertySetCodePage(*s);
+          FSummaryCodePage = IsWindowsAnsiCodePage(cp) ? cp : 0;
         }
       }
     }

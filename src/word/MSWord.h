@@ -102,6 +102,8 @@ class TMSWordDocument : public TMSCustomWordDocument {
   // The characters from cpStart up to (not including) cpEnd, decoded through the piece table from
   // the document bytes read by ReadDocFromStream.
   WideString ReadCPRange(uint64_t cpStart, uint64_t cpEnd);
+  // The code page of 8-bit text of documents before Word 97.
+  int TextCodePage();
 
   // Renders one character for the output mode; Next may be changed (row ends turn it into LF).
   WideString ProcessSysCharacter(WideChar Ch, bool IsLast, WideChar& Next);
@@ -141,6 +143,7 @@ class TMSWordDocument : public TMSCustomWordDocument {
   TMSWordGetDefaultLanguage FOnGetDefaultLanguage;
   std::vector<TOpenField> FFields;  // open fields, innermost last
   RawByteString FDocBytes;          // the WordDocument stream (or flat file) of the current load
+  int FSummaryCodePage = 0;  // code page the summary property set declares, when a Windows one
   WideString FLoadName;  // file name for messages; empty for a stream
 };
 
