@@ -7,11 +7,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zvword;
   TMSWordDocument doc;
-  // The first byte picks the output mode and whether macros are read, so every path is reached.
-  const uint8_t mode = size > 0 ? data[0] : 0;
-  doc.SetTextFormating(static_cast<TMSTextFormating>(mode % 3));
+  // The input's length picks the output mode and whether macros are read, so that every path is
+  // reached without spending the format's leading signature bytes.
+  doc.SetTextFormating(static_cast<TMSTextFormating>(size % 3));
   TZvWParseItems items{wpiText, wpiSummaryInformation};
-  if (mode & 4) items.Include(wpiVBA);
+  if ((size / 3) % 2 == 0) items.Include(wpiVBA);
   doc.SetParseItems(items);
   TBytesView stream(data, static_cast<int64_t>(size));
   try {
