@@ -1,0 +1,75 @@
+// Builds Word binary documents in code: the WordDocument stream (FIB and text) and the table
+// stream (piece table) for Word 97, Word 6/95 and Word 2 layouts.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zvword::test {
+
+enum class WordStory { Main, Footnotes, Headers, Macros, Annotations, Endnotes, TextBoxes, HeaderTextBoxes };
+
+class WordDocBuilder {
+ public:
+  enum class Layout { Word2, Word6, Word97 };
+
+  explicit WordDocBuilder(Layout layout = Layout::Word97);
+
+  // Appends a piece to a story. 8-bit pieces take the low byte of each character (keep to
+  // ASCII and Latin-1 for them); Word 6 and Word 2 documents store every piece as 8-bit.
+  WordDocBuilder& Piece(const std::u16string& text, bool eightBit = false, WordStory story = WordStory::Main);
+  WordDocBuilder& Story(WordStory story, const std::u16string& text, bool eightBit = false) {
+    return Piece(text, eightBit, story);
+  }
+
+  WordDocBuilder& FibNumber(uint16_t nFib) { nFib_ = nFib; return *this; }
+  WordDocBuilder& Ident(uint16_t ident) { ident_ = ident; return *this; }
+  WordDocBuilder& Language(uint16_t lid) { lid_ = lid; return *this; }
+  WordDocBuilder& FarEastLanguage(uint16_t lidFE) { lidFE_ = lidFE; farEast_ = true; return *this; }
+  WordDocBuilder& Encrypted(bool on = true) { encrypted_ = on; return *this; }
+  // Lays the pieces out in the stream in reverse order, as fast saves leave them.
+  WordDocBuilder& Scattered(bool on = true) { scattered_ = on; return *this; }
+  // Property-modifier entries written before the piece descriptors.
+  WordDocBuilder& GrpprlEntries(int count, uint16_t size = 6) { grpprls_ = count; grpprlSize_ = size; return *this; }
+  // Keeps the piece table in "0Table" (the FIB bit for "1Table" clear).
+  WordDocBuilder& UseTable0(bool on = true) { table0_ = on; return *this; }
+  // Writes a damaged piece table: its length field claims this many bytes.
+  WordDocBuilder& ClxLengthOverride(uint32_t lcb) { lcbOverride_ = lcb; hasLcbOverride_ = true; return *this; }
+  // Moves the first piece's file offset this many bytes (past the stream for a large value).
+  WordDocBuilder& FirstPieceOffsetShift(uint32_t shift) { pieceShift_ = shift; return *this; }
+
+  std::string WordDocument() const;
+  std::string Table() const;
+  // "1Table" or "0Table".
+  std::u16string TableName() const { return table0_ ? u"0Table" : u"1Table"; }
+
+ private:
+  struct PieceData {
+    std::u16string text;
+    bool eightBit;
+    WordStory story;
+  };
+  void Build(std::string& doc, std::string& table) const;
+
+  Layout layout_;
+  uint16_t ident_;
+  uint16_t nFib_;
+  uint16_t lid_ = 0x0409;
+  uint16_t lidFE_ = 0;
+  bool farEast_ = false;
+  bool encrypted_ = false;
+  bool scattered_ = false;
+  bool table0_ = false;
+  int grpprls_ = 0;
+  uint16_t grpprlSize_ = 6;
+  uint32_t lcbOverride_ = 0;
+  bool hasLcbOverride_ = false;
+  uint32_t pieceShift_ = 0;
+  std::vector<PieceData> pieces_;
+};
+
+// Little-endian writers shared by the builders.
+void PutU16(std::string& b, size_t off, uint16_t v);
+void PutU32(std::string& b, size_t off, uint32_t v);
+
+}  // namespace zvword::test
