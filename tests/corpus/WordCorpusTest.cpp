@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,7 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kCorpus = ZVWORD_CORPUS_DIR;
+// The build's corpus folder, or the one the environment names (worktrees sit elsewhere).
+const fs::path kCorpus = std::getenv("ZVWORD_CORPUS_DIR") ? fs::path(std::getenv("ZVWORD_CORPUS_DIR")) : fs::path(ZVWORD_CORPUS_DIR);
 
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
