@@ -38,6 +38,7 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   FFIB.lID = f.U16(6);
   FFIB.Flag = f.U8(10);
   FFIB.Encryption = f.U8(11);
+  FFIB.envr = f.U8(18);
   FFIB.fcMin = f.U32(24);
   FFIB.fcMac = f.U32(28);
 

@@ -17,6 +17,7 @@ struct TFIB {
   uint16_t lID = 0;      // document language
   uint8_t Flag = 0;      // bit 2: complex (fast-saved) document
   uint8_t Encryption = 0;  // bit 0: encrypted; bit 1: 1Table in use; bit 6: Far East; bit 7: obfuscated
+  uint8_t envr = 0;      // 1: written on a Macintosh
   uint32_t fcMin = 0;
   uint32_t fcMac = 0;
   uint16_t csw = 0;

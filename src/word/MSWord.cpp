@@ -63,7 +63,7 @@ int PropertySetCodePage(TStream& stream) {
 }
 
 bool IsWindowsAnsiCodePage(int cp) {
-  return cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 || (cp >= 1250 && cp <= 1258);
+  return cp == 874 || cp == 932 || cp == 936 || cp == 949 || cp == 950 || (cp >= 1250 && cp <= 1258) || cp == 10000;
 }
 
 }  // namespace
