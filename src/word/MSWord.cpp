@@ -7,11 +7,11 @@
 #include "framework/MSWordCnst.h"
 #include "platform/CodePages.h"
 #include "platform/CompoundFile.h"
+#include "word/MSWordVBA.h"
 
 namespace zvword {
 namespace {
 
-const WideString kMacroBanner = u"'===================================";
 const WideString SPasswordProtected = u"Could not read the password protected file";
 
 // Identifiers of the flat files of the Word family.
@@ -186,32 +186,22 @@ void TMSWordDocument::LoadIStorage(IStorage& Root) {
   // A compound file without the Word stream is some other program's document.
   if (wordDocument.empty()) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
 
+  std::unique_ptr<IStream> doc = Root.OpenStream(wordDocument);
+  const bool hasText = doc && doc->Size() > 0;
+  // The FIB names the table stream in use (a fast-saved file may still hold the stale other one)
+  // and the language that macro source falls back to.
+  if (hasText) ReadFIB(*doc);
+
   if (!macros.empty() && ParseItems().Contains(wpiVBA)) {
     if (auto storage = Root.OpenStorage(macros)) {
-      LoadVBA(*storage);
-      DecompressMacros(*storage);
-      for (int i = 0; i < VBAProjectItems().Count(); ++i) {
-        const TVBAProjectItem& item = VBAProjectItems().Items(i);
-        if (item.Body.empty()) continue;
-        MacroText()->Add(kMacroBanner);
-        MacroText()->Add(u"'  Macro(s) from " + item.ModuleName);
-        MacroText()->Add(kMacroBanner);
-        // Module source is taken byte by byte as characters.
-        WideString body(item.Body.size(), u'\0');
-        std::transform(item.Body.begin(), item.Body.end(), body.begin(),
-                       [](char c) { return static_cast<WideChar>(static_cast<uint8_t>(c)); });
-        MacroText()->Add(body + u"\r\n");
-      }
+      const int projectCodePage = LoadVBA(*storage);
+      AddMacroText(VBAProjectItems(), projectCodePage ? projectCodePage : (hasText ? DocLangToCodePage() : 0),
+                   *MacroText());
     }
   }
 
-  std::unique_ptr<IStream> doc = Root.OpenStream(wordDocument);
-  if (!doc || doc->Size() <= 0) return;
-  // The FIB names the table stream in use; a fast-saved file may still hold the stale other one.
-  uint8_t head[12] = {};
-  doc->Seek(0, TSeekOrigin::soBeginning);
-  doc->Read(head, sizeof head);
-  const bool one = (head[11] & 0x02) != 0;
+  if (!hasText) return;
+  const bool one = IsUseTableStream();
   std::unique_ptr<IStream> table;
   if (!(one ? table1 : table0).empty()) table = Root.OpenStream(one ? table1 : table0);
   if (!table && !(one ? table0 : table1).empty()) table = Root.OpenStream(one ? table0 : table1);
@@ -279,8 +269,11 @@ void TMSWordDocument::ReadSubDocuments() {
   AddStory(cp, FFIB.ccpHdrTxbx, HeaderTextBoxText());
 }
 
-void TMSWordDocument::LoadVBA(IStorage&) {}
-
-void TMSWordDocument::DecompressMacros(IStorage&) {}
+int TMSWordDocument::LoadVBA(IStorage& Storage) {
+  WideString project;
+  const int codePage = ReadVBAProject(Storage, VBAProjectItems(), project);
+  SetVBAProject(project);
+  return codePage;
+}
 
 }  // namespace zvword

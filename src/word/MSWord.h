@@ -110,9 +110,9 @@ class TMSWordDocument : public TMSCustomWordDocument {
   // Kind of a field from its instruction.
   static TZvWordSysChar FieldKindOf(std::u16string_view Instruction);
 
-  // Macro project of the "Macros" storage.
-  void LoadVBA(IStorage& Storage);
-  void DecompressMacros(IStorage& Storage);
+  // Reads the macro project of the "Macros" storage into VBAProject and VBAProjectItems, module
+  // source included; returns the project's code page (0 when it names none).
+  int LoadVBA(IStorage& Storage);
 
   int32_t DocVersion() const { return FDocVersion; }
   const TFIB& FIB() const { return FFIB; }
