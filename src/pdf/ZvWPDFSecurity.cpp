@@ -281,6 +281,9 @@ void TZvPDFStandardCryptFilter::Validate() {
 bool TZvPDFStandardCryptFilter::CheckAuthentication(const RawByteString& DocID, const RawByteString& Password) {
   if (!TZvPDFEncryption::CheckAuthentication(DocID, Password)) return false;
   Validate();
+  // When streams and strings are in the clear (the password guards only embedded files),
+  // the document opens whatever the password.
+  if (SameName(StmF, u"/Identity") && SameName(StrF, u"/Identity")) return true;
   if (FRevision < 2 || FRevision > 6) return false;
   return Authenticate(DocID, Password);
 }
@@ -345,8 +348,8 @@ void TZvPDFReader::ParseEncryption() {
   }
   h->SetAlgorithm(static_cast<int>(v));
   int64_t length = intOf("Length", 40);
-  // A key must have at least 40 bits and whole bytes; RC4 keys stop at 128 bits.
-  if (length < 40 || length > (v == 5 ? 256 : 128) || length % 8 != 0) FailWith(kInvalidLength, IntText(length));
+  // A key must have at least 40 bits and whole bytes; keys derived with MD5 stop at 128 bits.
+  if (length < 40 || length > 256 || length % 8 != 0) FailWith(kInvalidLength, IntText(length));
   if (v == 1) length = 40;
   h->SetKeyLength(static_cast<int>(length));
   h->SetRevision(static_cast<int>(intOf("R", 0)));
@@ -390,6 +393,9 @@ void TZvPDFReader::ParseEncryption() {
   }
   h->SetEnabled(true);
   FEncryption = std::move(h);
+  // Objects read while the cross-references were checked were not decrypted: read them again.
+  FCache.clear();
+  FObjStms.clear();
   // A wrong password fails the load at once rather than at the first stream.
   if (!FEncryption->CheckAuthentication(FDocID, FPassword)) Fail(kPasswordInvalid);
 }
