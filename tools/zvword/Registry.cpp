@@ -1,6 +1,7 @@
 #include "tools/zvword/Registry.h"
 
 #include "legacy/MSPalmDoc.h"
+#include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "word/MSWord.h"
 
@@ -12,6 +13,25 @@ namespace zvword::cli {
 const std::vector<ReaderEntry>& Readers() {
   static const std::vector<ReaderEntry> readers = [] {
     std::vector<ReaderEntry> r;
+
+    // Before the binary Word reader: an encrypted package is a compound file too.
+    r.push_back({
+        "docx",
+        {"docx", "docm", "dotx", "dotm"},
+        [](std::string_view data) {
+          return TMSWordXDocument::IsWordXPackage(data) || TMSWordXDocument::IsEncryptedPackage(data);
+        },
+        [](const ReaderOptions&) { return std::make_unique<TMSWordXDocument>(); },
+        [](TMSWBaseDocument& d) {
+          auto& w = static_cast<TMSWordXDocument&>(d);
+          return std::vector<std::pair<std::string, const TWideStrings*>>{
+              {"footnotes", w.FootNoteText()}, {"headers", w.HeaderText()}, {"footers", w.FooterText()},
+              {"annotations", w.AnnotationText()}, {"endnotes", w.EndNoteText()}, {"textboxes", w.TextBoxText()}};
+        },
+        [](TMSWBaseDocument& d) -> const TZvWordSummaryInformation* {
+          return static_cast<TMSWordXDocument&>(d).SummaryInformation();
+        },
+    });
 
     r.push_back({
         "doc",

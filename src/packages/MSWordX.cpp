@@ -1,0 +1,440 @@
+// The Word 2007+ reader: package parts, the element filter and the text of paragraphs.
+#include "packages/MSWordX.h"
+
+#include <algorithm>
+#include <charconv>
+#include <set>
+#include <unordered_set>
+
+#include "framework/MSWordCnst.h"
+#include "platform/CodePages.h"
+
+namespace zvword {
+namespace {
+
+using Names = std::unordered_set<std::u16string>;
+
+// Containers whose content is document text: kept, their children filtered in turn.
+const Names& PassThrough() {
+  static const Names names = {
+      u"w:document", u"w:body", u"w:hdr", u"w:ftr", u"w:footnotes", u"w:endnotes", u"w:comments",
+      u"w:comment", u"w:tbl", u"w:tr", u"w:tc", u"w:tabs", u"w:pPr", u"w:hyperlink",
+      // Content controls, tracked insertions and moves, smart tags, custom XML and simple fields
+      // hold ordinary runs.
+      u"w:sdt", u"w:sdtContent", u"w:ins", u"w:moveTo", u"w:smartTag", u"w:customXml",
+      u"w:fldSimple", u"w:dir", u"w:bdo", u"w:ruby", u"w:rubyBase",
+      // Drawings and VML shapes on the way to a text box.
+      u"w:drawing", u"wp:inline", u"wp:anchor", u"a:graphic", u"a:graphicData", u"wps:wsp",
+      u"wps:txbx", u"wpg:wgp", u"wpg:grpSp", u"wpc:wpc", u"w:pict", u"w:object", u"v:shape",
+      u"v:rect", u"v:roundrect", u"v:oval", u"v:group", u"v:textbox",
+      // Of alternative renderings the first (mc:Choice) is read, the fallback dropped.
+      u"mc:AlternateContent", u"mc:Choice"};
+  return names;
+}
+
+bool EndsWith(std::u16string_view s, std::u16string_view tail) {
+  return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+bool Contains(std::u16string_view s, std::u16string_view part) { return s.find(part) != std::u16string_view::npos; }
+
+// The value of attribute Name in raw attribute text, decoded.
+WideString Attribute(const WideString& Attrs, std::u16string_view Name) {
+  TZvXMLItem scratch;
+  scratch.Attributes = Attrs;
+  return scratch.AttributeValue(Name);
+}
+
+bool IsOffValue(const WideString& v) { return v == u"0" || v == u"false" || v == u"off"; }
+
+// Part path of a relationship target, relative to the folder of the part that owns it.
+std::string ResolveTarget(const std::string& ownerDir, std::string target) {
+  if (target.empty()) return {};
+  std::string path = target[0] == '/' ? target.substr(1) : ownerDir + target;
+  std::vector<std::string> parts;
+  size_t i = 0;
+  while (i <= path.size()) {
+    size_t j = path.find('/', i);
+    if (j == std::string::npos) j = path.size();
+    std::string seg = path.substr(i, j - i);
+    if (seg == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      parts.push_back(seg);
+    }
+    i = j + 1;
+  }
+  std::string out;
+  for (const auto& p : parts) out += (out.empty() ? "" : "/") + p;
+  return out;
+}
+
+struct Relationship {
+  std::string type;  // the last segment of the type URI: "header", "footnotes", ...
+  std::string target;
+};
+
+// The relationships of a part, in the order the relationship part lists them.
+std::vector<Relationship> ReadRelationships(const TZipArchive& zip, const std::string& relsPath,
+                                            const std::string& ownerDir) {
+  std::vector<Relationship> out;
+  RawByteString bytes = zip.DecompressFileName(relsPath);
+  if (bytes.empty()) return out;
+  TZvXMLEngine engine;
+  engine.LoadFromBytes(bytes);
+  std::vector<TZvXMLItem*> stack{engine.RootItem()};
+  while (!stack.empty()) {
+    TZvXMLItem* item = stack.back();
+    stack.pop_back();
+    if (EndsWith(item->TagName, u"Relationship")) {
+      if (SameStrings(false, item->AttributeValue(u"TargetMode"), u"External")) continue;
+      std::string type = WideToUtf8(item->AttributeValue(u"Type"));
+      size_t slash = type.rfind('/');
+      if (slash != std::string::npos) type = type.substr(slash + 1);
+      out.push_back({type, ResolveTarget(ownerDir, WideToUtf8(item->AttributeValue(u"Target")))});
+    }
+    for (int i = item->Items().Count(); i-- > 0;) stack.push_back(item->Items()[i]);
+  }
+  return out;
+}
+
+// Parts named like "word/header12.xml", in the order of their numbers.
+std::vector<std::string> NumberedParts(const TZipArchive& zip, const std::string& stem) {
+  std::vector<std::pair<int, std::string>> found;
+  for (int i = 0; i < zip.Count(); ++i) {
+    const std::string& n = zip.Files.Items(i).Name();
+    if (n.size() <= stem.size() + 4 || n.compare(0, stem.size(), stem) != 0 || !n.ends_with(".xml")) continue;
+    std::string_view digits(n.data() + stem.size(), n.size() - stem.size() - 4);
+    int number = 0;
+    auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec == std::errc() && ptr == digits.data() + digits.size()) found.emplace_back(number, n);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> out;
+  for (auto& f : found) out.push_back(f.second);
+  return out;
+}
+
+int32_t ToInt(const WideString& s) {
+  std::string a = WideToUtf8(s);
+  int32_t v = 0;
+  auto [ptr, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
+  return ec == std::errc() && ptr == a.data() + a.size() ? v : 0;
+}
+
+// The first element below Anchor (or Anchor itself when asked) whose name, without its prefix, is Local (ASCII case ignored).
+TZvXMLItem* FindLocal(TZvXMLItem* anchor, std::u16string_view local, bool withAnchor = false) {
+  std::vector<TZvXMLItem*> stack{anchor};
+  while (!stack.empty()) {
+    TZvXMLItem* item = stack.back();
+    stack.pop_back();
+    if ((withAnchor || item != anchor) && item->Kind == ikProperty) {
+      std::u16string_view n = item->TagName;
+      size_t colon = n.find(u':');
+      if (colon != std::u16string_view::npos) n = n.substr(colon + 1);
+      if (SameStrings(false, n, local)) return item;
+    }
+    for (int i = item->Items().Count(); i-- > 0;) stack.push_back(item->Items()[i]);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsCompoundBytes(std::string_view bytes) {
+  return bytes.size() >= 8 && bytes.substr(0, 8) == "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+}
+
+TMSWordXDocument::TMSWordXDocument(TComponent* AOwner) : TMSCustomWordDocument(AOwner) {}
+TMSWordXDocument::~TMSWordXDocument() = default;
+
+bool TMSWordXDocument::IsWordXPackage(std::string_view Bytes) {
+  return BytesAreZipArchive(Bytes) && Bytes.find("word/document") != std::string_view::npos;
+}
+
+void TMSWordXDocument::LoadFromFile(const WideString& AFileName) {
+  TMSWBaseDocument::LoadFromFile(AFileName);
+  TFileStream stream(AFileName);
+  const RawByteString head = stream.ReadBytes(8);
+  stream.SetPosition(0);
+  if (!BytesAreZipArchive(head)) {
+    // An encrypted package is a compound file; say so rather than call it invalid.
+    if (IsCompoundBytes(head) && IsEncryptedPackage(stream.ReadAll()))
+      throw Exception(FormatMessage(u"File %s is encrypted; a password is needed to read it", {AFileName}));
+    throw Exception(FormatMessage(SNotValidWordFile, {AFileName}));
+  }
+  LoadFromStream(stream);
+}
+
+void TMSWordXDocument::LoadFromStream(TStream& Stream) {
+  TMSWBaseDocument::LoadFromStream(Stream);
+  RawByteString bytes = Stream.ReadAll();
+  if (IsCompoundBytes(bytes)) {
+    LoadOLEBytes(std::move(bytes));
+    return;
+  }
+  LoadPackage(std::move(bytes));
+}
+
+void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) {
+  const int64_t pos = Stream.Position();
+  RawByteString bytes = Stream.ReadAll();
+  if (!IsCompoundBytes(bytes)) {
+    Stream.SetPosition(pos);
+    TMSWBaseDocument::InternalLoadFromOLEStream(Stream);
+    return;
+  }
+  TMSWBaseDocument::LoadFromStream(Stream);
+  LoadOLEBytes(std::move(bytes));
+}
+
+void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
+  TZipArchive zip;
+  zip.LoadFromBytes(std::move(Bytes));
+  const bool text = ParseItems().Contains(wpiText);
+
+  // The main part as the package's relationships name it, else the usual name.
+  std::string mainPart = "word/document.xml";
+  for (const auto& r : ReadRelationships(zip, "_rels/.rels", ""))
+    if (r.type == "officeDocument" && zip.GetIndexByFileName(std::string_view(r.target)) >= 0) {
+      mainPart = r.target;
+      break;
+    }
+  const size_t slash = mainPart.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : mainPart.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? mainPart : mainPart.substr(slash + 1);
+  const auto rels = ReadRelationships(zip, dir + "_rels/" + name + ".rels", dir);
+
+  auto partsOf = [&](const char* type, const char* fallback) {
+    std::vector<std::string> out;
+    for (const auto& r : rels)
+      if (r.type == type && std::find(out.begin(), out.end(), r.target) == out.end()) out.push_back(r.target);
+    if (out.empty() && rels.empty()) {
+      if (std::string(type) == "header" || std::string(type) == "footer")
+        out = NumberedParts(zip, dir + type);
+      else if (zip.GetIndexByFileName(std::string_view(dir + fallback)) >= 0)
+        out.push_back(dir + fallback);
+    }
+    return out;
+  };
+
+  if (text) {
+    struct Target {
+      std::vector<std::string> parts;
+      TWideStrings* list;
+      TWideStrings* boxes;
+    };
+    const Target targets[] = {
+        {{mainPart}, Text(), TextBoxText()},
+        {partsOf("endnotes", "endnotes.xml"), EndNoteText(), TextBoxText()},
+        {partsOf("footnotes", "footnotes.xml"), FootNoteText(), TextBoxText()},
+        // A text box in a header or footer is part of it.
+        {partsOf("header", ""), HeaderText(), HeaderText()},
+        {partsOf("footer", ""), FooterText(), FooterText()},
+        {partsOf("comments", "comments.xml"), AnnotationText(), TextBoxText()},
+    };
+    for (const Target& t : targets) {
+      const bool isBody = t.list == Text();
+      if (t.parts.empty() && !isBody) continue;
+      if (WideString start = GetTextStart(); !start.empty()) AddText(start, t.list);
+      for (const std::string& part : t.parts) LoadXMLFilePart(zip.DecompressFileName(part), t.list, t.boxes);
+      if (WideString finish = GetTextFinish(); !finish.empty()) AddText(finish, t.list);
+    }
+    // Text-box lists get the same frame as the others once they hold text.
+    for (TWideStrings* boxes : {TextBoxText()}) {
+      if (boxes->Count() == 0) continue;
+      if (WideString start = GetTextStart(); !start.empty()) boxes->Insert(0, start);
+      if (WideString finish = GetTextFinish(); !finish.empty()) boxes->Add(finish);
+    }
+  }
+
+  if (ParseItems().Contains(wpiSummaryInformation)) {
+    std::string core = "docProps/core.xml", app = "docProps/app.xml";
+    for (const auto& r : ReadRelationships(zip, "_rels/.rels", "")) {
+      if (r.type == "core-properties") core = r.target;
+      if (r.type == "extended-properties") app = r.target;
+    }
+    ReadSummary(zip, core, app);
+  }
+}
+
+void TMSWordXDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* List, TWideStrings* TextBoxList) {
+  FcurList = List;
+  FTextBoxList = TextBoxList;
+  FCurrentTextLine.clear();
+  FParagraphStyle.clear();
+  FSaved.clear();
+  IsHiddenText = false;
+  if (Bytes.empty()) return;
+  TZvXMLEngine engine(this);
+  engine.SetOnTag([this](TZvXMLEngine* s, TZvXMLItem* p, const WideString& n, const WideString& v,
+                         const WideString& a, bool& accept) { NewRowTag(s, p, n, v, a, accept); });
+  engine.SetOnAfterTag([this](TZvXMLEngine* s, TZvXMLItem*& node, bool& cancel) { DeleteRowTag(s, node, cancel); });
+  engine.LoadFromBytes(Bytes);
+  // A part cut short ends inside a paragraph: keep what it had.
+  while (!FSaved.empty()) {
+    if (!FCurrentTextLine.empty()) EndParagraph();
+    TSavedLine saved = std::move(FSaved.back());
+    FSaved.pop_back();
+    FCurrentTextLine = std::move(saved.Line);
+    FcurList = saved.List;
+  }
+  if (!FCurrentTextLine.empty() && FCurrentTextLine != u"<p>") EndParagraph();
+  FcurList = List;
+}
+
+WideString TMSWordXDocument::StyleTags(const WideString& Style, bool Opening) const {
+  WideString out;
+  if (Contains(Style, u"Bold")) out += Opening ? u"<b>" : u"</b>";
+  if (Contains(Style, u"Italic")) out += Opening ? u"<i>" : u"</i>";
+  if (!out.empty()) out = Opening ? u"<font>" + out : out + u"</font>";
+  return out;
+}
+
+void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, const WideString& ATagName,
+                                 const WideString& ATagValue, const WideString& ATagAttributes, bool& Accept) {
+  const WideString& n = ATagName;
+  const TMSTextFormating mode = TextFormating();
+  const bool marked = mode != tfPlainText;
+  if (n == u"w:p") {
+    FCurrentTextLine = mode == tfHTML ? u"<p>" : u"";
+    FParagraphStyle.clear();
+    IsHiddenText = false;
+  } else if (n == u"w:t" || n == u"m:t") {
+    if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += Escape(DecodeEntities(ATagValue));
+    Accept = false;
+  } else if (n == u"w:pStyle") {
+    Accept = marked;
+    if (mode == tfHTML) {
+      // Word writes the style as an attribute; a child element "w:val" is read as well.
+      FParagraphStyle = Attribute(ATagAttributes, u"w:val");
+      FCurrentTextLine += StyleTags(FParagraphStyle, true);
+    }
+  } else if (n == u"w:val" && ParentNode && ParentNode->TagName == u"w:pStyle") {
+    if (marked) {
+      Accept = true;
+      if (mode == tfHTML && FParagraphStyle.empty()) {
+        FParagraphStyle = DecodeEntities(ATagValue);
+        FCurrentTextLine += StyleTags(FParagraphStyle, true);
+      }
+    }
+  } else if (n == u"w:rFonts") {
+    Accept = marked;
+  } else if (n == u"w:r") {
+    IsHiddenText = false;
+  } else if (n == u"w:vanish") {
+    IsHiddenText = !IsOffValue(Attribute(ATagAttributes, u"w:val"));
+    Accept = false;
+  } else if (n == u"w:rPr") {
+    Accept = !ParseItems().Contains(wpiHiddenText);
+  } else if (n == u"w:tab" || n == u"w:ptab") {
+    // Closed below: a tab in a run, or a tab stop when its parent is "w:tabs".
+  } else if (n == u"w:br" || n == u"w:cr") {
+    if (!IsHiddenText || ParseItems().Contains(wpiHiddenText))
+      FCurrentTextLine += mode == tfRTF ? u"\\line " : mode == tfHTML ? u"<br>" : u"\r\n";
+    Accept = false;
+  } else if (n == u"w:noBreakHyphen") {
+    if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += u'-';
+    Accept = false;
+  } else if (n == u"w:footnote" || n == u"w:endnote") {
+    // Separator notes hold the rule above the notes, not text.
+    const WideString type = Attribute(ATagAttributes, u"w:type");
+    Accept = type != u"separator" && type != u"continuationSeparator" && type != u"continuationNotice";
+  } else if (n == u"w:txbxContent") {
+    FSaved.push_back({std::move(FCurrentTextLine), FcurList, IsHiddenText, FParagraphStyle});
+    FCurrentTextLine.clear();
+    FcurList = FTextBoxList;
+  } else if (PassThrough().count(n)) {
+    // kept
+  } else if (n.size() > 2 && n[0] == u'm' && n[1] == u':' && !EndsWith(n, u"Pr")) {
+    // Equations: their runs hold "m:t" text.
+  } else if (ParentNode && SameStrings(false, ParentNode->TagName, u"?xml")) {
+    // The document element of a part that starts with a declaration.
+  } else {
+    Accept = false;
+  }
+}
+
+void TMSWordXDocument::EndParagraph() {
+  if (TextFormating() == tfHTML) {
+    if (!FParagraphStyle.empty()) FCurrentTextLine += StyleTags(FParagraphStyle, false);
+    FCurrentTextLine += u"</p>";
+  } else if (TextFormating() == tfRTF) {
+    // Without a paragraph mark an RTF reader runs every paragraph into one.
+    FCurrentTextLine += u"\\par ";
+  }
+  AddText(FCurrentTextLine, FcurList);
+  FCurrentTextLine.clear();
+  FParagraphStyle.clear();
+}
+
+void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Cancel) {
+  const WideString& n = Node->TagName;
+  if (n == u"w:tab" || n == u"w:ptab") {
+    TZvXMLItem* parent = Node->ParentItem();
+    if (!(parent && parent->TagName == u"w:tabs") && (!IsHiddenText || ParseItems().Contains(wpiHiddenText))) {
+      const TMSTextFormating mode = TextFormating();
+      FCurrentTextLine += mode == tfRTF ? u"\\tab " : mode == tfHTML ? u"&#9;" : u"\t";
+    }
+    TZvXMLItem::Free(Node);
+  } else if (n == u"w:p") {
+    EndParagraph();
+    TZvXMLItem::Free(Node);
+    if (IsCancelExtract) Cancel = true;
+  } else if (n == u"w:txbxContent") {
+    if (!FCurrentTextLine.empty()) EndParagraph();
+    if (!FSaved.empty()) {
+      TSavedLine saved = std::move(FSaved.back());
+      FSaved.pop_back();
+      FCurrentTextLine = std::move(saved.Line);
+      FcurList = saved.List;
+      IsHiddenText = saved.Hidden;
+      FParagraphStyle = std::move(saved.Style);
+    }
+    TZvXMLItem::Free(Node);
+  } else if (n == u"w:tbl" || n == u"w:sdt" || n == u"w:footnote" || n == u"w:endnote" || n == u"w:comment") {
+    // Nothing more is read from these; letting them go keeps the tree small.
+    TZvXMLItem::Free(Node);
+  }
+}
+
+void TMSWordXDocument::ReadSummary(const TZipArchive& Zip, const std::string& CorePart, const std::string& AppPart) {
+  TZvWordSummaryInformation& s = *SummaryInformation();
+  for (const std::string& part : {CorePart, AppPart}) {
+    RawByteString bytes = Zip.DecompressFileName(part);
+    if (bytes.empty()) continue;
+    TZvXMLEngine engine(this);
+    engine.LoadFromBytes(bytes);
+    auto text = [&](TZvXMLItem* anchor, std::u16string_view local) {
+      TZvXMLItem* item = FindLocal(anchor, local);
+      return item ? item->FullText() : WideString();
+    };
+    if (TZvXMLItem* core = FindLocal(engine.RootItem(), u"coreProperties", true)) {
+      s.SetTitle(text(core, u"title"));
+      s.SetSubject(text(core, u"subject"));
+      s.SetAuthor(text(core, u"creator"));
+      s.SetKeywords(text(core, u"keywords"));
+      s.SetComments(text(core, u"description"));
+      s.SetLastAuthor(text(core, u"lastModifiedBy"));
+      s.SetRevNumber(text(core, u"revision"));
+      s.SetCategory(text(core, u"category"));
+      s.SetCreated(XMLStringToDateTime(text(core, u"created")));
+      s.SetLastSaved(XMLStringToDateTime(text(core, u"modified")));
+    }
+    if (TZvXMLItem* props = FindLocal(engine.RootItem(), u"Properties", true)) {
+      s.SetTemplate(text(props, u"Template"));
+      s.SetEditTime(ToInt(text(props, u"TotalTime")));
+      s.SetPageCount(ToInt(text(props, u"Pages")));
+      s.SetWordCount(ToInt(text(props, u"Words")));
+      s.SetCharCount(ToInt(text(props, u"Characters")));
+      s.SetAppName(text(props, u"Application"));
+      s.SetLineCount(ToInt(text(props, u"Lines")));
+      s.SetParagraphCount(ToInt(text(props, u"Paragraphs")));
+      s.SetManager(text(props, u"Manager"));
+      s.SetCompany(text(props, u"Company"));
+      s.SetCharCount2(ToInt(text(props, u"CharactersWithSpaces")));
+    }
+  }
+}
+
+}  // namespace zvword

@@ -1,0 +1,61 @@
+// The Word 2007+ reader: text of the main document, notes, headers, footers, comments and text
+// boxes of a .docx/.docm/.dotx package, and its summary properties.
+#pragma once
+#include <string_view>
+#include <vector>
+
+#include "support/ZvWXML.h"
+#include "support/ZvWZipFile.h"
+#include "word/MSWord.h"
+
+namespace zvword {
+
+// True when the bytes start with the compound-file signature.
+bool IsCompoundBytes(std::string_view Bytes);
+
+class TMSWordXDocument : public TMSCustomWordDocument {
+ public:
+  explicit TMSWordXDocument(TComponent* AOwner = nullptr);
+  ~TMSWordXDocument() override;
+
+  void LoadFromFile(const WideString& AFileName) override;
+  void LoadFromStream(TStream& Stream) override;
+  // A package inside a compound file (an embedded object): its "Package" stream is read.
+  void InternalLoadFromOLEStream(TStream& Stream) override;
+
+  // True when the bytes are an encrypted Word 2007+ package (a compound file holding one).
+  static bool IsEncryptedPackage(std::string_view Bytes);
+  // True when the bytes are a ZIP holding a Word main document part.
+  static bool IsWordXPackage(std::string_view Bytes);
+
+ protected:
+  // Reads one XML part into List; text boxes found in it go to TextBoxList.
+  void LoadXMLFilePart(std::string_view Bytes, TWideStrings* List, TWideStrings* TextBoxList);
+  void NewRowTag(TZvXMLEngine* Sender, TZvXMLItem* ParentNode, const WideString& ATagName,
+                 const WideString& ATagValue, const WideString& ATagAttributes, bool& Accept);
+  void DeleteRowTag(TZvXMLEngine* Sender, TZvXMLItem*& Node, bool& Cancel);
+
+ private:
+  void LoadPackage(RawByteString Bytes);
+  void LoadOLEBytes(RawByteString Bytes);
+  void ReadSummary(const TZipArchive& Zip, const std::string& CorePart, const std::string& AppPart);
+  WideString StyleTags(const WideString& Style, bool Opening) const;
+  void EndParagraph();
+
+  struct TSavedLine {
+    WideString Line;
+    TWideStrings* List;
+    bool Hidden;
+    WideString Style;
+  };
+
+  WideString FCurrentTextLine;
+  TWideStrings* FcurList = nullptr;
+  TWideStrings* FTextBoxList = nullptr;
+  bool IsHiddenText = false;
+  WideString FParagraphStyle;
+  // Lines interrupted by a text box anchored inside them.
+  std::vector<TSavedLine> FSaved;
+};
+
+}  // namespace zvword

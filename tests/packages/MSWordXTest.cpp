@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "builders/DocxBuilder.h"
+#include "builders/ZipBuilder.h"
+#include "packages/MSWordX.h"
+
+using namespace zvword;
+using zvword::test::DocxBuilder;
+
+namespace {
+
+std::string Joined(const TWideStrings& list) {
+  std::string out;
+  for (int i = 0; i < list.Count(); ++i) out += WideToUtf8(list.Get(i)) + "\n";
+  return out;
+}
+
+struct Loaded {
+  TMSWordXDocument doc;
+  Loaded(const std::string& package, TMSTextFormating mode = tfPlainText, bool hidden = false) {
+    doc.SetTextFormating(mode);
+    if (hidden) {
+      TZvWParseItems items = doc.ParseItems();
+      items.Include(wpiHiddenText);
+      doc.SetParseItems(items);
+    }
+    TBytesView stream(package);
+    doc.LoadFromStream(stream);
+  }
+  std::string Body() const {
+    // Drop the RTF/HTML frame, keep the lines the paragraphs made.
+    std::string all;
+    const TWideStrings& t = *doc.Text();
+    const int first = doc.TextFormating() == tfPlainText ? 0 : 1;
+    const int last = doc.TextFormating() == tfPlainText ? t.Count() : t.Count() - 1;
+    for (int i = first; i < last; ++i) all += WideToUtf8(t.Get(i)) + "\n";
+    return all;
+  }
+};
+
+std::string R(const std::string& inner) { return "<w:r>" + inner + "</w:r>"; }
+std::string T(const std::string& text) { return "<w:t xml:space=\"preserve\">" + text + "</w:t>"; }
+
+struct BodyCase {
+  const char* what;
+  std::string body;
+  TMSTextFormating mode;
+  bool hidden;
+  std::string expected;
+};
+
+TEST(MSWordX, BodyText) {
+  const std::string hiddenRun = "<w:r><w:rPr><w:vanish/></w:rPr>" + T("two ") + "</w:r>";
+  const BodyCase cases[] = {
+      {"paragraphs", DocxBuilder::P("one") + DocxBuilder::P("two"), tfPlainText, false, "one\ntwo\n"},
+      {"empty paragraph", "<w:p/>" + DocxBuilder::P("x"), tfPlainText, false, "\nx\n"},
+      {"hidden run", "<w:p>" + R(T("one ")) + hiddenRun + R(T("three")) + "</w:p>", tfPlainText, false, "one three\n"},
+      {"hidden run asked for", "<w:p>" + R(T("one ")) + hiddenRun + R(T("three")) + "</w:p>", tfPlainText, true,
+       "one two three\n"},
+      {"vanish switched off", "<w:p><w:r><w:rPr><w:vanish w:val=\"0\"/></w:rPr>" + T("seen") + "</w:r></w:p>",
+       tfPlainText, false, "seen\n"},
+      {"tab and tab stop",
+       "<w:p><w:pPr><w:tabs><w:tab w:val=\"left\" w:pos=\"720\"/></w:tabs></w:pPr>" + R(T("a") + "<w:tab/>" + T("b")) + "</w:p>",
+       tfPlainText, false, "a\tb\n"},
+      {"tab rtf", "<w:p>" + R(T("a") + "<w:tab/>" + T("b")) + "</w:p>", tfRTF, false, "a\\tab b\\par \n"},
+      {"tab html", "<w:p>" + R(T("a") + "<w:tab/>" + T("b")) + "</w:p>", tfHTML, false, "<p>a&#9;b</p>\n"},
+      {"breaks plain", "<w:p>" + R(T("a") + "<w:br/>" + T("b") + "<w:cr/>" + T("c") + "<w:noBreakHyphen/>" + T("d")) + "</w:p>",
+       tfPlainText, false, "a\r\nb\r\nc-d\n"},
+      {"breaks rtf", "<w:p>" + R(T("a") + "<w:br/>" + T("b")) + "</w:p>", tfRTF, false, "a\\line b\\par \n"},
+      {"breaks html", "<w:p>" + R(T("a") + "<w:br w:type=\"page\"/>" + T("b")) + "</w:p>", tfHTML, false, "<p>a<br>b</p>\n"},
+      {"entities plain", DocxBuilder::P("Fish &amp; chips &lt;3 &#x263A;"), tfPlainText, false, "Fish & chips <3 \xE2\x98\xBA\n"},
+      {"entities html", DocxBuilder::P("Fish &amp; chips &lt;3 &quot;"), tfHTML, false, "<p>Fish &amp; chips &lt;3 &quot;</p>\n"},
+      {"escape rtf", DocxBuilder::P("{x} \\ caf\xC3\xA9"), tfRTF, false, "\\{x\\} \\\\ caf\\u233?\\par \n"},
+      {"kept containers",
+       "<w:p><w:sdt><w:sdtPr><w:alias w:val=\"no\"/></w:sdtPr><w:sdtContent>" + R(T("a ")) + "</w:sdtContent></w:sdt>"
+       "<w:ins w:id=\"1\">" + R(T("b ")) + "</w:ins><w:moveTo w:id=\"2\">" + R(T("c ")) + "</w:moveTo>"
+       "<w:smartTag w:element=\"x\">" + R(T("d ")) + "</w:smartTag><w:customXml w:element=\"y\">" + R(T("e ")) + "</w:customXml>"
+       "<w:fldSimple w:instr=\" DATE \">" + R(T("f ")) + "</w:fldSimple><w:hyperlink r:id=\"rId9\">" + R(T("g ")) + "</w:hyperlink>"
+       "<w:dir w:val=\"rtl\">" + R(T("h ")) + "</w:dir><w:bdo w:val=\"ltr\">" + R(T("i")) + "</w:bdo></w:p>",
+       tfPlainText, false, "a b c d e f g h i\n"},
+      {"deleted text and field codes",
+       "<w:p>" + R(T("kept ")) + "<w:del w:id=\"1\"><w:r><w:delText>gone</w:delText></w:r></w:del>"
+       "<w:moveFrom w:id=\"2\">" + R(T("moved away")) + "</w:moveFrom>"
+       "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r>"
+       "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" + R(T("7")) + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r></w:p>",
+       tfPlainText, false, "kept 7\n"},
+      {"block content control", "<w:sdt><w:sdtContent>" + DocxBuilder::P("in control") + "</w:sdtContent></w:sdt>",
+       tfPlainText, false, "in control\n"},
+      {"table cells", "<w:tbl><w:tblPr/><w:tr><w:tc><w:tcPr/>" + DocxBuilder::P("c1") + "</w:tc><w:tc>" +
+                          DocxBuilder::P("c2") + "</w:tc></w:tr></w:tbl>",
+       tfPlainText, false, "c1\nc2\n"},
+      {"math", "<w:p><m:oMathPara><m:oMath><m:r><m:rPr/><m:t>x=2</m:t></m:r></m:oMath></m:oMathPara></w:p>", tfPlainText,
+       false, "x=2\n"},
+      {"html paragraphs and style",
+       "<w:p><w:pPr><w:pStyle w:val=\"BoldItalic\"/></w:pPr>" + R(T("s")) + "</w:p>", tfHTML, false,
+       "<p><font><b><i>s</b></i></font></p>\n"},
+      {"section properties", DocxBuilder::P("x") + "<w:sectPr><w:pgSz w:w=\"1\"/></w:sectPr>", tfPlainText, false, "x\n"},
+  };
+  for (const auto& c : cases) {
+    Loaded l(DocxBuilder().Body(c.body).Build(), c.mode, c.hidden);
+    EXPECT_EQ(l.Body(), c.expected) << c.what;
+  }
+}
+
+TEST(MSWordX, FramesTheBodyInRtfAndHtml) {
+  Loaded html(DocxBuilder().Body(DocxBuilder::P("x")).Build(), tfHTML);
+  ASSERT_GE(html.doc.Text()->Count(), 3);
+  EXPECT_EQ(WideToUtf8(html.doc.Text()->Get(0)).rfind("<html>", 0), 0u);
+  EXPECT_EQ(WideToUtf8(html.doc.Text()->Get(html.doc.Text()->Count() - 1)), "\r\n</body>\r\n</html>");
+  Loaded rtf(DocxBuilder().Body(DocxBuilder::P("x")).Build(), tfRTF);
+  EXPECT_EQ(WideToUtf8(rtf.doc.Text()->Get(0)).rfind("{\\rtf1", 0), 0u);
+}
+
+TEST(MSWordX, TextBoxesGoToTheirListOnceAndTheParagraphGoesOn) {
+  const std::string box = "<w:txbxContent>" + DocxBuilder::P("in the box") + "</w:txbxContent>";
+  const std::string body =
+      "<w:p>" + R(T("before ")) + "<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing><wp:anchor>"
+      "<wp:docPr id=\"1\" name=\"shape\"/><a:graphic><a:graphicData><wps:wsp><wps:txbx>" + box +
+      "</wps:txbx></wps:wsp></a:graphicData></a:graphic></wp:anchor></w:drawing></mc:Choice><mc:Fallback><w:pict>"
+      "<v:rect><v:textbox>" + box + "</v:textbox></v:rect></w:pict></mc:Fallback></mc:AlternateContent></w:r>" +
+      R(T("after")) + "</w:p><w:p><w:r><w:pict><v:shape><v:textbox>" + "<w:txbxContent>" + DocxBuilder::P("vml box") +
+      "</w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>";
+  Loaded l(DocxBuilder().Body(body).Build());
+  EXPECT_EQ(l.Body(), "before after\n\n");
+  EXPECT_EQ(Joined(*l.doc.TextBoxText()), "in the box\nvml box\n");
+}
+
+TEST(MSWordX, NotesHeadersFootersAndComments) {
+  DocxBuilder b;
+  b.Body(DocxBuilder::P("body"))
+      .Footnotes(DocxBuilder::Note("w:footnote", -1, "SEP", "separator") +
+                 DocxBuilder::Note("w:footnote", 0, "CONT", "continuationSeparator") +
+                 DocxBuilder::Note("w:footnote", 1, "first footnote") + DocxBuilder::Note("w:footnote", 2, "second footnote"))
+      .Endnotes(DocxBuilder::Note("w:endnote", 0, "SEP", "separator") + DocxBuilder::Note("w:endnote", 1, "an endnote"))
+      .Header(DocxBuilder::P("header one"))
+      .Header(DocxBuilder::P("header two"))
+      .Footer(DocxBuilder::P("footer one"))
+      .Footer(DocxBuilder::P("footer two"))
+      .Comments("<w:comment w:id=\"0\" w:author=\"A\">" + DocxBuilder::P("a remark") + "</w:comment>");
+  for (bool rels : {true, false}) {
+    DocxBuilder copy = b;
+    if (!rels) copy.WithoutRelationships();
+    Loaded l(copy.Build());
+    EXPECT_EQ(Joined(*l.doc.Text()), "body\n");
+    EXPECT_EQ(Joined(*l.doc.FootNoteText()), "first footnote\nsecond footnote\n") << rels;
+    EXPECT_EQ(Joined(*l.doc.EndNoteText()), "an endnote\n") << rels;
+    EXPECT_EQ(Joined(*l.doc.HeaderText()), "header one\nheader two\n") << rels;
+    EXPECT_EQ(Joined(*l.doc.FooterText()), "footer one\nfooter two\n") << rels;
+    EXPECT_EQ(Joined(*l.doc.AnnotationText()), "a remark\n") << rels;
+  }
+}
+
+TEST(MSWordX, SummaryFromPropertyParts) {
+  Loaded l(DocxBuilder()
+               .Body(DocxBuilder::P("x"))
+               .Core("<dc:title>A &amp; B</dc:title><dc:subject>Subj</dc:subject><dc:creator>Ann</dc:creator>"
+                     "<cp:keywords>k1, k2</cp:keywords><dc:description>Desc</dc:description>"
+                     "<cp:lastModifiedBy>Bob</cp:lastModifiedBy><cp:revision>3</cp:revision><cp:category>Cat</cp:category>"
+                     "<dcterms:created xsi:type=\"dcterms:W3CDTF\">1900-01-01T12:00:00Z</dcterms:created>"
+                     "<dcterms:modified>2024-02-29T06:00:00Z</dcterms:modified>")
+               .App("<Template>Normal.dotm</Template><TotalTime>12</TotalTime><Pages>2</Pages><Words>345</Words>"
+                    "<Characters>1000</Characters><Application>Writer</Application><Lines>20</Lines>"
+                    "<Paragraphs>7</Paragraphs><Company>Co</Company><Manager>Boss</Manager>"
+                    "<CharactersWithSpaces>1200</CharactersWithSpaces>")
+               .Build());
+  const auto& s = *l.doc.SummaryInformation();
+  EXPECT_EQ(WideToUtf8(s.Title()), "A & B");
+  EXPECT_EQ(WideToUtf8(s.Subject()), "Subj");
+  EXPECT_EQ(WideToUtf8(s.Author()), "Ann");
+  EXPECT_EQ(WideToUtf8(s.Keywords()), "k1, k2");
+  EXPECT_EQ(WideToUtf8(s.Comments()), "Desc");
+  EXPECT_EQ(WideToUtf8(s.LastAuthor()), "Bob");
+  EXPECT_EQ(WideToUtf8(s.RevNumber()), "3");
+  EXPECT_EQ(WideToUtf8(s.Category()), "Cat");
+  EXPECT_DOUBLE_EQ(s.Created(), 2.5);
+  EXPECT_DOUBLE_EQ(s.LastSaved(), 45351.25);
+  EXPECT_EQ(WideToUtf8(s.Template()), "Normal.dotm");
+  EXPECT_EQ(s.EditTime(), 12);
+  EXPECT_EQ(s.PageCount(), 2);
+  EXPECT_EQ(s.WordCount(), 345);
+  EXPECT_EQ(s.CharCount(), 1000);
+  EXPECT_EQ(WideToUtf8(s.AppName()), "Writer");
+  EXPECT_EQ(s.LineCount(), 20);
+  EXPECT_EQ(s.ParagraphCount(), 7);
+  EXPECT_EQ(WideToUtf8(s.Company()), "Co");
+  EXPECT_EQ(WideToUtf8(s.Manager()), "Boss");
+  EXPECT_EQ(s.CharCount2(), 1200);
+}
+
+TEST(MSWordX, StoredPartsAndNoTextWhenNotAsked) {
+  Loaded stored(DocxBuilder().Body(DocxBuilder::P("stored")).Stored().Build());
+  EXPECT_EQ(stored.Body(), "stored\n");
+  TMSWordXDocument doc;
+  doc.SetParseItems({wpiSummaryInformation});
+  std::string package = DocxBuilder().Body(DocxBuilder::P("x")).Build();
+  TBytesView stream(package);
+  doc.LoadFromStream(stream);
+  EXPECT_EQ(doc.Text()->Count(), 0);
+}
+
+TEST(MSWordX, MaxTextLengthStopsTheBody) {
+  std::string body;
+  for (int i = 0; i < 100; ++i) body += DocxBuilder::P("paragraph number " + std::to_string(i));
+  TMSWordXDocument doc;
+  doc.SetMaxTextLength(30);
+  std::string package = DocxBuilder().Body(body).Build();
+  TBytesView stream(package);
+  doc.LoadFromStream(stream);
+  EXPECT_LE(doc.Text()->Text().size(), 32u);
+  EXPECT_TRUE(doc.IsCancelExtract);
+}
+
+TEST(MSWordX, DamagedPartRaisesAndKeepsWhatWasRead) {
+  test::ZipBuilder zip;
+  zip.Add("word/document.xml", "<w:document><w:body>" + DocxBuilder::P("fine") + "</w:body></w:document>");
+  test::ZipBuilder::Entry bad;
+  bad.name = "word/footnotes.xml";
+  bad.data = "<w:footnotes/>";
+  bad.crc = 1234;
+  bad.compressedSize = bad.uncompressedSize = bad.data.size();
+  zip.AddRaw(bad);
+  const std::string package = zip.Build();
+  TMSWordXDocument doc;
+  TBytesView stream(package);
+  EXPECT_THROW(doc.LoadFromStream(stream), EZipFileCRCError);
+  EXPECT_EQ(Joined(*doc.Text()), "fine\n");
+}
+
+TEST(MSWordX, LoadFromFileRefusesWhatIsNotAPackage) {
+  const std::string path = ::testing::TempDir() + "not-a-package.docx";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::fputs("plain text, not a package", f);
+  std::fclose(f);
+  TMSWordXDocument doc;
+  try {
+    doc.LoadFromFile(Utf8ToWide(path));
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(std::string(e.what()), "File " + path + " is not valid MS Word document");
+  }
+  EXPECT_THROW(doc.LoadFromFile(u"/nonexistent/x.docx"), Exception);
+}
+
+TEST(MSWordX, TruncatedPartKeepsTheOpenParagraph) {
+  test::ZipBuilder zip;
+  zip.Add("word/document.xml", "<w:document><w:body><w:p><w:r><w:t>cut here");
+  const std::string package = zip.Build();
+  Loaded l(package);
+  EXPECT_EQ(Joined(*l.doc.Text()), "cut here\n");
+}
+
+}  // namespace
