@@ -219,6 +219,12 @@ void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
   };
 
   if (text) {
+    auto firstPart = [&](const char* type, const char* fallback) {
+      for (const auto& r : rels)
+        if (r.type == type) return zip.DecompressFileName(r.target);
+      return rels.empty() ? zip.DecompressFileName(dir + fallback) : RawByteString();
+    };
+    FNumbering.Load(firstPart("numbering", "numbering.xml"), firstPart("styles", "styles.xml"));
     struct Target {
       std::vector<std::string> parts;
       TWideStrings* list;
@@ -299,17 +305,26 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, const Wi
   if (n == u"w:p") {
     FCurrentTextLine = mode == tfHTML ? u"<p>" : u"";
     FParagraphStyle.clear();
+    FNumId = FIlvl = -1;
     IsHiddenText = false;
   } else if (n == u"w:t" || n == u"m:t") {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += Escape(DecodeEntities(ATagValue));
     Accept = false;
   } else if (n == u"w:pStyle") {
     Accept = marked;
-    if (mode == tfHTML) {
-      // Word writes the style as an attribute; a child element "w:val" is read as well.
-      FParagraphStyle = Attribute(ATagAttributes, u"w:val");
-      FCurrentTextLine += StyleTags(FParagraphStyle, true);
+    // Word writes the style as an attribute; a child element "w:val" is read as well.
+    FParagraphStyle = Attribute(ATagAttributes, u"w:val");
+    if (mode == tfHTML) FCurrentTextLine += StyleTags(FParagraphStyle, true);
+  } else if (n == u"w:numPr") {
+    // List membership: the label is added when the paragraph properties end.
+  } else if (n == u"w:ilvl" || n == u"w:numId") {
+    if (ParentNode && ParentNode->TagName == u"w:numPr") {
+      const WideString v = Attribute(ATagAttributes, u"w:val");
+      int value = 0;
+      for (char16_t c : v) value = c >= u'0' && c <= u'9' && value < 100000 ? value * 10 + (c - u'0') : value;
+      (n == u"w:ilvl" ? FIlvl : FNumId) = v.empty() ? -1 : value;
     }
+    Accept = false;
   } else if (n == u"w:val" && ParentNode && ParentNode->TagName == u"w:pStyle") {
     if (marked) {
       Accept = true;
@@ -377,6 +392,15 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
       FCurrentTextLine += mode == tfRTF ? u"\\tab " : mode == tfHTML ? u"&#9;" : u"\t";
     }
     TZvXMLItem::Free(Node);
+  } else if (n == u"w:pPr") {
+    TZvXMLItem* parent = Node->ParentItem();
+    if (parent && parent->TagName == u"w:p") {
+      int numId = FNumId, ilvl = FIlvl < 0 ? 0 : FIlvl;
+      if (numId < 0 && !FNumbering.StyleNumbering(FParagraphStyle, numId, ilvl)) numId = -1;
+      if (numId > 0)
+        if (WideString label = FNumbering.NextLabel(numId, ilvl); !label.empty())
+          FCurrentTextLine += Escape(label) + u" ";
+    }
   } else if (n == u"w:p") {
     EndParagraph();
     TZvXMLItem::Free(Node);

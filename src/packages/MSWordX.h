@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "packages/MSWordXNumbering.h"
 #include "support/ZvWXML.h"
 #include "support/ZvWZipFile.h"
 #include "word/MSWord.h"
@@ -54,6 +55,9 @@ class TMSWordXDocument : public TMSCustomWordDocument {
   TWideStrings* FTextBoxList = nullptr;
   bool IsHiddenText = false;
   WideString FParagraphStyle;
+  TWordXNumbering FNumbering;
+  int FNumId = -1;
+  int FIlvl = -1;
   // Lines interrupted by a text box anchored inside them.
   std::vector<TSavedLine> FSaved;
 };

@@ -183,6 +183,13 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
     } else {
       name.assign(s.ReadName());
       attrs = s.ReadAttributes();
+      // A document type's internal subset holds declarations ending in ">": it ends at "]>".
+      if (!name.empty() && name[0] == u'!' && attrs.find(u'[') != std::u16string_view::npos &&
+          attrs.find(u']') == std::u16string_view::npos) {
+        const size_t close = s.Find(u"]", s.p_);
+        s.p_ = std::min(n, s.FindChar(u'>', close));
+        attrs = std::u16string_view(Text).substr(attrs.data() - Text.data(), s.p_ - static_cast<size_t>(attrs.data() - Text.data()));
+      }
       value = s.ReadValue();
     }
 

@@ -317,3 +317,14 @@ TEST(XMLHelpers, SameStringsAndPaths) {
 }
 
 }  // namespace
+
+namespace {
+TEST(XMLEngine, DocumentTypeWithInternalSubsetIsOneItem) {
+  TZvXMLEngine e;
+  e.LoadFromBytes("<?xml version=\"1.0\"?>\n<!DOCTYPE r [\n<!ENTITY x SYSTEM \"http://h/\">\n]>\n<r>t &x;</r>");
+  TZvXMLItem* r = e.GetItemByTag(nullptr, u"r");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->ParentItem(), e.RootItem());
+  EXPECT_EQ(WideToUtf8(r->FullText()), "t &x;");
+}
+}  // namespace

@@ -1,0 +1,183 @@
+#include "packages/MSWordXNumbering.h"
+
+#include <charconv>
+
+#include "support/ZvWXML.h"
+
+namespace zvword {
+namespace {
+
+int ToInt(const WideString& s, int fallback) {
+  std::string a = WideToUtf8(s);
+  int v = 0;
+  auto [ptr, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
+  return ec == std::errc() && ptr == a.data() + a.size() ? v : fallback;
+}
+
+// Calls f for every element below root, in document order, without recursion.
+template <typename F>
+void Walk(TZvXMLItem* root, F f) {
+  std::vector<TZvXMLItem*> stack{root};
+  while (!stack.empty()) {
+    TZvXMLItem* item = stack.back();
+    stack.pop_back();
+    if (item->Kind == ikProperty) f(item);
+    for (int i = item->Items().Count(); i-- > 0;) stack.push_back(item->Items()[i]);
+  }
+}
+
+TZvXMLItem* Child(TZvXMLItem* item, std::u16string_view name) {
+  for (const auto& c : item->Items())
+    if (c->TagName == name) return c.get();
+  return nullptr;
+}
+
+WideString ChildVal(TZvXMLItem* item, std::u16string_view name) {
+  TZvXMLItem* c = Child(item, name);
+  return c ? c->AttributeValue(u"w:val") : WideString();
+}
+
+WideString Roman(int v, bool upper) {
+  static const struct {
+    int value;
+    const char16_t* text;
+  } kRoman[] = {{1000, u"m"}, {900, u"cm"}, {500, u"d"}, {400, u"cd"}, {100, u"c"}, {90, u"xc"}, {50, u"l"},
+                {40, u"xl"},  {10, u"x"},   {9, u"ix"},  {5, u"v"},    {4, u"iv"},  {1, u"i"}};
+  WideString out;
+  if (v <= 0 || v >= 4000) return WideString(u"0");
+  for (const auto& r : kRoman)
+    while (v >= r.value) {
+      out += r.text;
+      v -= r.value;
+    }
+  if (upper)
+    for (auto& c : out) c = static_cast<char16_t>(c - 32);
+  return out;
+}
+
+WideString Letters(int v, bool upper) {
+  // Word repeats the letter: a..z, aa..zz, aaa...
+  if (v <= 0) return WideString(u"0");
+  const int count = (v - 1) / 26 + 1;
+  const char16_t c = static_cast<char16_t>((upper ? u'A' : u'a') + (v - 1) % 26);
+  return WideString(static_cast<size_t>(std::min(count, 50)), c);
+}
+
+}  // namespace
+
+void TWordXNumbering::Clear() {
+  FAbstracts.clear();
+  FNums.clear();
+  FStyles.clear();
+  FCounters.clear();
+}
+
+void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view StylesXml) {
+  Clear();
+  if (!NumberingXml.empty()) {
+    TZvXMLEngine e;
+    e.LoadFromBytes(NumberingXml);
+    Walk(e.RootItem(), [&](TZvXMLItem* item) {
+      if (item->TagName == u"w:abstractNum") {
+        Abstract& a = FAbstracts[ToInt(item->AttributeValue(u"w:abstractNumId"), -1)];
+        for (const auto& c : item->Items()) {
+          if (c->TagName != u"w:lvl") continue;
+          const int ilvl = ToInt(c->AttributeValue(u"w:ilvl"), -1);
+          if (ilvl < 0 || ilvl > 8) continue;
+          Level& l = a.Levels[ilvl];
+          l.Known = true;
+          l.Start = ToInt(ChildVal(c.get(), u"w:start"), 1);
+          if (WideString f = ChildVal(c.get(), u"w:numFmt"); !f.empty()) l.Format = f;
+          if (Child(c.get(), u"w:lvlText")) l.Text = ChildVal(c.get(), u"w:lvlText");
+        }
+      } else if (item->TagName == u"w:num") {
+        Num& n = FNums[ToInt(item->AttributeValue(u"w:numId"), -1)];
+        n.AbstractId = ToInt(ChildVal(item, u"w:abstractNumId"), -1);
+        for (const auto& c : item->Items()) {
+          if (c->TagName != u"w:lvlOverride") continue;
+          const int ilvl = ToInt(c->AttributeValue(u"w:ilvl"), -1);
+          if (ilvl < 0 || ilvl > 8) continue;
+          if (Child(c.get(), u"w:startOverride")) n.StartOverride[ilvl] = ToInt(ChildVal(c.get(), u"w:startOverride"), 1);
+        }
+      }
+    });
+  }
+  if (!StylesXml.empty()) {
+    TZvXMLEngine e;
+    e.LoadFromBytes(StylesXml);
+    Walk(e.RootItem(), [&](TZvXMLItem* item) {
+      if (item->TagName != u"w:style") return;
+      Style& s = FStyles[item->AttributeValue(u"w:styleId")];
+      s.BasedOn = ChildVal(item, u"w:basedOn");
+      if (TZvXMLItem* ppr = Child(item, u"w:pPr"))
+        if (TZvXMLItem* numPr = Child(ppr, u"w:numPr")) {
+          s.NumId = ToInt(ChildVal(numPr, u"w:numId"), -1);
+          s.Ilvl = ToInt(ChildVal(numPr, u"w:ilvl"), -1);
+        }
+    });
+  }
+}
+
+bool TWordXNumbering::StyleNumbering(const WideString& StyleId, int& NumId, int& Ilvl) const {
+  WideString id = StyleId;
+  int numId = -1, ilvl = -1;
+  // Follow the base styles, at most a few steps: a loop in them must not hang.
+  for (int step = 0; step < 16 && !id.empty(); ++step) {
+    auto it = FStyles.find(id);
+    if (it == FStyles.end()) break;
+    if (numId < 0) numId = it->second.NumId;
+    if (ilvl < 0) ilvl = it->second.Ilvl;
+    id = it->second.BasedOn;
+  }
+  if (numId <= 0) return false;
+  NumId = numId;
+  Ilvl = ilvl < 0 ? 0 : ilvl;
+  return true;
+}
+
+WideString TWordXNumbering::FormatNumber(int v, std::u16string_view f) {
+  if (f == u"lowerLetter") return Letters(v, false);
+  if (f == u"upperLetter") return Letters(v, true);
+  if (f == u"lowerRoman") return Roman(v, false);
+  if (f == u"upperRoman") return Roman(v, true);
+  if (f == u"decimalZero" && v >= 0 && v < 10) return u"0" + AsciiToWide(std::to_string(v));
+  return AsciiToWide(std::to_string(v));
+}
+
+WideString TWordXNumbering::NextLabel(int NumId, int Ilvl) {
+  auto numIt = FNums.find(NumId);
+  if (numIt == FNums.end() || Ilvl < 0 || Ilvl > 8) return {};
+  Num& num = numIt->second;
+  auto absIt = FAbstracts.find(num.AbstractId);
+  if (absIt == FAbstracts.end()) return {};
+  const Abstract& a = absIt->second;
+  std::vector<int>& counters = FCounters[num.AbstractId];
+  if (counters.empty())
+    for (int i = 0; i < 9; ++i) counters.push_back(a.Levels[i].Start - 1);
+  if (!num.Used) {
+    num.Used = true;
+    for (int i = 0; i < 9; ++i)
+      if (num.StartOverride[i] >= 0) counters[static_cast<size_t>(i)] = num.StartOverride[i] - 1;
+  }
+  counters[static_cast<size_t>(Ilvl)]++;
+  for (int i = Ilvl + 1; i < 9; ++i) counters[static_cast<size_t>(i)] = a.Levels[i].Start - 1;
+
+  const Level& level = a.Levels[Ilvl];
+  if (!level.Known || level.Format == u"bullet" || level.Format == u"none") return {};
+  WideString out;
+  const WideString& t = level.Text;
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (t[i] == u'%' && i + 1 < t.size() && t[i + 1] >= u'1' && t[i + 1] <= u'9') {
+      const int l = t[i + 1] - u'1';
+      const int value = counters[static_cast<size_t>(l)] < a.Levels[l].Start ? a.Levels[l].Start
+                                                                              : counters[static_cast<size_t>(l)];
+      out += FormatNumber(value, l == Ilvl ? level.Format : a.Levels[l].Format);
+      ++i;
+    } else {
+      out += t[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace zvword

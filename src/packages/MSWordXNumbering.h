@@ -1,0 +1,52 @@
+// List numbering of Word 2007+ documents: the labels ("1.", "a)", "iv.") a paragraph's list level
+// shows before its text, computed from the numbering and style parts.
+#pragma once
+#include <map>
+#include <string_view>
+#include <vector>
+
+#include "platform/Types.h"
+
+namespace zvword {
+
+class TWordXNumbering {
+ public:
+  // Reads the numbering part and the style part (either may be empty).
+  void Load(std::string_view NumberingXml, std::string_view StylesXml);
+  void Clear();
+  // The numbering a paragraph style carries (its own or inherited); false when none.
+  bool StyleNumbering(const WideString& StyleId, int& NumId, int& Ilvl) const;
+  // Counts one more paragraph at this list and level and returns its label; empty for bullets,
+  // unknown lists and "none" levels.
+  WideString NextLabel(int NumId, int Ilvl);
+
+  static WideString FormatNumber(int Value, std::u16string_view Format);
+
+ private:
+  struct Level {
+    int Start = 1;
+    WideString Format = u"decimal";
+    WideString Text;
+    bool Known = false;
+  };
+  struct Abstract {
+    Level Levels[9];
+  };
+  struct Num {
+    int AbstractId = -1;
+    int StartOverride[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+    bool Used = false;
+  };
+  struct Style {
+    int NumId = -1;
+    int Ilvl = -1;
+    WideString BasedOn;
+  };
+  std::map<int, Abstract> FAbstracts;
+  std::map<int, Num> FNums;
+  std::map<WideString, Style> FStyles;
+  // Counters per abstract list: lists that share a definition continue one another.
+  std::map<int, std::vector<int>> FCounters;
+};
+
+}  // namespace zvword
