@@ -253,3 +253,20 @@ TEST(MSWordX, TruncatedPartKeepsTheOpenParagraph) {
 }
 
 }  // namespace
+
+namespace {
+// A package written by pandoc from samples/garden.md.
+TEST(MSWordX, PandocSample) {
+  TMSWordXDocument doc;
+  doc.LoadFromFile(Utf8ToWide(std::string(ZVWORD_SOURCE_DIR) + "/samples/garden.pandoc.docx"));
+  const std::string body = Joined(*doc.Text());
+  for (const char* line : {"Allotment garden notes\n", "Spring planting\n", "Runner beans\n",
+                           "Fish & chips were served at the harvest supper; caf\xC3\xA9 owners brought pastries and the "
+                           "children counted 1 < 2 < 3 on the blackboard.\n",
+                           "1. Compost the spent bean haulm.\n", "2. Net the brassicas against pigeons.\n"})
+    EXPECT_NE(body.find(line), std::string::npos) << line;
+  EXPECT_NE(Joined(*doc.FootNoteText()).find("The boards came from a demolished garden shed."), std::string::npos);
+  EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Title()), "Allotment garden notes");
+  EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Author()), "Zvword Project");
+}
+}  // namespace
