@@ -263,7 +263,9 @@ void TCompoundFile::BuildTree() {
   claimed[0] = true;
   std::deque<std::pair<uint32_t, int>> queue{{0u, 0}};
   while (!queue.empty()) {
-    const auto [id, depth] = queue.front();
+    // Plain locals: clang cannot capture structured bindings in the lambda below.
+    const uint32_t id = queue.front().first;
+    const int depth = queue.front().second;
     queue.pop_front();
     std::vector<uint32_t> children = InOrder(entries_[id].Child, claimed);
     // Storages nested too deeply are left out, so that recursive walks of callers stay bounded.
