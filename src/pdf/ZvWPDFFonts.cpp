@@ -3,11 +3,7 @@
 #include <cstring>
 
 #include "pdf/ZvWPDF.h"
-#if __has_include("pdf/ZvWPDFGlyphs.h")
 #include "pdf/ZvWPDFGlyphs.h"
-#else
-#include "pdf/ZvWPDFGlyphsFallback.h"
-#endif
 #include "pdf/ZvWPDFParser.h"
 #include "platform/CodePages.h"
 
