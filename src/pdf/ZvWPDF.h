@@ -165,6 +165,9 @@ class TZvPDFFont {
   std::vector<TCodeRange> FCodeSpace;
   bool FSymbolic = false;
   bool FHasEncodingDict = false;
+  // The text of each single-byte code, worked out on first use.
+  mutable std::vector<WideString> FCodeText;
+  mutable std::vector<bool> FCodeTextDone;
 };
 
 // Fonts of one load: each font object is read once (by object number); inline font dictionaries
@@ -253,6 +256,8 @@ class TZvPDFPage {
   // The page's text: items on one line joined, lines separated by CR LF.
   WideString GetPlainText() const;
   WideString PlainText() const { return GetPlainText(); }
+  // The same with right-to-left runs left in the order they are drawn.
+  WideString GetPlainTextVisual() const;
 
  private:
   friend class TZvPDFPages;

@@ -2,8 +2,10 @@
 // items per page; the page tree walk; the page text.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "pdf/ZvWPDF.h"
+#include "pdf/ZvWPDFGlyphs.h"
 #include "pdf/ZvWPDFParser.h"
 #include "platform/CodePages.h"
 
@@ -164,9 +166,44 @@ class TZvPDFContentParser {
       } else if (!ops.empty()) {
         Show(&ops.back());
       }
+    } else if (op == "BDC" || op == "BMC") {
+      TMarked m;
+      if (op == "BDC" && ops.size() >= 2)
+        if (auto t = ActualTextOf(ops.back(), res)) {
+          m.Active = true;
+          m.Text = std::move(*t);
+        }
+      FMarked.push_back(std::move(m));
+      if (FMarked.size() > 4096) FMarked.erase(FMarked.begin());
+    } else if (op == "EMC") {
+      if (!FMarked.empty()) FMarked.pop_back();
     } else if (op == "Do") {
       if (!ops.empty() && ops.back().Kind == pokName) DrawForm(ops.back().Str, res, depth);
     }
+  }
+
+  // Text that replaces the glyphs of a marked sequence (spans of ligatures, of glyphs with no
+  // mapping and the like).
+  std::optional<WideString> ActualTextOf(const TZvPDFObject& props, const TZvPDFObject* res) {
+    const TZvPDFObject* d = &props;
+    if (props.Kind == pokName && R && res) {
+      const TZvPDFObject* pr = R->ResolveKey(*res, "Properties");
+      d = pr && pr->IsDict() ? R->ResolveKey(*pr, props.Str) : nullptr;
+    }
+    if (!d || !d->IsDict()) return std::nullopt;
+    const TZvPDFObject* at = R ? R->ResolveKey(*d, "ActualText") : d->Get("ActualText");
+    if (!at || at->Kind != pokString) return std::nullopt;
+    return TextString(at->Str);
+  }
+
+  static WideString TextString(const std::string& s) {
+    if (s.size() >= 2 && static_cast<uint8_t>(s[0]) == 0xFE && static_cast<uint8_t>(s[1]) == 0xFF) {
+      WideString w;
+      for (size_t i = 2; i + 1 < s.size(); i += 2)
+        w += static_cast<char16_t>(static_cast<uint8_t>(s[i]) << 8 | static_cast<uint8_t>(s[i + 1]));
+      return w;
+    }
+    return PDFDocEncodingToWide(s);
   }
 
   void MoveLine(double tx, double ty) {
@@ -197,7 +234,32 @@ class TZvPDFContentParser {
     if (form.Kind != pokStream) return;
     const TZvPDFObject* st = R->ResolveKey(form, "Subtype");
     if (!st || !st->IsName("Form")) return;
-    int64_t id = ref->Kind == pokRef ? ref->Int : -1;
+    DrawFormObject(form, ref->Kind == pokRef ? ref->Int : -1, res, depth, TMatrix());
+  }
+
+ public:
+  // Draws an annotation's appearance with its box placed on the annotation's rectangle.
+  void DrawAppearance(const TZvPDFObject& form, int64_t id, const TZvPDFObject& annot) {
+    TMatrix place;
+    const TZvPDFObject* rect = R->ResolveKey(annot, "Rect");
+    const TZvPDFObject* bbox = R->ResolveKey(form, "BBox");
+    if (rect && rect->Kind == pokArray && rect->Items.size() == 4) {
+      double bx = 0, by = 0;
+      if (bbox && bbox->Kind == pokArray && bbox->Items.size() == 4) {
+        bx = bbox->Items[0].Number();
+        by = bbox->Items[1].Number();
+      }
+      double rx = std::min(rect->Items[0].Number(), rect->Items[2].Number());
+      double ry = std::min(rect->Items[1].Number(), rect->Items[3].Number());
+      if (Finite(rx - bx) && Finite(ry - by)) place = TMatrix{1, 0, 0, 1, rx - bx, ry - by};
+    }
+    FCurrent = nullptr;  // an annotation starts a line of its own
+    DrawFormObject(form, id, nullptr, 0, place);
+    FCurrent = nullptr;
+  }
+
+ private:
+  void DrawFormObject(const TZvPDFObject& form, int64_t id, const TZvPDFObject* res, int depth, const TMatrix& place) {
     if (id >= 0 && std::find(FFormStack.begin(), FFormStack.end(), id) != FFormStack.end()) return;  // a form drawing itself
     RawByteString content;
     try {
@@ -207,6 +269,7 @@ class TZvPDFContentParser {
     }
     TGState saved = G;
     TMatrix savedTm = Tm, savedTlm = Tlm;
+    G.CTM = place.Times(G.CTM);
     const TZvPDFObject* m = R->ResolveKey(form, "Matrix");
     if (m && m->Kind == pokArray && m->Items.size() == 6) {
       TMatrix fm{m->Items[0].Number(1), m->Items[1].Number(), m->Items[2].Number(), m->Items[3].Number(1), m->Items[4].Number(), m->Items[5].Number()};
@@ -214,9 +277,10 @@ class TZvPDFContentParser {
     }
     const TZvPDFObject* fres = R->ResolveKey(form, "Resources");
     FFormStack.push_back(id);
-    size_t savedStack = FStack.size();
+    size_t savedStack = FStack.size(), savedMarked = FMarked.size();
     Run(content, fres && fres->IsDict() ? fres : res, depth + 1);
     FStack.resize(std::min(FStack.size(), savedStack));
+    FMarked.resize(std::min(FMarked.size(), savedMarked));
     FFormStack.pop_back();
     G = saved;
     Tm = savedTm;
@@ -238,7 +302,19 @@ class TZvPDFContentParser {
         FGlyphs.push_back(std::move(g));
       }
     }
+    // Inside a marked sequence with replacement text, the first glyph carries that text and the
+    // others only move the pen.
+    TMarked* actual = nullptr;
+    for (auto it = FMarked.rbegin(); it != FMarked.rend(); ++it)
+      if (it->Active) {
+        actual = &*it;
+        break;
+      }
     for (auto& g : FGlyphs) {
+      if (actual) {
+        g.Text = actual->Used ? WideString() : actual->Text;
+        actual->Used = true;
+      }
       TMatrix trm = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
       double x = trm.e, y = trm.f;
       double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
@@ -248,13 +324,20 @@ class TZvPDFContentParser {
       if (!Finite(adv)) adv = 0;
       Tm = TMatrix{1, 0, 0, 1, adv, 0}.Times(Tm);
       TMatrix after = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
-      Place(g.Text, x, y, after.e, after.f, size > 0 && Finite(size) ? size : 1, dx, dy);
+      Place(g.Text, x, y, after.e, after.f, size > 0 && Finite(size) ? size : 1, dx, dy, actual != nullptr && g.Text.empty());
     }
   }
 
   // Adds one glyph's text at its place: the same item when it follows on the line, a new item
   // (with a space or on a new line) otherwise.
-  void Place(const WideString& text, double x, double y, double ex, double ey, double size, double dx, double dy) {
+  void Place(const WideString& text, double x, double y, double ex, double ey, double size, double dx, double dy, bool silent) {
+    if (silent) {
+      if (FCurrent) {
+        FEndX = ex;
+        FEndY = ey;
+      }
+      return;
+    }
     bool isBlank = text.empty() || std::all_of(text.begin(), text.end(), [](char16_t c) { return c == ' ' || c == 0xA0 || c == '\t'; });
     TZvPDFItemText* cur = FCurrent;
     if (cur) {
@@ -308,6 +391,11 @@ class TZvPDFContentParser {
   std::vector<TGState> FStack;
   TMatrix Tm, Tlm;
   std::vector<int64_t> FFormStack;
+  struct TMarked {
+    bool Active = false, Used = false;
+    WideString Text;
+  };
+  std::vector<TMarked> FMarked;
   std::vector<TZvPDFFont::TGlyph> FGlyphs;
   TZvPDFItemText* FCurrent = nullptr;
   double FEndX = 0, FEndY = 0, FSize = 1, FDirX = 1, FDirY = 0;
@@ -382,6 +470,31 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
     add(*contents);
   }
   parser.Run(joined, Res, 0);
+  // Annotations show their appearance on the page (form fields, free text, stamps).
+  const TZvPDFObject* annots = ResolveKey(Page, "Annots");
+  if (!annots || annots->Kind != pokArray) return;
+  for (size_t i = 0; i < annots->Items.size() && i < 10000; ++i) {
+    const TZvPDFObject& a = Resolve(annots->Items[i]);
+    if (!a.IsDict()) continue;
+    const TZvPDFObject* st = ResolveKey(a, "Subtype");
+    if (st && (st->IsName("Popup") || st->IsName("Link"))) continue;
+    const TZvPDFObject* flags = ResolveKey(a, "F");
+    if (flags && flags->IsNumber() && (static_cast<int64_t>(flags->Number()) & 2)) continue;  // hidden
+    const TZvPDFObject* ap = ResolveKey(a, "AP");
+    const TZvPDFObject* n = ap && ap->IsDict() ? ap->Get("N") : nullptr;
+    if (!n) continue;
+    const TZvPDFObject* form = &Resolve(*n);
+    int64_t id = n->Kind == pokRef ? n->Int : -1;
+    if (form->Kind == pokDict) {
+      // Appearances by state: the one the annotation is in.
+      const TZvPDFObject* as = ResolveKey(a, "AS");
+      const TZvPDFObject* sn = as && as->Kind == pokName ? form->Get(as->Str) : nullptr;
+      if (!sn) continue;
+      id = sn->Kind == pokRef ? sn->Int : -1;
+      form = &Resolve(*sn);
+    }
+    if (form->Kind == pokStream) parser.DrawAppearance(*form, id, a);
+  }
 }
 
 void TZvPDFReader::EmitPages() {
@@ -462,7 +575,62 @@ void TZvPDFPages::ParseContents(const RawByteString& strContent, const RawByteSt
   parser.Run(strContent, nullptr, 0);
 }
 
+namespace {
+bool IsRTL(char16_t c) {
+  return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+}
+bool IsDigitW(char16_t c) { return (c >= '0' && c <= '9') || (c >= 0x0660 && c <= 0x0669) || (c >= 0x06F0 && c <= 0x06F9); }
+
+// Pages hold right-to-left text in display order; runs of it are turned back into reading order
+// (numbers inside keep their own order).
+void VisualToLogical(WideString& line) {
+  size_t i = 0;
+  while (i < line.size()) {
+    if (!IsRTL(line[i])) {
+      ++i;
+      continue;
+    }
+    size_t end = i, j = i;
+    while (j < line.size()) {
+      if (IsRTL(line[j])) end = j + 1;
+      else if (std::isalpha(line[j] < 128 ? line[j] : 'a') && line[j] < 0x2000 && !IsRTL(line[j]) && line[j] > 0x40) break;
+      ++j;
+    }
+    std::reverse(line.begin() + static_cast<long>(i), line.begin() + static_cast<long>(end));
+    for (size_t k = i; k < end;) {
+      if (!IsDigitW(line[k])) {
+        ++k;
+        continue;
+      }
+      size_t m = k;
+      while (m < end && (IsDigitW(line[m]) || line[m] == '.' || line[m] == ',')) ++m;
+      std::reverse(line.begin() + static_cast<long>(k), line.begin() + static_cast<long>(m));
+      k = m;
+    }
+    i = end;
+  }
+}
+}  // namespace
+
 WideString TZvPDFPage::GetPlainText() const {
+  WideString all = GetPlainTextVisual();
+  bool any = std::any_of(all.begin(), all.end(), IsRTL);
+  if (!any) return all;
+  WideString out;
+  size_t s = 0;
+  while (s <= all.size()) {
+    size_t e = all.find(u"\r\n", s);
+    if (e == WideString::npos) e = all.size();
+    WideString line = all.substr(s, e - s);
+    VisualToLogical(line);
+    out += line;
+    if (e < all.size()) out += u"\r\n";
+    s = e + 2;
+  }
+  return out;
+}
+
+WideString TZvPDFPage::GetPlainTextVisual() const {
   WideString result;
   for (int i = 0; i < FItems.Count(); ++i) {
     const TZvPDFItem* it = FItems.GetItem(i);

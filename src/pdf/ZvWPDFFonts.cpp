@@ -390,7 +390,16 @@ void TZvPDFFont::Decode(std::string_view s, std::vector<TGlyph>& out) const {
       else if (FIdentity && (FEncoding.find("UCS2") != std::string::npos || FEncoding.find("UTF16") != std::string::npos))
         g.Text = Utf16BE(raw);
     } else {
-      g.Text = SimpleCodeText(static_cast<uint8_t>(code));
+      if (FCodeText.empty()) {
+        FCodeText.resize(256);
+        FCodeTextDone.assign(256, false);
+      }
+      auto c8 = static_cast<uint8_t>(code);
+      if (!FCodeTextDone[c8]) {
+        FCodeText[c8] = SimpleCodeText(c8);
+        FCodeTextDone[c8] = true;
+      }
+      g.Text = FCodeText[c8];
     }
     if (FComposite) {
       auto w = FCIDWidths.find(code);
