@@ -38,6 +38,8 @@ struct TGState {
 };
 
 bool Finite(double v) { return std::isfinite(v) && std::abs(v) < 1e12; }
+bool IsLetterW(char16_t c) { return (c < 128 && std::isalpha(c)) || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000); }
+bool IsLowerW(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7); }
 }  // namespace
 
 // Runs one page's content (and the forms it draws) and fills the page's items.
@@ -322,8 +324,11 @@ class TZvPDFContentParser {
       double dx = len > 1e-9 ? trm.a / len : 1, dy = len > 1e-9 ? trm.b / len : 0;
       double adv = (g.Width * G.FontSize + G.CharSpace + (g.IsSpace ? G.WordSpace : 0)) * G.HScale;
       if (!Finite(adv)) adv = 0;
+      // The glyph ends where its width does; character and word spacing open gaps after it.
+      double w = g.Width * G.FontSize * G.HScale;
+      if (!Finite(w)) w = 0;
+      TMatrix after = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, w, G.Rise}.Times(Tm).Times(G.CTM);
       Tm = TMatrix{1, 0, 0, 1, adv, 0}.Times(Tm);
-      TMatrix after = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
       Place(g.Text, x, y, after.e, after.f, size > 0 && Finite(size) ? size : 1, dx, dy, actual != nullptr && g.Text.empty());
     }
   }
@@ -340,9 +345,11 @@ class TZvPDFContentParser {
     }
     bool isBlank = text.empty() || std::all_of(text.begin(), text.end(), [](char16_t c) { return c == ' ' || c == 0xA0 || c == '\t'; });
     TZvPDFItemText* cur = FCurrent;
+    char16_t comb = text.size() == 1 ? CombiningFor(text[0]) : 0;
+    double along = 0;
     if (cur) {
       double gx = x - FEndX, gy = y - FEndY;
-      double along = gx * FDirX + gy * FDirY;
+      along = gx * FDirX + gy * FDirY;
       double across = -gx * FDirY + gy * FDirX;
       double ref = std::max(size, FSize);
       bool sameDir = std::abs(dx - FDirX) < 0.05 && std::abs(dy - FDirY) < 0.05;
@@ -363,6 +370,14 @@ class TZvPDFContentParser {
       }
       return;
     }
+    // An accent drawn over the letter before it joins that letter.
+    if (comb && cur && !FPendingSpace && along < -0.1 * size) {
+      FCurrent->FText += comb;
+      return;
+    }
+    // A letter drawn under the accent before it takes the accent.
+    bool underAccent = FAccentItem && cur == FAccentItem && !FPendingSpace && FAccentItem->FText.size() == FAccentAt + 1 &&
+                       (x - FAccentX) * FDirX + (y - FAccentY) * FDirY < -0.1 * size && IsLetterW(text[0]);
     if (!cur || FPendingSpace) {
       auto* item = static_cast<TZvPDFItemText*>(P.FItems.AddItem(itText));
       item->FFontName = G.FontName;
@@ -378,10 +393,46 @@ class TZvPDFContentParser {
       FDirX = dx;
       FDirY = dy;
     }
+    if (underAccent) {
+      char16_t a = CombiningFor(FCurrent->FText.back());
+      FCurrent->FText.pop_back();
+      FCurrent->FText += text;
+      FCurrent->FText += a;
+      FAccentItem = nullptr;
+      return;  // the line goes on from the accent's end
+    }
     FCurrent->FText += text;
     FCurrent->FRight = ex;
+    if (comb) {
+      FAccentItem = FCurrent;
+      FAccentAt = FCurrent->FText.size() - 1;
+      FAccentX = ex;
+      FAccentY = ey;
+    } else {
+      FAccentItem = nullptr;
+    }
     FEndX = ex;
     FEndY = ey;
+  }
+
+  // The combining mark of a spacing accent, 0 for other characters.
+  static char16_t CombiningFor(char16_t c) {
+    switch (c) {
+      case 0x00B4: case 0x02CA: return 0x0301;
+      case 0x0060: case 0x02CB: return 0x0300;
+      case 0x00A8: return 0x0308;
+      case 0x02C6: case 0x005E: return 0x0302;
+      case 0x02DC: return 0x0303;
+      case 0x00B8: return 0x0327;
+      case 0x02C7: return 0x030C;
+      case 0x02D8: return 0x0306;
+      case 0x02D9: return 0x0307;
+      case 0x02DA: return 0x030A;
+      case 0x02DB: return 0x0328;
+      case 0x02DD: return 0x030B;
+      case 0x00AF: case 0x02C9: return 0x0304;
+      default: return 0;
+    }
   }
 
   TZvPDFReader* R;
@@ -400,6 +451,9 @@ class TZvPDFContentParser {
   TZvPDFItemText* FCurrent = nullptr;
   double FEndX = 0, FEndY = 0, FSize = 1, FDirX = 1, FDirY = 0;
   bool FPendingSpace = false;
+  TZvPDFItemText* FAccentItem = nullptr;
+  size_t FAccentAt = 0;
+  double FAccentX = 0, FAccentY = 0;
 };
 
 // ---- TZvPDFReader: the page tree ----
@@ -637,8 +691,16 @@ WideString TZvPDFPage::GetPlainTextVisual() const {
     if (it->ItemType() != itText) continue;
     const auto* t = static_cast<const TZvPDFItemText*>(it);
     if (!result.empty()) {
-      if (!t->IsContinueBlock()) result += u"\r\n";
-      else if (t->SpaceBefore()) result += u' ';
+      if (!t->IsContinueBlock()) {
+        // A word hyphenated at the end of a line is joined with its rest.
+        const WideString& next = t->Text();
+        size_t n = result.size();
+        bool hyphen = n >= 2 && (result[n - 1] == u'-' || result[n - 1] == 0xAD) && IsLetterW(result[n - 2]);
+        if (hyphen && !next.empty() && IsLowerW(next[0])) result.pop_back();
+        else result += u"\r\n";
+      } else if (t->SpaceBefore()) {
+        result += u' ';
+      }
     }
     result += t->Text();
   }

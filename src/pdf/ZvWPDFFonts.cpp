@@ -54,6 +54,51 @@ int CJKCodePage(std::string_view enc) {
   return 0;
 }
 
+struct TStdWidth {
+  const char* Name;
+  int Width;
+};
+struct TStdFont {
+  const char* Name;
+  const TStdWidth* Widths;
+  size_t Count;
+};
+#include "pdf/ZvWPDFStdMetrics.inc"
+
+// The metrics of the standard font a font without widths stands for (by its base font name;
+// common aliases such as Arial and TimesNewRoman count). nullptr for Courier (every glyph 600).
+const TStdFont* StdFontFor(std::string base, bool& courier) {
+  size_t plus = base.find('+');
+  if (plus == 6) base = base.substr(7);
+  for (auto& c : base) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  bool bold = base.find("bold") != std::string::npos || base.find("black") != std::string::npos || base.find("heavy") != std::string::npos;
+  bool italic = base.find("italic") != std::string::npos || base.find("oblique") != std::string::npos;
+  courier = base.find("courier") != std::string::npos || base.find("mono") != std::string::npos;
+  if (courier) return nullptr;
+  std::string want;
+  if (base.find("symbol") != std::string::npos) want = "Symbol";
+  else if (base.find("dingbats") != std::string::npos) want = "ZapfDingbats";
+  else if (base.find("times") != std::string::npos || (base.find("serif") != std::string::npos && base.find("sans") == std::string::npos))
+    want = bold ? (italic ? "Times-BoldItalic" : "Times-Bold") : (italic ? "Times-Italic" : "Times-Roman");
+  else
+    want = bold ? (italic ? "Helvetica-BoldOblique" : "Helvetica-Bold") : (italic ? "Helvetica-Oblique" : "Helvetica");
+  for (auto& f : kStdFonts)
+    if (want == f.Name) return &f;
+  return nullptr;
+}
+
+int StdWidth(const TStdFont& f, const std::string& glyph) {
+  size_t lo = 0, hi = f.Count;
+  while (lo < hi) {
+    size_t mid = (lo + hi) / 2;
+    int c = std::strcmp(f.Widths[mid].Name, glyph.c_str());
+    if (c == 0) return f.Widths[mid].Width;
+    if (c < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  return -1;
+}
+
 bool IsLeadByte(int cp, uint8_t b) {
   if (cp == 932) return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
   return b >= 0x81 && b <= 0xFE;
@@ -329,6 +374,17 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
     if (!anyName && !FSymbolic && !FType3) fill(sub == "TrueType" ? TPDFStdEncoding::WinAnsi : TPDFStdEncoding::Standard);
   }
   if (diffs && diffs->Kind == pokArray) SetDifferencesArray(*diffs);
+  if (std::all_of(FWidths.begin(), FWidths.end(), [](double w) { return w < 0; })) {
+    // No widths given (the standard fonts may leave them out): the standard metrics.
+    const TZvPDFObject* bf = R.ResolveKey(Dict, "BaseFont");
+    bool courier = false;
+    const TStdFont* sf = StdFontFor(bf && bf->Kind == pokName ? bf->Str : std::string(), courier);
+    for (int c = 0; c < 256; ++c) {
+      const std::string& n = FGlyphNames[static_cast<size_t>(c)];
+      if (courier) FWidths[static_cast<size_t>(c)] = 600;
+      else if (sf && !n.empty()) FWidths[static_cast<size_t>(c)] = StdWidth(*sf, n);
+    }
+  }
 }
 
 int TZvPDFFont::CodeLength(std::string_view s, size_t pos) const {
