@@ -53,6 +53,18 @@ struct TZvPDFObject {
 
   bool IsNumber() const { return Kind == pokInt || Kind == pokReal; }
   double Number(double Default = 0) const { return Kind == pokInt ? static_cast<double>(Int) : Kind == pokReal ? Real : Default; }
+  // The number as an integer, clamped so that hostile values convert safely.
+  int64_t AsInt(int64_t Default = 0) const {
+    double v = Number(static_cast<double>(Default));
+    if (!(v == v)) return Default;
+    if (v > 9.0e15) return static_cast<int64_t>(9e15);
+    if (v < -9.0e15) return static_cast<int64_t>(-9e15);
+    return static_cast<int64_t>(v);
+  }
+  int32_t AsInt32(int32_t Default = 0) const {
+    int64_t v = AsInt(Default);
+    return static_cast<int32_t>(v > 0x7FFFFFFF ? 0x7FFFFFFF : v < -0x7FFFFFFF ? -0x7FFFFFFF : v);
+  }
   bool IsName(std::string_view n) const { return Kind == pokName && Str == n; }
   bool IsDict() const { return Kind == pokDict || Kind == pokStream; }
   // The value of a dictionary key (without slash), or nullptr. References are not followed.

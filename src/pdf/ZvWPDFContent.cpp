@@ -38,6 +38,7 @@ struct TGState {
 };
 
 bool Finite(double v) { return std::isfinite(v) && std::abs(v) < 1e12; }
+int32_t ClampI32(double v) { return static_cast<int32_t>(std::clamp(v, -2.0e9, 2.0e9)); }
 bool IsLetterW(char16_t c) { return (c < 128 && std::isalpha(c)) || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000); }
 bool IsLowerW(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7); }
 }  // namespace
@@ -498,10 +499,10 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
     double v[4];
     for (int i = 0; i < 4; ++i) v[i] = Resolve(Box->Items[static_cast<size_t>(i)]).Number();
     if (Finite(v[0]) && Finite(v[1]) && Finite(v[2]) && Finite(v[3])) {
-      page->FLeft = static_cast<int32_t>(std::min(v[0], v[2]));
-      page->FTop = static_cast<int32_t>(std::min(v[1], v[3]));
-      page->FWidth = static_cast<int32_t>(std::abs(v[2] - v[0]));
-      page->FHeight = static_cast<int32_t>(std::abs(v[3] - v[1]));
+      page->FLeft = ClampI32(std::min(v[0], v[2]));
+      page->FTop = ClampI32(std::min(v[1], v[3]));
+      page->FWidth = ClampI32(std::abs(v[2] - v[0]));
+      page->FHeight = ClampI32(std::abs(v[3] - v[1]));
     }
   }
   const TZvPDFObject* contents = ResolveKey(Page, "Contents");
@@ -533,7 +534,7 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
     const TZvPDFObject* st = ResolveKey(a, "Subtype");
     if (st && (st->IsName("Popup") || st->IsName("Link"))) continue;
     const TZvPDFObject* flags = ResolveKey(a, "F");
-    if (flags && flags->IsNumber() && (static_cast<int64_t>(flags->Number()) & 2)) continue;  // hidden
+    if (flags && flags->IsNumber() && (flags->AsInt() & 2)) continue;  // hidden
     const TZvPDFObject* ap = ResolveKey(a, "AP");
     const TZvPDFObject* n = ap && ap->IsDict() ? ap->Get("N") : nullptr;
     if (!n) continue;
@@ -618,10 +619,10 @@ void TZvPDFPages::ParseContents(const RawByteString& strContent, const RawByteSt
     TZvPDFObject o;
     while (n < 4 && lx.ParseObject(o, false) && o.IsNumber()) v[n++] = o.Number();
     if (n == 4 && Finite(v[0]) && Finite(v[1]) && Finite(v[2]) && Finite(v[3])) {
-      page->FLeft = static_cast<int32_t>(v[0]);
-      page->FTop = static_cast<int32_t>(v[1]);
-      page->FWidth = static_cast<int32_t>(v[2] - v[0]);
-      page->FHeight = static_cast<int32_t>(v[3] - v[1]);
+      page->FLeft = ClampI32(v[0]);
+      page->FTop = ClampI32(v[1]);
+      page->FWidth = ClampI32(v[2] - v[0]);
+      page->FHeight = ClampI32(v[3] - v[1]);
     }
   }
   if (strContent.empty()) return;

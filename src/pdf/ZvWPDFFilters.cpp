@@ -264,7 +264,7 @@ namespace {
 int ParamInt(const TZvPDFObject* params, std::string_view key, int def) {
   if (!params || !params->IsDict()) return def;
   const TZvPDFObject* v = params->Get(key);
-  return v && v->IsNumber() ? static_cast<int>(v->Number()) : def;
+  return v && v->IsNumber() ? v->AsInt32() : def;
 }
 }  // namespace
 

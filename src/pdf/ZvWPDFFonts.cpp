@@ -201,7 +201,7 @@ void TZvPDFFont::SetDifferencesArray(const TZvPDFObject& arr) {
   int code = 0;
   for (const auto& it : arr.Items) {
     if (it.IsNumber()) {
-      code = static_cast<int>(it.Number());
+      code = it.AsInt32();
     } else if (it.Kind == pokName) {
       if (code >= 0 && code < 256) FGlyphNames[static_cast<size_t>(code)] = it.Str;
       ++code;
@@ -248,9 +248,9 @@ void TZvPDFFont::ReadWidths(TZvPDFReader& Reader, const TZvPDFObject& Dict, cons
   const TZvPDFObject* fc = Reader.ResolveKey(Dict, "FirstChar");
   const TZvPDFObject* w = Reader.ResolveKey(Dict, "Widths");
   if (!w || w->Kind != pokArray) return;
-  int first = fc && fc->IsNumber() ? static_cast<int>(fc->Number()) : 0;
+  int first = fc && fc->IsNumber() ? fc->AsInt32() : 0;
   for (size_t i = 0; i < w->Items.size(); ++i) {
-    int code = first + static_cast<int>(i);
+    int64_t code = static_cast<int64_t>(first) + static_cast<int64_t>(i);
     if (code < 0 || code > 255) continue;
     const TZvPDFObject& v = Reader.Resolve(w->Items[i]);
     if (v.IsNumber()) FWidths[static_cast<size_t>(code)] = v.Number();
@@ -266,7 +266,7 @@ void TZvPDFFont::ReadCIDWidths(TZvPDFReader& Reader, const TZvPDFObject& CIDFont
     const TZvPDFObject& a = Reader.Resolve(it[i]);
     if (!a.IsNumber() || i + 1 >= it.size()) break;
     const TZvPDFObject& b = Reader.Resolve(it[i + 1]);
-    auto first = static_cast<int64_t>(a.Number());
+    auto first = a.AsInt();
     if (b.Kind == pokArray) {
       for (size_t k = 0; k < b.Items.size() && FCIDWidths.size() < kMaxCIDWidths; ++k)
         if (b.Items[k].IsNumber() && first >= 0) FCIDWidths[static_cast<uint32_t>(first + static_cast<int64_t>(k))] = b.Items[k].Number();
@@ -274,7 +274,7 @@ void TZvPDFFont::ReadCIDWidths(TZvPDFReader& Reader, const TZvPDFObject& CIDFont
     } else {
       if (i + 2 >= it.size()) break;
       const TZvPDFObject& c = Reader.Resolve(it[i + 2]);
-      auto last = static_cast<int64_t>(b.Number());
+      auto last = b.AsInt();
       if (first >= 0 && last >= first && last - first < 65536 && c.IsNumber())
         for (int64_t k = first; k <= last && FCIDWidths.size() < kMaxCIDWidths; ++k) FCIDWidths[static_cast<uint32_t>(k)] = c.Number();
       i += 3;
@@ -326,7 +326,7 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
   if (desc && !desc->IsDict()) desc = nullptr;
   if (desc) {
     const TZvPDFObject* flags = R.ResolveKey(*desc, "Flags");
-    FSymbolic = flags && flags->IsNumber() && (static_cast<int64_t>(flags->Number()) & 4) != 0;
+    FSymbolic = flags && flags->IsNumber() && (flags->AsInt() & 4) != 0;
   }
   if (FType3) {
     const TZvPDFObject* fm = R.ResolveKey(Dict, "FontMatrix");

@@ -179,7 +179,7 @@ bool TZvPDFReader::LoadXRefChain(int64_t StartOffset) {
     TakeTrailer(trailer);
     first = false;
     const TZvPDFObject* prev = trailer.Get("Prev");
-    off = prev && prev->IsNumber() ? static_cast<int64_t>(prev->Number()) : -1;
+    off = prev && prev->IsNumber() ? prev->AsInt() : -1;
   }
   return !first;
 }
@@ -191,7 +191,7 @@ bool TZvPDFReader::LoadSectionAt(int64_t Offset, TZvPDFObject& TrailerOut, int64
   if (lx.LooksAt("xref")) {
     if (!LoadCrossXRefTable(lx.Pos() + 4, TrailerOut)) return false;
     const TZvPDFObject* s = TrailerOut.Get("XRefStm");
-    if (s && s->IsNumber()) XRefStm = static_cast<int64_t>(s->Number());
+    if (s && s->IsNumber()) XRefStm = s->AsInt();
     return true;
   }
   return LoadCrossXRefStream(Offset, TrailerOut);
@@ -270,10 +270,10 @@ bool TZvPDFReader::LoadCrossXRefStream(int64_t Offset, TZvPDFObject& TrailerOut)
   const TZvPDFObject* ix = obj.Get("Index");
   if (ix && ix->Kind == pokArray) {
     for (size_t i = 0; i + 1 < ix->Items.size(); i += 2)
-      index.emplace_back(static_cast<int64_t>(ix->Items[i].Number()), static_cast<int64_t>(ix->Items[i + 1].Number()));
+      index.emplace_back(ix->Items[i].AsInt(), ix->Items[i + 1].AsInt());
   } else {
     const TZvPDFObject* size = obj.Get("Size");
-    index.emplace_back(0, size && size->IsNumber() ? static_cast<int64_t>(size->Number()) : static_cast<int64_t>(data.size() / rec));
+    index.emplace_back(0, size && size->IsNumber() ? size->AsInt() : static_cast<int64_t>(data.size() / rec));
   }
   size_t pos = 0;
   auto field = [&](int width, int64_t def) {
@@ -488,10 +488,10 @@ bool TZvPDFReader::ReadObjectAt(int64_t Offset, int32_t ExpectNum, TZvPDFObject&
     if (l->Kind == pokRef) {
       if (l->Int != num && !FLoading.count(static_cast<int32_t>(l->Int))) {
         const TZvPDFObject& lv = Resolve(*l);
-        if (lv.IsNumber()) len = static_cast<int64_t>(lv.Number());
+        if (lv.IsNumber()) len = lv.AsInt();
       }
     } else if (l->IsNumber()) {
-      len = static_cast<int64_t>(l->Number());
+      len = l->AsInt();
     }
   }
   std::string_view d(FData);
@@ -532,8 +532,8 @@ bool TZvPDFReader::ReadCompressed(int32_t StmNum, int32_t Index, int32_t ExpectN
       }
       const TZvPDFObject* n = so->Get("N");
       const TZvPDFObject* f = so->Get("First");
-      int64_t count = n && n->IsNumber() ? static_cast<int64_t>(n->Number()) : 0;
-      int64_t first = f && f->IsNumber() ? static_cast<int64_t>(f->Number()) : 0;
+      int64_t count = n && n->IsNumber() ? n->AsInt() : 0;
+      int64_t first = f && f->IsNumber() ? f->AsInt() : 0;
       if (first < 0 || first > static_cast<int64_t>(os->Data.size())) first = 0;
       count = std::min<int64_t>(count, static_cast<int64_t>(os->Data.size()) / 2 + 1);
       TLexer lx(os->Data);
