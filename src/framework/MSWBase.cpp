@@ -35,6 +35,12 @@ int TWideStrings::Add(const WideString& S) {
   return Count() - 1;
 }
 
+int TWideStrings::Add(WideString&& S) {
+  FTextLength += static_cast<int64_t>(S.size()) + 2;
+  FWideStringList.push_back(std::make_unique<WideString>(std::move(S)));
+  return Count() - 1;
+}
+
 void TWideStrings::Insert(int Index, const WideString& S) {
   if (Index < 0 || Index > Count()) throw Exception(u"WideStrings index out of bounds");
   FWideStringList.insert(FWideStringList.begin() + Index, std::make_unique<WideString>(S));

@@ -39,6 +39,8 @@ class TWideStrings {
   WideString Strings(int Index) const { return Get(Index); }
   void SetStrings(int Index, const WideString& S) { Put(Index, S); }
   int Add(const WideString& S);
+  // Takes the string over without copying it (large document bodies).
+  int Add(WideString&& S);
   void Insert(int Index, const WideString& S);
   void Delete(int Index);
   void Clear();

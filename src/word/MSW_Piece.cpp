@@ -37,6 +37,13 @@ constexpr char16_t kMacRomanHigh[128] = {
     0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF, 0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9,
     0x0131, 0x02C6, 0x02DC, 0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7};
 
+// Bytes 0x80 to 0x9F of the Western Windows code page, the only ones that differ from Latin-1;
+// the five it leaves unassigned pass through as their C1 codes.
+constexpr char16_t kCp1252Mid[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 }  // namespace
 
 void TMSWordDocument::ReadCLX(TStream* TableStream) {
@@ -112,19 +119,22 @@ TPieceKind TMSWordDocument::GetPieceBoundsFC(uint32_t Index, uint64_t& Start, ui
   return eightBit ? TPieceKind::pk8Bit : TPieceKind::pk16Bit;
 }
 
-WideString TMSWordDocument::DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage) const {
-  if (EightBit && CodePage == kMacRoman) {
-    WideString w(Bytes.size(), u'\0');
+void TMSWordDocument::DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage, WideString& Out) const {
+  const size_t at = Out.size();
+  if (!EightBit) {
+    Out.resize(at + Bytes.size() / 2);
+    for (size_t i = 0; i < Bytes.size() / 2; ++i) Out[at + i] = static_cast<char16_t>(LE16(Bytes, i * 2));
+    return;
+  }
+  if (CodePage == kMacRoman || CodePage == 1252) {
+    Out.resize(at + Bytes.size());
     for (size_t i = 0; i < Bytes.size(); ++i) {
       const uint8_t b = static_cast<uint8_t>(Bytes[i]);
-      w[i] = b < 0x80 ? b : kMacRomanHigh[b - 0x80];
+      Out[at + i] = b < 0x80 ? b : CodePage == kMacRoman ? kMacRomanHigh[b - 0x80] : (b >= 0xA0 ? b : kCp1252Mid[b - 0x80]);
     }
-    return w;
+    return;
   }
-  if (EightBit) return CodePageToWide(Bytes, CodePage);
-  WideString w(Bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < w.size(); ++i) w[i] = static_cast<char16_t>(LE16(Bytes, i * 2));
-  return w;
+  Out += CodePageToWide(Bytes, CodePage);
 }
 
 int TMSWordDocument::TextCodePage() {
@@ -140,11 +150,12 @@ int TMSWordDocument::TextCodePage() {
 
 WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
   WideString out;
-  if (cpEnd <= cpStart || FCLX.noPCD == 0) return out;
+  if (cpEnd <= cpStart || FCLX.noPCD == 0 || !FDocStream) return out;
+  out.reserve(static_cast<size_t>(std::min<uint64_t>(cpEnd - cpStart, FDocStream->Size())));
   // Word 97 stores 8-bit pieces in its fixed Western code page; only older versions write the
   // document's own code page.
   const int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : TextCodePage();
-  const uint64_t docSize = FDocBytes.size();
+  const uint64_t docSize = static_cast<uint64_t>(std::max<int64_t>(FDocStream->Size(), 0));
   // First piece that ends after cpStart.
   const auto posEnd = FCLX.Pos.begin() + FCLX.noPCD + 1;
   auto it = std::upper_bound(FCLX.Pos.begin(), posEnd - 1, static_cast<uint32_t>(std::min<uint64_t>(cpStart, UINT32_MAX)));
@@ -158,8 +169,10 @@ WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
     if (start > docSize || end > docSize) throw Exception(SPieceBoundsOutOfRange);
     const uint64_t bpc = kind == TPieceKind::pk8Bit ? 1 : 2;
     const uint64_t from = std::max(a, cpStart), to = std::min(z, cpEnd);
-    const std::string_view bytes(FDocBytes.data() + start + (from - a) * bpc, (to - from) * bpc);
-    out += DecodeBytes(bytes, kind == TPieceKind::pk8Bit, codePage);
+    FPieceBuffer.resize((to - from) * bpc);
+    FDocStream->Seek(static_cast<int64_t>(start + (from - a) * bpc), TSeekOrigin::soBeginning);
+    FDocStream->ReadBuffer(FPieceBuffer.data(), static_cast<int64_t>(FPieceBuffer.size()));
+    DecodeBytes(FPieceBuffer, kind == TPieceKind::pk8Bit, codePage, out);
   }
   return out;
 }

@@ -196,7 +196,8 @@ void TMSWordDocument::AddText(const WideString& AText, TWideStrings* Strings) {
     FFields.pop_back();
     AppendRendering(out, field.Separated ? field.Result : WideString());
   }
-  TMSWBaseDocument::AddText(out, Strings);
+  if (MaxTextLength() > 0 || !Strings) TMSWBaseDocument::AddText(out, Strings);
+  else Strings->Add(std::move(out));  // what the base does without a length limit, minus a copy
 }
 
 }  // namespace zvword

@@ -33,14 +33,6 @@ bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-bool HasStream(IStorage& root, std::u16string_view name) {
-  auto e = root.EnumElements();
-  TStatStg st;
-  while (e->Next(st) == 0)
-    if (st.Type == STGTY_STREAM && SameAsciiText(st.Name, name)) return true;
-  return false;
-}
-
 // The code page a property set declares (property 1 of its first section); 0 when it has none.
 int PropertySetCodePage(TStream& stream) {
   stream.Seek(0, TSeekOrigin::soBeginning);
@@ -70,16 +62,21 @@ bool IsWindowsAnsiCodePage(int cp) {
 
 bool TMSWordDocument::IsWordData(std::string_view Data) {
   if (IsCompoundFileSignature(Data)) {
-    // The directory names are UTF-16; a file without the name anywhere cannot hold the stream.
-    static const std::string kName("W\0o\0r\0d\0D\0o\0c\0u\0m\0e\0n\0t\0", 24);
-    static const std::string kLower("w\0o\0r\0d\0d\0o\0c\0u\0m\0e\0n\0t\0", 24);
-    if (Data.find(kName) == std::string_view::npos && Data.find(kLower) == std::string_view::npos) return false;
-    try {
-      std::unique_ptr<IStorage> root = OpenStorageOnBytes(RawByteString(Data));
-      return root && HasStream(*root, u"WordDocument");
-    } catch (const Exception&) {
-      return false;
+    // A directory entry (128 bytes, aligned on 128 in the file) named "WordDocument" whose type is
+    // a stream. Looking for it costs far less than opening the storage.
+    static const std::u16string_view kName = u"WORDDOCUMENT";
+    for (size_t off = 512; off + 128 <= Data.size(); off += 128) {
+      const auto* e = reinterpret_cast<const uint8_t*>(Data.data() + off);
+      if (e[64] != 26 || e[65] != 0 || e[66] != STGTY_STREAM) continue;
+      bool same = true;
+      for (size_t i = 0; i < kName.size() && same; ++i) {
+        char16_t c = static_cast<char16_t>(e[2 * i] | (e[2 * i + 1] << 8));
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+        same = c == kName[i];
+      }
+      if (same) return true;
     }
+    return false;
   }
   if (Data.size() < 32) return false;
   const uint16_t ident = static_cast<uint16_t>(static_cast<uint8_t>(Data[0]) | (static_cast<uint8_t>(Data[1]) << 8));
@@ -99,8 +96,6 @@ void TMSWordDocument::ClearInternalLists() {
   FFields.clear();
   FCLX.Clear();
   FSummaryCodePage = 0;
-  FDocBytes.clear();
-  FDocBytes.shrink_to_fit();
 }
 
 void TMSWordDocument::LoadFromFile(const WideString& AFileName) {
@@ -213,16 +208,22 @@ void TMSWordDocument::ReadDocFromStream(TStream& Stream, TStream* TableStream) {
   if (IsPasswordProtected()) throw Exception(SPasswordProtected);
   if (!ParseItems().Contains(wpiText)) return;
 
-  Stream.Seek(0, TSeekOrigin::soBeginning);
-  FDocBytes = Stream.ReadAll();
+  // Text is read piece by piece from the stream itself, never copied whole.
+  struct TDocStreamScope {
+    TStream*& slot;
+    TDocStreamScope(TStream*& s, TStream& stream) : slot(s) { slot = &stream; }
+    ~TDocStreamScope() { slot = nullptr; }
+  } scope(FDocStream, Stream);
+  const uint64_t streamSize = static_cast<uint64_t>(std::max<int64_t>(Stream.Size(), 0));
 
   if (IsDosWordIdent(FFIB.wIdent)) {
     // Word for DOS and Write: one run of 8-bit text, no stories of its own.
-    const std::string_view d = FDocBytes;
-    uint64_t fcMac = 0;
-    for (size_t k = 0; k < 4 && 14 + k < d.size(); ++k) fcMac |= uint64_t{static_cast<uint8_t>(d[14 + k])} << (8 * k);
+    uint8_t d[4] = {};
+    Stream.Seek(14, TSeekOrigin::soBeginning);
+    Stream.Read(d, 4);
+    const uint64_t fcMac = d[0] | (d[1] << 8) | (d[2] << 16) | (uint64_t{d[3]} << 24);
     FFIB.fcMin = 128;
-    FFIB.fcMac = static_cast<uint32_t>(std::min<uint64_t>(std::max<uint64_t>(fcMac, 128), FDocBytes.size()));
+    FFIB.fcMac = static_cast<uint32_t>(std::min<uint64_t>(std::max<uint64_t>(fcMac, 128), streamSize));
     FFIB.ccpText = static_cast<int32_t>(FFIB.fcMac - FFIB.fcMin);
     FFIB.ccpFtn = FFIB.ccpHdr = FFIB.ccpMcr = FFIB.ccpAtn = 0;
     FDocVersion = 2;
@@ -230,8 +231,7 @@ void TMSWordDocument::ReadDocFromStream(TStream& Stream, TStream* TableStream) {
 
   if (FDocVersion >= 5 && FDocVersion <= 7) {
     // Word 6/95 keeps its piece table in the document stream itself.
-    TBytesView self(FDocBytes);
-    ReadCLX(&self);
+    ReadCLX(&Stream);
   } else if (FDocVersion == 8) {
     if (TableStream) {
       TableStream->Seek(0, TSeekOrigin::soBeginning);

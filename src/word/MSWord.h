@@ -100,7 +100,7 @@ class TMSWordDocument : public TMSCustomWordDocument {
   // Decodes the main story into Text, framed by the prologue and epilogue.
   void ReadSimpleText(TStream& Stream);
   // The characters from cpStart up to (not including) cpEnd, decoded through the piece table from
-  // the document bytes read by ReadDocFromStream.
+  // the stream ReadDocFromStream is reading (empty outside of it).
   WideString ReadCPRange(uint64_t cpStart, uint64_t cpEnd);
   // The code page of 8-bit text of documents before Word 97.
   int TextCodePage();
@@ -132,7 +132,8 @@ class TMSWordDocument : public TMSCustomWordDocument {
 
   void ReadSubDocuments();
   void AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List);
-  WideString DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage) const;
+  // Appends the characters of Bytes to Out.
+  void DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage, WideString& Out) const;
   WideString FieldEnd();
   void ReportSysChar(TZvWordSysChar Kind, const WideString& Value, WideString& Result);
   void AppendRendering(WideString& Out, const WideString& R);
@@ -142,7 +143,8 @@ class TMSWordDocument : public TMSCustomWordDocument {
   int32_t FDocVersion = 0;
   TMSWordGetDefaultLanguage FOnGetDefaultLanguage;
   std::vector<TOpenField> FFields;  // open fields, innermost last
-  RawByteString FDocBytes;          // the WordDocument stream (or flat file) of the current load
+  TStream* FDocStream = nullptr;    // the WordDocument stream (or flat file) while it is read
+  RawByteString FPieceBuffer;       // bytes of the piece being decoded
   int FSummaryCodePage = 0;  // code page the summary property set declares, when a Windows one
   WideString FLoadName;  // file name for messages; empty for a stream
 };
