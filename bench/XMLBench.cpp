@@ -28,7 +28,7 @@ void BM_XMLStreamingParagraphs(benchmark::State& state) {
   size_t chars = 0;
   for (auto _ : state) {
     TZvXMLEngine e;
-    e.SetOnTag([&](TZvXMLEngine*, TZvXMLItem*, const WideString& n, const WideString& v, const WideString&,
+    e.SetOnTag([&](TZvXMLEngine*, TZvXMLItem*, std::u16string_view n, std::u16string_view v, std::u16string_view,
                    bool& accept) {
       if (n == u"w:t") {
         chars += v.size();

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     TZvXMLEngine filtered;
-    filtered.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, const WideString& name, const WideString& value,
-                         const WideString&, bool& accept) {
+    filtered.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view value,
+                         std::u16string_view, bool& accept) {
       accept = name.size() % 3 != 0;
       (void)DecodeEntities(value);
     });

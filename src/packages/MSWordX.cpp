@@ -12,7 +12,7 @@
 namespace zvword {
 namespace {
 
-using Names = std::unordered_set<std::u16string>;
+using Names = std::set<std::u16string_view>;
 
 // Containers whose content is document text: kept, their children filtered in turn.
 const Names& PassThrough() {
@@ -38,12 +38,7 @@ bool EndsWith(std::u16string_view s, std::u16string_view tail) {
 
 bool Contains(std::u16string_view s, std::u16string_view part) { return s.find(part) != std::u16string_view::npos; }
 
-// The value of attribute Name in raw attribute text, decoded.
-WideString Attribute(const WideString& Attrs, std::u16string_view Name) {
-  TZvXMLItem scratch;
-  scratch.Attributes = Attrs;
-  return scratch.AttributeValue(Name);
-}
+WideString Attribute(std::u16string_view Attrs, std::u16string_view Name) { return AttributeValueOf(Attrs, Name); }
 
 bool IsOffValue(const WideString& v) { return v == u"0" || v == u"false" || v == u"off"; }
 
@@ -273,8 +268,8 @@ void TMSWordXDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* Lis
   IsHiddenText = false;
   if (Bytes.empty()) return;
   TZvXMLEngine engine(this);
-  engine.SetOnTag([this](TZvXMLEngine* s, TZvXMLItem* p, const WideString& n, const WideString& v,
-                         const WideString& a, bool& accept) { NewRowTag(s, p, n, v, a, accept); });
+  engine.SetOnTag([this](TZvXMLEngine* s, TZvXMLItem* p, std::u16string_view n, std::u16string_view v,
+                         std::u16string_view a, bool& accept) { NewRowTag(s, p, n, v, a, accept); });
   engine.SetOnAfterTag([this](TZvXMLEngine* s, TZvXMLItem*& node, bool& cancel) { DeleteRowTag(s, node, cancel); });
   engine.LoadFromBytes(Bytes);
   // A part cut short ends inside a paragraph: keep what it had.
@@ -297,9 +292,9 @@ WideString TMSWordXDocument::StyleTags(const WideString& Style, bool Opening) co
   return out;
 }
 
-void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, const WideString& ATagName,
-                                 const WideString& ATagValue, const WideString& ATagAttributes, bool& Accept) {
-  const WideString& n = ATagName;
+void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16string_view ATagName,
+                                 std::u16string_view ATagValue, std::u16string_view ATagAttributes, bool& Accept) {
+  const std::u16string_view n = ATagName;
   const TMSTextFormating mode = TextFormating();
   const bool marked = mode != tfPlainText;
   if (n == u"w:p") {

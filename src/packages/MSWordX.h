@@ -32,8 +32,8 @@ class TMSWordXDocument : public TMSCustomWordDocument {
  protected:
   // Reads one XML part into List; text boxes found in it go to TextBoxList.
   void LoadXMLFilePart(std::string_view Bytes, TWideStrings* List, TWideStrings* TextBoxList);
-  void NewRowTag(TZvXMLEngine* Sender, TZvXMLItem* ParentNode, const WideString& ATagName,
-                 const WideString& ATagValue, const WideString& ATagAttributes, bool& Accept);
+  void NewRowTag(TZvXMLEngine* Sender, TZvXMLItem* ParentNode, std::u16string_view ATagName,
+                 std::u16string_view ATagValue, std::u16string_view ATagAttributes, bool& Accept);
   void DeleteRowTag(TZvXMLEngine* Sender, TZvXMLItem*& Node, bool& Cancel);
 
  private:

@@ -138,18 +138,21 @@ void TZvXMLItem::ProcessAttributes() {
   Attributes.clear();
 }
 
-WideString TZvXMLItem::AttributeValue(std::u16string_view Name) const {
+WideString AttributeValueOf(std::u16string_view RawAttributes, std::u16string_view Name) {
   WideString out;
   bool found = false;
-  if (!Attributes.empty()) {
-    SplitAttributes(Attributes, [&](std::u16string_view name, std::u16string_view value) {
-      if (!found && name == Name) {
-        out = DecodeEntities(Unquote(value));
-        found = true;
-      }
-    });
-    return out;
-  }
+  SplitAttributes(RawAttributes, [&](std::u16string_view name, std::u16string_view value) {
+    if (!found && name == Name) {
+      out = DecodeEntities(Unquote(value));
+      found = true;
+    }
+  });
+  return out;
+}
+
+WideString TZvXMLItem::AttributeValue(std::u16string_view Name) const {
+  if (!Attributes.empty()) return AttributeValueOf(Attributes, Name);
+  WideString out;
   for (const auto& c : FItems)
     if (c->Kind == ikAttribute && c->TagName == Name) return c->GetTagValue();
   return out;
@@ -206,7 +209,7 @@ void TZvXMLEngine::LoadFromBytes(std::string_view Bytes) {
   size_t bom = 0;
   const int cp = DetectXMLCodePage(Bytes, &DeclaredEncoding, &bom);
   UTF8Processed = cp == CP_UTF8 || cp == CP_UTF16LE || cp == CP_UTF16BE;
-  WideString text = CodePageToWide(Bytes.substr(bom), cp);
+  WideString text = cp == CP_UTF8 ? DecodeUtf8(Bytes.substr(bom)) : CodePageToWide(Bytes.substr(bom), cp);
   if (!text.empty() && text.back() == 27) text.pop_back();
   if (!text.empty()) ParseXMLFromString(text);
 }

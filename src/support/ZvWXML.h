@@ -91,8 +91,8 @@ class TZvXMLItem {
 };
 
 using TZvIXMLOnTagEvent =
-    std::function<void(TZvXMLEngine* Sender, TZvXMLItem* ParentNode, const WideString& ATagName,
-                       const WideString& ATagValue, const WideString& ATagAttributes, bool& Accept)>;
+    std::function<void(TZvXMLEngine* Sender, TZvXMLItem* ParentNode, std::u16string_view ATagName,
+                       std::u16string_view ATagValue, std::u16string_view ATagAttributes, bool& Accept)>;
 using TZvIXMLOnAfterTagEvent = std::function<void(TZvXMLEngine* Sender, TZvXMLItem*& Node, bool& Cancel)>;
 
 class TZvXMLEngine : public TComponent {
@@ -141,6 +141,10 @@ class TZvXMLEngine : public TComponent {
 // decimal or hexadecimal reference. A reference is a whole name ended by ";"; anything else stays.
 void ReplaceHTMLChars(WideString& S);
 WideString DecodeEntities(std::u16string_view S);
+// The value of attribute Name in raw attribute text, decoded; empty when absent.
+WideString AttributeValueOf(std::u16string_view RawAttributes, std::u16string_view Name);
+// UTF-8 to UTF-16, with a fast path for ASCII (invalid sequences become U+FFFD).
+WideString DecodeUtf8(std::string_view Bytes);
 // "YYYY-MM-DDThh:mm:ss" to a date-time; 0 when the text does not hold one.
 TDateTime XMLStringToDateTime(std::u16string_view S);
 // CaseSensitive: ordinal; otherwise ASCII letters compare without case.

@@ -149,8 +149,7 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
 
   while (s.p_ + 1 < n) {
     const size_t start = s.p_;
-    WideString name;
-    std::u16string_view value, attrs, tail;
+    std::u16string_view name, value, attrs, tail;
     WideString commentValue;
     bool isCData = false, isComment = false;
 
@@ -181,7 +180,7 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
       tail = s.ReadTail();
       isComment = true;
     } else {
-      name.assign(s.ReadName());
+      name = s.ReadName();
       attrs = s.ReadAttributes();
       // A document type's internal subset holds declarations ending in ">": it ends at "]>".
       if (!name.empty() && name[0] == u'!' && attrs.find(u'[') != std::u16string_view::npos &&
@@ -201,7 +200,7 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
         cur = root;
         item = root;
       } else {
-        if (FOnTag) FOnTag(this, cur, name, WideString(value), WideString(attrs), accept);
+        if (FOnTag) FOnTag(this, cur, name, value, attrs, accept);
         if (accept) {
           if (cur->Level() >= MaxDepth) throw Exception("XML elements are nested too deeply");
           item = TZvXMLItems::AddItem(cur);

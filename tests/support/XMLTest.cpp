@@ -78,7 +78,7 @@ TEST(XMLEngine, EndTagsCloseTheInnermostItemWhateverTheirName) {
 
 TEST(XMLEngine, RejectedElementIsSkippedWithItsContentAndParsingResumes) {
   TZvXMLEngine e;
-  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, const WideString& name, const WideString&, const WideString&,
+  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
                 bool& accept) { accept = name != u"w:p"; });
   e.LoadFromBytes("<w:body><w:p><w:r><w:t>x</w:t></w:r><w:br/></w:p>after<w:q>y</w:q></w:body>");
   EXPECT_EQ(e.GetItemByTag(nullptr, u"w:r"), nullptr);
@@ -89,7 +89,7 @@ TEST(XMLEngine, RejectedElementIsSkippedWithItsContentAndParsingResumes) {
 
 TEST(XMLEngine, RejectedCommentsAndInstructionsDoNotSwallowTheirSiblings) {
   TZvXMLEngine e;
-  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, const WideString& name, const WideString&, const WideString&,
+  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
                 bool& accept) { accept = name[0] != u'!' && name[0] != u'?'; });
   e.LoadFromBytes("<r><!-- c --><a>1</a><?pi x?><b>2</b><![CDATA[z]]><c>3</c></r>");
   EXPECT_NE(e.GetItemByTag(nullptr, u"a"), nullptr);
@@ -326,5 +326,22 @@ TEST(XMLEngine, DocumentTypeWithInternalSubsetIsOneItem) {
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(r->ParentItem(), e.RootItem());
   EXPECT_EQ(WideToUtf8(r->FullText()), "t &x;");
+}
+}  // namespace
+
+namespace {
+TEST(XMLText, DecodeUtf8) {
+  struct Case {
+    std::string in;
+    std::u16string out;
+  } cases[] = {
+      {"plain", u"plain"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", u"caf\u00E9 \u20AC \U0001F600"},
+      {"bad \xFF end", u"bad \uFFFD end"},
+      {"cut \xE2\x82", u"cut \uFFFD\uFFFD"},
+      {"overlong \xC0\xAF", u"overlong \uFFFD\uFFFD"},
+      {"surrogate \xED\xA0\x80", u"surrogate \uFFFD\uFFFD\uFFFD"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DecodeUtf8(c.in), c.out) << c.in;
 }
 }  // namespace
