@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "pdf/ZvWPDF.h"
 #include "platform/Exception.h"
@@ -125,11 +126,19 @@ bool TZvPDFStandardEncryption::AuthenticateR234(const RawByteString& DocID, cons
     return FUserPasswordHash.size() >= cmp && u.size() >= cmp && std::memcmp(u.data(), FUserPasswordHash.data(), cmp) == 0;
   };
   FAuthenticatedAsOwner = false;
-  if (userMatches(Password)) return true;
-  // Many users know only the owner password: it unlocks the user password.
-  if (FOwnerPasswordHash.size() >= 32 && userMatches(ComputeOwnerToUserPassword(Password))) {
-    FAuthenticatedAsOwner = true;
-    return true;
+  // Passwords of these revisions are single-byte text; one typed as UTF-8 is tried as Latin-1 too.
+  std::vector<RawByteString> tries{Password};
+  if (std::any_of(Password.begin(), Password.end(), [](char c) { return uint8_t(c) >= 0x80; })) {
+    WideString w = Utf8ToWide(Password);
+    if (std::all_of(w.begin(), w.end(), [](char16_t c) { return c <= 0xFF; })) tries.emplace_back(w.begin(), w.end());
+  }
+  for (const RawByteString& pw : tries) {
+    if (userMatches(pw)) return true;
+    // Many users know only the owner password: it unlocks the user password.
+    if (FOwnerPasswordHash.size() >= 32 && userMatches(ComputeOwnerToUserPassword(pw))) {
+      FAuthenticatedAsOwner = true;
+      return true;
+    }
   }
   return false;
 }
