@@ -7,7 +7,7 @@ set -eu
 corpus=${1:-../shared/corpus}
 large=${2:-}
 zv=${ZVWORD:-build/zvword}
-files=$(ls "$corpus"/real/docx/*.docx "$corpus"/generated/*.docx)
+files=$(ls "$corpus"/real/docx/*.docx "$corpus"/generated/*.docx | tr "\n" " ")
 cpu() { /usr/bin/time -f "%U %S" sh -c "$1" 2>&1 >/dev/null | tail -1 | awk '{print $1 + $2}'; }
 report() {
   label=$1; shift
