@@ -238,6 +238,23 @@ const TDirModule* DirModuleFor(const TProjectState& state, const WideString& str
   return nullptr;
 }
 
+// The first position holding a container (signature, then a compressed chunk header) whose
+// text begins like module source; npos when there is none.
+size_t FindSourceContainer(std::string_view data) {
+  constexpr std::string_view kSourceStart = "Attribute VB_";
+  constexpr int kMaxCandidates = 256;
+  int candidates = 0;
+  for (size_t at = data.find('\x01'); at != std::string_view::npos && at + 3 <= data.size() && candidates < kMaxCandidates;
+       at = data.find('\x01', at + 1)) {
+    if ((static_cast<uint8_t>(data[at + 2]) & 0xF0) != 0xB0) continue;
+    ++candidates;
+    RawByteString head;
+    DecompressVBAContainer(data.substr(at, 32), head);
+    if (head.compare(0, kSourceStart.size(), kSourceStart) == 0) return at;
+  }
+  return std::string_view::npos;
+}
+
 void DecompressWalk(IStorage& storage, TVBAProjectItems& items, const TProjectState& state) {
   auto e = storage.EnumElements();
   e->Reset();
@@ -265,7 +282,11 @@ void DecompressWalk(IStorage& storage, TVBAProjectItems& items, const TProjectSt
              !item->Body.empty();
     };
     // A cache offset that does not lead to source gives way to the directory's.
-    if (!decode(item->Offset) && dir && dir->HasOffset && dir->Offset != item->Offset) decode(dir->Offset);
+    if (decode(item->Offset) || (dir && dir->HasOffset && dir->Offset != item->Offset && decode(dir->Offset)))
+      continue;
+    // Some writers leave both offsets stale; the source still follows the compiled code as a
+    // container whose text starts with the module's attributes.
+    if (const size_t at = FindSourceContainer(data); at != std::string::npos) decode(static_cast<uint32_t>(at));
   }
 }
 
@@ -277,6 +298,9 @@ bool DecompressVBAContainer(std::string_view in, RawByteString& out) {
   size_t pos = 1;
   while (pos + 2 <= in.size() && out.size() < kMaxMacroSourceSize) {
     const uint16_t header = Get16(in, pos);
+    // Every chunk header carries the signature 3 in bits 12 to 14; anything else (zero padding
+    // after the last chunk, say) is not part of the container.
+    if ((header >> 12 & 7) != 3) break;
     const size_t chunkEnd = std::min(in.size(), pos + (header & 0x0FFF) + 3);
     pos += 2;
     if ((header & 0x8000) == 0) {

@@ -86,6 +86,8 @@ TEST(VBADecompress, DamagedDataStopsSafely) {
       {"chunk size past the data", std::string("\x01\xFF\xBF\x00" "abc", 7), true, "abc"},
       {"stored chunk cut short", std::string("\x01\xFF\x3F" "short", 8), true, "short"},
       {"trailing byte after a chunk", abc + "\x01", true, "abcabcabcabc"},
+      {"zero padding after the last chunk", abc + std::string(600, '\0'), true, "abcabcabcabc"},
+      {"chunk without its signature", std::string("\x01\x03\x80\x00" "abc", 7), true, ""},
   };
   for (const auto& c : cases) {
     RawByteString out = "junk";
@@ -196,12 +198,23 @@ TEST(VBAProject, DirectoryOffsetWhenTheCacheOffsetLeadsNowhere) {
 TEST(VBAProject, UndecodableModuleIsSkipped) {
   VBAProjectBuilder vba;
   vba.NoDir()
-      .Add({.name = "Broken", .source = kSub, .pcodeSize = 500, .cacheOffset = 10})
-      .Add({.name = "Good", .source = kSub, .cacheOffset = 99999})  // past the stream's end
+      .Add({.name = "Broken", .source = "Sub B()\r\nEnd Sub\r\n", .pcodeSize = 500, .cacheOffset = 10})
+      .Add({.name = "Past", .source = "Sub P()\r\nEnd Sub\r\n", .cacheOffset = 99999})  // past the stream's end
       .Add({.name = "Fine", .source = "Sub A()\r\nEnd Sub\r\n"});
   Project p;
   ReadProject(vba, p);
   EXPECT_EQ(Lines(p.text), Listing({{"Fine", "Sub A()\r\nEnd Sub\r\n"}}));
+}
+
+TEST(VBAProject, SourceFoundAfterTheCompiledCodeWhenBothOffsetsAreStale) {
+  const std::string other = "Sub NoAttributes()\r\nEnd Sub\r\n";
+  VBAProjectBuilder vba;
+  vba.Add({.name = "Module1", .source = kSub, .pcodeSize = 900, .cacheOffset = 5, .dirOffset = 7})
+      .Add({.name = "Module2", .source = other, .pcodeSize = 900, .cacheOffset = 5, .dirOffset = 7});
+  Project p;
+  ReadProject(vba, p);
+  // Only text that starts as module source does is taken for it.
+  EXPECT_EQ(Lines(p.text), Listing({{"Module1", kSub}}));
 }
 
 TEST(VBAProject, StreamNamesMatchIgnoringCaseAndLongSources) {
@@ -262,6 +275,8 @@ TEST(VBACorpus, MacroDocumentsListReadableSource) {
       {"testWORD_macros.doc", {"Macro(s) from NewMacros", "Sub Embolden()", "Sub Italicize()", "End Sub"}},
       {"Bug50936_3.doc", {"Macro(s) from ThisDocument", "Attribute VB_Name = \"ThisDocument\""}},
       {"testWORD_no_format.doc", {"Macro(s) from ThisDocument", "Attribute VB_Name = \"ThisDocument\""}},
+      // Its module offsets point into zeros; the source sits right after the compiled code.
+      {"60279.doc", {"Macro(s) from ThisDocument", "Attribute VB_Name = \"ThisDocument\""}},
   };
   for (const auto& c : cases) {
     const auto path = dir / c.file;
