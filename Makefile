@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all demo test bench fuzz install clean
+.PHONY: all demo test sanitize bench fuzz install clean
 
 all:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -13,7 +13,13 @@ demo: all
 	@for f in samples/*; do case "$$f" in *.md|*.txt) continue;; esac; echo "== $$f"; $(BUILD)/zvword --summary --list all "$$f" | head -n 20; done
 
 test: all
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# The tests again with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	cmake -S . -B $(BUILD)-asan -DZVWORD_SANITIZE=ON $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	cd $(BUILD)-asan && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DZVWORD_TESTS=OFF -DZVWORD_BENCH=ON >/dev/null
@@ -28,4 +34,4 @@ install: all
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-asan

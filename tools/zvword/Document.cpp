@@ -185,9 +185,11 @@ const ReaderEntry* ChooseReader(const std::string& file, std::string_view data, 
 DocumentResult ProcessDocument(const std::string& file, const Options& o) {
   DocumentResult result;
   const ReaderEntry* entry = nullptr;
+  // The input outlives the reader, so nothing a reader keeps from its stream can dangle.
+  std::string data;
   std::unique_ptr<TMSWBaseDocument> doc;
   try {
-    const std::string data = ReadInput(file);
+    data = ReadInput(file);
     entry = ChooseReader(file, data, o.reader);
     if (!entry) throw Exception("Unknown document format (name a reader with --reader)");
     doc = entry->create(o.readerOptions);

@@ -38,11 +38,14 @@ void AddLists(Options& o, const std::string& value) {
 
 }  // namespace
 
-const char* HelpText() {
-  return "usage: zvword [OPTIONS] FILE...            FILE may be - for standard input\n"
+std::string HelpText() {
+  std::string readers;
+  for (const auto& e : Readers()) readers += "|" + e.name;
+  std::string help = "usage: zvword [OPTIONS] FILE...            FILE may be - for standard input\n"
          "Extracts the text and properties of office documents and e-books.\n"
          "  -f, --format plain|rtf|html       output mode (default plain)\n"
-         "  -r, --reader auto|NAME            reader (default auto: by content, then by extension)\n"
+         "  -r, --reader auto" + readers + "\n"
+         "                                    reader (default auto: by content, then by extension)\n"
          "  -p, --password PW                 PDF user password\n"
          "  -l, --list NAME[,NAME...]         lists to print, in this order: body (the default), footnotes,\n"
          "                                    headers, footers, annotations, endnotes, textboxes, macros;\n"
@@ -62,6 +65,7 @@ const char* HelpText() {
          "      --version  --help\n"
          "Exit status: 0 all documents read; 1 some failed (each as \"FILE: message\" on standard error);\n"
          "2 usage error.\n";
+  return help;
 }
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -101,7 +105,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     };
 
     if (name == "-h" || name == "--help") {
-      std::fputs(HelpText(), stdout);
+      std::fputs(HelpText().c_str(), stdout);
       return false;
     } else if (name == "--version") {
       std::puts("zvword 1.47");

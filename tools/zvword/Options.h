@@ -41,6 +41,6 @@ struct UsageError {
 
 // Parses argv; returns false when --help or --version was handled (exit 0).
 bool ParseOptions(int argc, char** argv, Options& options);
-const char* HelpText();
+std::string HelpText();
 
 }  // namespace zvword::cli
