@@ -30,12 +30,20 @@ void TWideStrings::Put(int Index, const WideString& S) {
 }
 
 int TWideStrings::Add(const WideString& S) {
+  if (FConsumer) {
+    FConsumer(S);
+    return Count();
+  }
   FWideStringList.push_back(std::make_unique<WideString>(S));
   FTextLength += static_cast<int64_t>(S.size()) + 2;
   return Count() - 1;
 }
 
 int TWideStrings::Add(WideString&& S) {
+  if (FConsumer) {
+    FConsumer(S);
+    return Count();
+  }
   FTextLength += static_cast<int64_t>(S.size()) + 2;
   FWideStringList.push_back(std::make_unique<WideString>(std::move(S)));
   return Count() - 1;

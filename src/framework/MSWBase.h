@@ -41,6 +41,9 @@ class TWideStrings {
   int Add(const WideString& S);
   // Takes the string over without copying it (large document bodies).
   int Add(WideString&& S);
+  // When set, Add hands each new item to the consumer instead of keeping it, so a caller can
+  // write a long text as it is read. Only for readers that only ever append to the list.
+  void SetConsumer(std::function<void(const WideString&)> Consumer) { FConsumer = std::move(Consumer); }
   void Insert(int Index, const WideString& S);
   void Delete(int Index);
   void Clear();
@@ -64,6 +67,7 @@ class TWideStrings {
   std::vector<std::unique_ptr<WideString>> FWideStringList;
   bool FSaveUnicode = true;
   int64_t FTextLength = 0;
+  std::function<void(const WideString&)> FConsumer;
 };
 
 class TMSWBaseDocument;

@@ -53,12 +53,18 @@ void TPalmDocFile::LoadFromFile(const WideString& AFileName) {
 }
 
 RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, uint16_t capacity) {
-  // One command writes at most 10 bytes, so a single check per command keeps every write in range.
   // No command expands its bytes more than fivefold, so a large announced capacity is not trusted.
   RawByteString out(std::min<size_t>(std::max<size_t>(capacity, 64), length * 5 + 16), '\0');
+  out.resize(DecompressInto(data, length, out));
+  return out;
+}
+
+size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteString& out) {
+  if (out.size() < 64) out.resize(64);
   size_t o = 0;
   size_t i = 0;
   while (i < length) {
+    // One command writes at most 10 bytes, so a single check per command keeps every write in range.
     if (o + 10 > out.size()) out.resize(out.size() * 2);
     char* dst = out.data();
     const uint8_t c = data[i++];
@@ -84,8 +90,7 @@ RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, u
       dst[o++] = static_cast<char>(c ^ 0x80);
     }
   }
-  out.resize(o);
-  return out;
+  return o;
 }
 
 void TPalmDocFile::LoadFromStream(TStream& Stream) {
@@ -154,7 +159,7 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
   const int64_t size = Stream.Size();
   WideString pending;
   FCarriedCR = false;
-  RawByteString bytes;
+  RawByteString bytes, text;  // reused from record to record
   for (int64_t i = 1; i <= n; ++i) {
     if (IsCancelExtract) break;
     const int64_t start = offsetOf(static_cast<size_t>(i));
@@ -162,11 +167,16 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
     end = std::min(end, size);
     if (start >= end) continue;  // a record that starts beyond its end or the file holds nothing
     Stream.SetPosition(start);
-    bytes = Stream.ReadBytes(end - start);
+    bytes.resize(static_cast<size_t>(end - start));
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(bytes.data(), end - start))));
     if (peanut)
       for (char& b : bytes) b = static_cast<char>(b ^ 0xA5);
-    if (compression == 2) bytes = DecompressText(bytes, capacity);
-    pending += CodePageToWide(bytes, CP_ACP);
+    std::string_view record = bytes;
+    if (compression == 2) {
+      if (text.size() < capacity) text.resize(capacity);
+      record = std::string_view(text.data(), DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text));
+    }
+    AppendCodePageToWide(pending, record, CP_ACP);
     EmitText(pending, false);
   }
   EmitText(pending, true);
@@ -197,10 +207,18 @@ void TPalmDocFile::EmitText(WideString& pending, bool final) {
       endsWithBreak = true;
     }
   }
-  const std::u16string_view body(pending.data(), cut);
   if (TextFormating() == tfPlainText) {
-    AddText(WideString(body), Text());
-  } else {
+    // The pending text becomes the item; only the short carried tail is copied.
+    WideString item = std::move(pending);
+    const WideString carry(item, next);
+    item.resize(cut);
+    AddText(item, Text());
+    item.assign(carry);  // the large buffer serves the next record
+    pending = std::move(item);
+    return;
+  }
+  const std::u16string_view body(pending.data(), cut);
+  {
     const WideString mark = TextFormating() == tfRTF ? u"\\par " : u"<br>";
     WideString item;
     item.reserve(body.size() + body.size() / 8);

@@ -59,6 +59,8 @@ class TPalmDocFile : public TMSWBaseDocument {
   static RawByteString DecompressText(std::string_view data, uint16_t capacity) {
     return DecompressText(reinterpret_cast<const uint8_t*>(data.data()), data.size(), capacity);
   }
+  // The same into a buffer that is reused (grown, never shrunk); returns the bytes produced.
+  static size_t DecompressInto(const uint8_t* data, size_t length, RawByteString& buffer);
   // True when the bytes start with the header of a PalmDoc or Peanut book.
   static bool IsPalmDocData(std::string_view head);
 

@@ -140,27 +140,30 @@ bool IsDoubleByteCodePage(int cp) {
   return i >= static_cast<int>(kSingleCount);
 }
 
-WideString CodePageToWide(std::string_view bytes, int cp) {
+void AppendCodePageToWide(WideString& out, std::string_view bytes, int cp) {
   cp = Resolve(cp);
-  if (cp == CP_UTF8) return Utf8ToWide(bytes);
-  WideString out;
+  if (cp == CP_UTF8) {
+    out += Utf8ToWide(bytes);
+    return;
+  }
+  const size_t base = out.size();
   if (cp == CP_UTF16LE || cp == CP_UTF16BE) {
-    out.resize(bytes.size() / 2);
+    out.resize(base + bytes.size() / 2);
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
       const auto lo = static_cast<uint8_t>(bytes[i]), hi = static_cast<uint8_t>(bytes[i + 1]);
-      out[i / 2] = cp == CP_UTF16LE ? static_cast<char16_t>(lo | hi << 8) : static_cast<char16_t>(hi | lo << 8);
+      out[base + i / 2] = cp == CP_UTF16LE ? static_cast<char16_t>(lo | hi << 8) : static_cast<char16_t>(hi | lo << 8);
     }
-    return out;
+    return;
   }
   const int index = PageIndex(cp);
   const Codec& c = GetCodec(index);
-  out.resize(bytes.size());
+  out.resize(base + bytes.size());
   const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
   const size_t n = bytes.size();
-  char16_t* d = out.data();
+  char16_t* d = out.data() + base;
   if (static_cast<size_t>(index) < kSingleCount) {
     for (size_t i = 0; i < n; ++i) d[i] = c.single[p[i]];
-    return out;
+    return;
   }
   size_t o = 0;
   for (size_t i = 0; i < n; ++i) {
@@ -179,7 +182,12 @@ WideString CodePageToWide(std::string_view bytes, int cp) {
     // An undefined pair whose second byte is plain ASCII keeps that byte as a character.
     if (u || t >= 0x40) ++i;
   }
-  out.resize(o);
+  out.resize(base + o);
+}
+
+WideString CodePageToWide(std::string_view bytes, int cp) {
+  WideString out;
+  AppendCodePageToWide(out, bytes, cp);
   return out;
 }
 

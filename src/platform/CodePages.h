@@ -22,6 +22,8 @@ bool IsCodePageSupported(int codePage);
 
 // 8-bit text to UTF-16. CP_ACP means the system code page; an unknown code page falls back to it.
 WideString CodePageToWide(std::string_view bytes, int codePage = CP_ACP);
+// The same, appended to `out` (no temporary for text built piece by piece).
+void AppendCodePageToWide(WideString& out, std::string_view bytes, int codePage = CP_ACP);
 // UTF-16 to 8-bit text; characters the code page lacks become defaultChar.
 RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, char defaultChar = '?');
 

@@ -1,7 +1,13 @@
 #include "tools/zvword/Document.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "framework/MSWordCnst.h"
@@ -11,21 +17,47 @@
 namespace zvword::cli {
 namespace {
 
-std::string ReadInput(const std::string& file) {
-  if (file == "-") {
-    std::string data;
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) data.append(buf, n);
-    return data;
+// The whole input: a regular file is mapped, standard input read.
+class InputData {
+ public:
+  explicit InputData(const std::string& file) {
+    if (file == "-") {
+      char buf[1 << 16];
+      size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) owned_.append(buf, n);
+      view_ = owned_;
+      return;
+    }
+    const WideString name = Utf8ToWide(file);
+    if (!FileExists(name)) throw Exception(FormatMessage(SFileNotFound, {name}));
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (p != MAP_FAILED) {
+        map_ = p;
+        view_ = std::string_view(static_cast<const char*>(p), static_cast<size_t>(st.st_size));
+        ::close(fd);
+        return;
+      }
+    }
+    if (fd >= 0) ::close(fd);
+    TFileStream stream(file);  // raises the stream's own error for what cannot be opened
+    owned_ = stream.ReadAll();
+    view_ = owned_;
   }
-  const WideString name = Utf8ToWide(file);
-  if (!FileExists(name)) throw Exception(FormatMessage(SFileNotFound, {name}));
-  TFileStream stream(file);
-  std::string data(static_cast<size_t>(stream.Size()), '\0');
-  data.resize(static_cast<size_t>(stream.Read(data.data(), static_cast<int64_t>(data.size()))));
-  return data;
-}
+  ~InputData() {
+    if (map_) ::munmap(map_, view_.size());
+  }
+  InputData(const InputData&) = delete;
+  InputData& operator=(const InputData&) = delete;
+  std::string_view View() const { return view_; }
+
+ private:
+  std::string owned_;
+  void* map_ = nullptr;
+  std::string_view view_;
+};
 
 std::string LowerExtension(const std::string& file) {
   const size_t slash = file.find_last_of('/');
@@ -38,10 +70,12 @@ std::string LowerExtension(const std::string& file) {
 }
 
 // Appends UTF-8 of a wide string; CR LF becomes LF unless crlf is set. Lone surrogates become U+FFFD.
+// The text is converted through a reused scratch buffer, so `out` only ever grows by appends.
 void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
-  const size_t base = out.size();
-  out.resize(base + s.size() * 3);
-  char* d = out.data() + base;
+  thread_local std::string scratch;
+  if (scratch.size() < s.size() * 3) scratch.resize(s.size() * 3);
+  char* const start = scratch.data();
+  char* d = start;
   const size_t n = s.size();
   for (size_t i = 0; i < n; ++i) {
     uint32_t c = s[i];
@@ -70,12 +104,14 @@ void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
       *d++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
-  out.resize(static_cast<size_t>(d - out.data()));
+  out.append(start, static_cast<size_t>(d - start));
 }
 
 // The list's text: every item followed by a line end.
 void AppendList(std::string& out, const TWideStrings& list, bool crlf) {
   const std::u16string_view eol = crlf ? u"\r\n" : u"\n";
+  // Most text is ASCII: one allocation of about the final size instead of repeated doubling.
+  out.reserve(out.size() + static_cast<size_t>(list.TextLength()) + static_cast<size_t>(list.TextLength()) / 8 + 64);
   for (int i = 0; i < list.Count(); ++i) {
     AppendUtf8(out, list.Item(i), crlf);
     AppendUtf8(out, eol, true);
@@ -182,14 +218,21 @@ const ReaderEntry* ChooseReader(const std::string& file, std::string_view data, 
   return nullptr;
 }
 
-DocumentResult ProcessDocument(const std::string& file, const Options& o) {
+bool CanStream(const Options& o) {
+  return !o.json && !o.summary && !o.listAll && o.maxLength == 0 && !o.utf16 && o.lists.size() == 1 &&
+         o.lists[0] == "body";
+}
+
+DocumentResult ProcessDocument(const std::string& file, const Options& o, std::FILE* direct) {
   DocumentResult result;
   const ReaderEntry* entry = nullptr;
   // The input outlives the reader, so nothing a reader keeps from its stream can dangle.
-  std::string data;
+  std::optional<InputData> input;
   std::unique_ptr<TMSWBaseDocument> doc;
+  bool streamed = false;
   try {
-    data = ReadInput(file);
+    input.emplace(file);
+    const std::string_view data = input->View();
     entry = ChooseReader(file, data, o.reader);
     if (!entry) throw Exception("Unknown document format (name a reader with --reader)");
     doc = entry->create(o.readerOptions);
@@ -200,6 +243,17 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o) {
     if (o.readerOptions.hidden) items.Include(wpiHiddenText);
     doc->SetParseItems(items);
     if (file != "-") doc->SetFileName(Utf8ToWide(file));
+    if (direct && entry->streams && CanStream(o)) {
+      // Each line goes out as soon as the reader adds it; the list stays empty.
+      streamed = true;
+      doc->Text()->SetConsumer([direct, &o](const WideString& item) {
+        thread_local std::string chunk;
+        chunk.clear();
+        AppendUtf8(chunk, item, o.crlf);
+        chunk += o.crlf ? "\r\n" : "\n";
+        std::fwrite(chunk.data(), 1, chunk.size(), direct);
+      });
+    }
     TBytesView stream(data);
     doc->LoadFromStream(stream);
   } catch (const Exception& e) {
@@ -211,6 +265,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o) {
   }
   if (result.error.empty() && !doc) result.error = "No reader";
 
+  if (streamed) return result;
   // What a failed load produced so far is still printed: partial text beats none.
   std::vector<std::pair<std::string, const TWideStrings*>> extra;
   const TZvWordSummaryInformation* summary = nullptr;

@@ -1,5 +1,6 @@
 // Reading one input document and rendering what the options ask for.
 #pragma once
+#include <cstdio>
 #include <string>
 
 #include "tools/zvword/Options.h"
@@ -11,8 +12,10 @@ struct DocumentResult {
   std::string error;   // empty when the document was read
 };
 
-// Reads `file` ("-" = standard input) with its own reader instance; never throws.
-DocumentResult ProcessDocument(const std::string& file, const Options& options);
+// Reads `file` ("-" = standard input) with its own reader instance; never throws. With `direct`,
+// a reader that only appends writes its text straight there as it reads (when the options ask
+// for nothing but the body), and the result holds only the error.
+DocumentResult ProcessDocument(const std::string& file, const Options& options, std::FILE* direct = nullptr);
 
 // Picks the reader: the named one, else the first whose content test accepts the data, else the
 // first that claims the file's extension. nullptr when none fits.

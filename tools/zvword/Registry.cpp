@@ -71,6 +71,7 @@ const std::vector<ReaderEntry>& Readers() {
         [](const ReaderOptions&) { return std::make_unique<TPalmDocFile>(); },
         nullptr,
         nullptr,
+        true,
     });
 
     return r;

@@ -29,6 +29,9 @@ struct ReaderEntry {
   std::function<std::vector<std::pair<std::string, const TWideStrings*>>(TMSWBaseDocument&)> lists;
   // The summary object of a loaded reader, or nullptr.
   std::function<const TZvWordSummaryInformation*(TMSWBaseDocument&)> summary;
+  // True when the reader only ever appends to its body list: the tool may then write the text
+  // as it is read instead of holding all of it.
+  bool streams = false;
 };
 
 // Entries in detection order: the first whose detect() accepts the input wins.

@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   zvword::SetSystemCodePage(o.codePage);
+  static char outBuffer[1 << 16];
+  std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
 
   const size_t total = o.files.size();
   const bool toDirectory = !o.output.empty() && (total > 1 || IsDirectory(o.output));
@@ -113,7 +115,8 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < total; ++i) {
     DocumentResult r;
     if (jobs <= 1) {
-      r = ProcessDocument(o.files[i], o);  // one job: read on this thread, nothing held back
+      // One job: read on this thread, and write long texts as they are read.
+      r = ProcessDocument(o.files[i], o, toDirectory ? nullptr : sink);
     } else {
       std::unique_lock<std::mutex> lock(mutex);
       ready.wait(lock, [&] { return results[i].has_value(); });
@@ -121,6 +124,7 @@ int main(int argc, char** argv) {
       results[i].reset();
     }
     if (!r.error.empty()) {
+      std::fflush(sink);  // the message follows the text printed before it
       std::fprintf(stderr, "%s%s: %s\n", progress ? "\r" : "", o.files[i].c_str(), r.error.c_str());
       status = 1;
     }
