@@ -154,7 +154,8 @@ WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
   out.reserve(static_cast<size_t>(std::min<uint64_t>(cpEnd - cpStart, FDocStream->Size())));
   // Word 97 stores 8-bit pieces in its fixed Western code page; only older versions write the
   // document's own code page.
-  const int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : TextCodePage();
+  int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : TextCodePage();
+  if (codePage == 0) codePage = SystemCodePage();
   const uint64_t docSize = static_cast<uint64_t>(std::max<int64_t>(FDocStream->Size(), 0));
   // First piece that ends after cpStart.
   const auto posEnd = FCLX.Pos.begin() + FCLX.noPCD + 1;
