@@ -43,6 +43,16 @@ bool IsLetterW(char16_t c) { return (c < 128 && std::isalpha(c)) || (c >= 0xC0 &
 bool IsLowerW(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7); }
 }  // namespace
 
+// The operands of one operator.
+struct TOps {
+  const TZvPDFObject* p;
+  size_t n;
+  size_t size() const { return n; }
+  bool empty() const { return n == 0; }
+  const TZvPDFObject& operator[](size_t i) const { return p[i]; }
+  const TZvPDFObject& back() const { return p[n - 1]; }
+};
+
 // Runs one page's content (and the forms it draws) and fills the page's items.
 class TZvPDFContentParser {
  public:
@@ -50,13 +60,18 @@ class TZvPDFContentParser {
 
   void Run(std::string_view content, const TZvPDFObject* resources, int depth) {
     TLexer lx(content);
-    std::vector<TZvPDFObject> ops;
+    // Operand slots are reused from operator to operator, so their buffers are allocated once.
+    std::vector<TZvPDFObject> slots(8);
+    size_t n = 0;
     while (!lx.AtEnd()) {
-      TZvPDFObject o;
+      if (n == slots.size()) {
+        if (n >= kMaxOperands) n = 0;  // a run of operands without an operator is noise
+        else slots.resize(n * 2);
+      }
       std::string_view kw;
       size_t before = lx.Pos();
-      if (lx.ParseObject(o, false, &kw)) {
-        if (ops.size() < kMaxOperands) ops.push_back(std::move(o));
+      if (lx.ParseObject(slots[n], false, &kw)) {
+        ++n;
         continue;
       }
       if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
@@ -64,20 +79,20 @@ class TZvPDFContentParser {
       if (kw == "BI") {
         SkipInlineImage(lx);
       } else {
-        Operator(kw, ops, resources, depth);
+        Operator(kw, TOps{slots.data(), n}, resources, depth);
       }
-      ops.clear();
+      n = 0;
     }
   }
 
  private:
-  static double Num(const std::vector<TZvPDFObject>& ops, size_t i) {
+  static double Num(const TOps& ops, size_t i) {
     if (i >= ops.size()) return 0;
     double v = ops[i].Number(0);
     return Finite(v) ? v : 0;
   }
   // The operands from the end: Arg(ops, 0) is the last.
-  static double Arg(const std::vector<TZvPDFObject>& ops, size_t fromEnd) {
+  static double Arg(const TOps& ops, size_t fromEnd) {
     return fromEnd < ops.size() ? Num(ops, ops.size() - 1 - fromEnd) : 0;
   }
 
@@ -103,7 +118,7 @@ class TZvPDFContentParser {
     lx.SetPos(d.size());
   }
 
-  void Operator(std::string_view op, const std::vector<TZvPDFObject>& ops, const TZvPDFObject* res, int depth) {
+  void Operator(std::string_view op, const TOps& ops, const TZvPDFObject* res, int depth) {
     switch (op.size() == 1 ? op[0] : 0) {
       case 'q':
         if (static_cast<int>(FStack.size()) < kMaxStateStack) FStack.push_back(G);

@@ -175,7 +175,15 @@ void TLexer::ParseNumber(std::string_view tok, TZvPDFObject& out) {
 }
 
 bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Keyword, int Depth) {
-  Out = TZvPDFObject();
+  // Reset in place: a reused object keeps its buffers.
+  Out.Kind = pokNull;
+  Out.Str.clear();
+  if (!Out.Keys.empty()) Out.Keys.clear();
+  if (!Out.Items.empty()) Out.Items.clear();
+  Out.Data = {};
+  Out.Int = 0;
+  Out.Gen = 0;
+  Out.ObjNum = Out.ObjGen = 0;
   SkipWhite();
   if (FPos >= FData.size()) return false;
   auto c = static_cast<uint8_t>(FData[FPos]);
