@@ -174,7 +174,9 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
     std::string_view record = bytes;
     if (compression == 2) {
       if (text.size() < capacity) text.resize(capacity);
-      record = std::string_view(text.data(), DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text));
+      // The buffer may grow while decoding: take its address only afterwards.
+      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text);
+      record = std::string_view(text.data(), produced);
     }
     AppendCodePageToWide(pending, record, CP_ACP);
     EmitText(pending, false);

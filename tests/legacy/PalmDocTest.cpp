@@ -112,6 +112,17 @@ TEST(PalmDoc, StoredRecordsPassThroughWhateverTheCompressionValue) {
   }
 }
 
+TEST(PalmDoc, RecordsLargerThanTheAnnouncedSizeDecodeWhole) {
+  // Record 0 may understate the record size; the decoder's buffer then grows mid-record.
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "word" + std::to_string(i) + " ";
+  const auto bytes = PalmDocBuilder().Compression(2).RecSize(16).Record(text + "\n").Record(text).Build();
+  const auto items = Load(bytes);
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[1], Utf8ToWide(text));
+  EXPECT_EQ(items[2], Utf8ToWide(text));
+}
+
 TEST(PalmDoc, CompressedAndPeanutFormsReadTheSame) {
   const std::string text = "Call me Ishmael.\nSome years ago \xE9t\xE9, never mind how long precisely\n";
   for (bool peanut : {false, true})
