@@ -8,7 +8,7 @@ namespace zvword {
 bool TMSWordXDocument::IsEncryptedPackage(std::string_view Bytes) {
   if (!IsCompoundBytes(Bytes)) return false;
   try {
-    std::unique_ptr<IStorage> root = OpenStorageOnBytes(RawByteString(Bytes));
+    std::unique_ptr<IStorage> root = OpenStorageOnView(Bytes);
     return root && root->OpenStream(u"EncryptedPackage") != nullptr;
   } catch (const Exception&) {
     return false;

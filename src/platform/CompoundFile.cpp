@@ -49,6 +49,8 @@ class TCompoundFile {
   };
 
   explicit TCompoundFile(RawByteString bytes);
+  // Reads bytes owned by the caller, who keeps them alive while the file is in use.
+  explicit TCompoundFile(std::string_view bytes);
 
   // Follows a chain through table from start; stops at an end mark, a number out of range
   // (>= units), a sector already visited, or after maxLength steps.
@@ -71,9 +73,11 @@ class TCompoundFile {
   void ReadFat(uint32_t fatSectors, uint32_t firstDifat);
   void ReadDirectory(uint32_t firstDirSector);
   void BuildTree();
+  void Parse();
   std::vector<uint32_t> InOrder(uint32_t top, std::vector<bool>& claimed) const;
 
-  RawByteString data_;
+  RawByteString owned_;
+  std::string_view data_;
   uint32_t sectorShift_ = 9;
   uint32_t sectorSize_ = 512;
   uint32_t sectorCount_ = 0;
@@ -84,7 +88,11 @@ class TCompoundFile {
   std::vector<TEntry> entries_;
 };
 
-TCompoundFile::TCompoundFile(RawByteString bytes) : data_(std::move(bytes)) {
+TCompoundFile::TCompoundFile(RawByteString bytes) : owned_(std::move(bytes)), data_(owned_) { Parse(); }
+
+TCompoundFile::TCompoundFile(std::string_view bytes) : data_(bytes) { Parse(); }
+
+void TCompoundFile::Parse() {
   if (data_.size() < kHeaderSize) Damaged("the header is truncated");
   const char* h = data_.data();
   if (!IsCompoundFileSignature(data_)) Damaged("bad signature");
@@ -367,6 +375,12 @@ std::unique_ptr<IStorage> IStorage::OpenStorage(const WideString& name) {
 std::unique_ptr<IStorage> OpenStorageOnBytes(RawByteString bytes) {
   if (!IsCompoundFileSignature(bytes)) return nullptr;
   auto file = std::make_shared<TCompoundFile>(std::move(bytes));
+  return std::unique_ptr<IStorage>(new IStorage(std::move(file), 0));
+}
+
+std::unique_ptr<IStorage> OpenStorageOnView(std::string_view bytes) {
+  if (!IsCompoundFileSignature(bytes)) return nullptr;
+  auto file = std::make_shared<TCompoundFile>(bytes);
   return std::unique_ptr<IStorage>(new IStorage(std::move(file), 0));
 }
 

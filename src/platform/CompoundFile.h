@@ -72,6 +72,7 @@ class IStorage {
 
  private:
   friend std::unique_ptr<IStorage> OpenStorageOnBytes(RawByteString bytes);
+  friend std::unique_ptr<IStorage> OpenStorageOnView(std::string_view bytes);
   IStorage(std::shared_ptr<TCompoundFile> file, uint32_t entry);
   uint32_t FindChild(const WideString& name, uint32_t type) const;
   std::shared_ptr<TCompoundFile> file_;
@@ -85,6 +86,9 @@ std::unique_ptr<IStorage> StgOpenStorage(const WideString& path);
 // The in-memory open; nullptr when the bytes are not a compound file (the caller reads them flat).
 // Raises only for a compound file that is damaged beyond use.
 std::unique_ptr<IStorage> OpenStorageOnBytes(RawByteString bytes);
+// The same over bytes the caller owns and keeps alive while the storage or its streams are in use:
+// no copy of the file is made.
+std::unique_ptr<IStorage> OpenStorageOnView(std::string_view bytes);
 bool IsCompoundFileSignature(std::string_view head);
 
 // Storages nested deeper than this are treated as absent.

@@ -21,6 +21,11 @@ class TStream {
   // Moves the position; returns the new position. Positions are clamped at 0.
   virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
   virtual int64_t Size() = 0;
+  // The stream's whole content when it already lies in memory (readers then avoid a copy).
+  virtual bool MemoryView(std::string_view& out) {
+    (void)out;
+    return false;
+  }
 
   int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
   void SetPosition(int64_t pos) { Seek(pos, TSeekOrigin::soBeginning); }
@@ -61,6 +66,10 @@ class TMemoryStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+  bool MemoryView(std::string_view& out) override {
+    out = data_;
+    return true;
+  }
   const RawByteString& Bytes() const { return data_; }
   RawByteString& Bytes() { return data_; }
   void LoadFromStream(TStream& source);
@@ -83,6 +92,10 @@ class TBytesView : public TStream {
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   int64_t Size() override { return size_; }
+  bool MemoryView(std::string_view& out) override {
+    out = std::string_view(reinterpret_cast<const char*>(data_), static_cast<size_t>(size_));
+    return true;
+  }
 
  private:
   const uint8_t* data_;

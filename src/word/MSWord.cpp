@@ -122,9 +122,16 @@ void TMSWordDocument::LoadFromStream(TStream& Stream) {
   TMSWBaseDocument::LoadFromStream(Stream);
   FLoadName.clear();
   const int64_t start = Stream.Position();
-  RawByteString bytes = Stream.ReadAll();
   std::unique_ptr<IStorage> root;
-  if (IsCompoundFileSignature(bytes)) root = OpenStorageOnBytes(std::move(bytes));
+  std::string_view memory;
+  if (Stream.MemoryView(memory) && start >= 0 && static_cast<uint64_t>(start) <= memory.size()) {
+    // Bytes already in memory are read in place; the stream outlives the storage.
+    memory.remove_prefix(static_cast<size_t>(start));
+    if (IsCompoundFileSignature(memory)) root = OpenStorageOnView(memory);
+  } else {
+    RawByteString bytes = Stream.ReadAll();
+    if (IsCompoundFileSignature(bytes)) root = OpenStorageOnBytes(std::move(bytes));
+  }
   if (root) {
     LoadIStorage(*root);
     return;
