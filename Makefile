@@ -10,7 +10,7 @@ all:
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: all
-	@for f in samples/*; do case "$$f" in *.md|*.txt) continue;; esac; echo "== $$f"; $(BUILD)/zvword --summary --list all "$$f" | head -n 20; done
+	@for f in samples/*; do case "$$f" in *.md|*.txt|*.py|*.sh) continue;; esac; echo "== $$f"; $(BUILD)/zvword --summary --list all "$$f" | head -n 20; done
 
 test: all
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
