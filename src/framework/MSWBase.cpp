@@ -179,7 +179,10 @@ void TMSWBaseDocument::AddText(const WideString& AText, TWideStrings* Strings) {
 
 void TMSWBaseDocument::InternalLoadFromOLEStream(TStream& Stream) { LoadFromStream(Stream); }
 
-void TMSWBaseDocument::LoadFromStream(TStream&) { ClearInternalLists(); }
+void TMSWBaseDocument::LoadFromStream(TStream&) {
+  ClearInternalLists();
+  FBudget.Reset();
+}
 
 void TMSWBaseDocument::LoadFromOLEStream(TStream& Stream) {
   char head[12] = {};

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "framework/ResourceBudget.h"
 #include "platform/Component.h"
 #include "platform/Exception.h"
 #include "platform/Streams.h"
@@ -129,6 +130,11 @@ class TMSWBaseDocument : public TComponent {
 
   bool IsCancelExtract = false;
 
+  // The resources this load may take; counts restart with every load. Set limits before loading.
+  TResourceBudget& Budget() { return FBudget; }
+  const TResourceLimits& ResourceLimits() const { return FBudget.Limits(); }
+  void SetResourceLimits(const TResourceLimits& v) { FBudget.SetLimits(v); }
+
  protected:
   // Escapes document characters for the current output mode (see EscapeText).
   WideString Escape(std::u16string_view s) const { return EscapeText(s, FTextFormating); }
@@ -146,6 +152,7 @@ class TMSWBaseDocument : public TComponent {
   TNotifyEvent FOnAfterExecute;
   TMSWTextChange FOnBeforeText;
   TMSWTextChange FOnAfterText;
+  TResourceBudget FBudget;
 };
 
 }  // namespace zvword
