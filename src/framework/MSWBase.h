@@ -2,6 +2,8 @@
 #pragma once
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/ResourceBudget.h"
@@ -72,6 +74,7 @@ class TWideStrings {
 };
 
 class TMSWBaseDocument;
+class TZvWordSummaryInformation;
 using TNotifyEvent = std::function<void(TMSWBaseDocument* Sender)>;
 using TMSWTextChange = std::function<void(TMSWBaseDocument* Sender, WideString& AText)>;
 using TMSWordConvertSysCharEvent =
@@ -123,6 +126,11 @@ class TMSWBaseDocument : public TComponent {
   virtual void LoadFromOLEStream(TStream& Stream);
   virtual void LoadFromFile(const WideString& AFileName);
   virtual bool IsPasswordProtected();
+  // The summary properties the format carries; nullptr when it has none.
+  virtual TZvWordSummaryInformation* SummaryInformation() const { return nullptr; }
+  // The lists besides the body, by the names callers select them with ("footnotes", "headers",
+  // "footers", "annotations", "endnotes", "textboxes", "macros"); a format offers only its own.
+  virtual std::vector<std::pair<std::string, TWideStrings*>> Lists() const { return {}; }
 
   void Execute();
   WideString GetTextStart();

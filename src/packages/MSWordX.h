@@ -28,6 +28,13 @@ class TMSWordXDocument : public TMSCustomWordDocument {
   static bool IsEncryptedPackage(std::string_view Bytes);
   // True when the bytes are a ZIP holding a Word main document part.
   static bool IsWordXPackage(std::string_view Bytes);
+  // The format's signature: a package, or an encrypted package (refused with a clear message).
+  static bool IsWordXData(std::string_view Bytes) { return IsWordXPackage(Bytes) || IsEncryptedPackage(Bytes); }
+
+  std::vector<std::pair<std::string, TWideStrings*>> Lists() const override {
+    return {{"footnotes", FootNoteText()},     {"headers", HeaderText()},   {"footers", FooterText()},
+            {"annotations", AnnotationText()}, {"endnotes", EndNoteText()}, {"textboxes", TextBoxText()}};
+  }
 
  protected:
   // Reads one XML part into List; text boxes found in it go to TextBoxList.

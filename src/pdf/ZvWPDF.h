@@ -326,7 +326,7 @@ class TZvPDFReader : public TMSWBaseDocument {
   const RawByteString& DocID() const { return FDocID; }
   const RawByteString& Password() const { return FPassword; }
   void SetPassword(const RawByteString& v) { FPassword = v; }
-  TZvWordSummaryInformation* SummaryInformation() const { return FSummaryInformation.get(); }
+  TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
   void SetSummaryInformation(const TZvWordSummaryInformation& v) { FSummaryInformation->Assign(v); }
   // Public read-only properties.
   TZvPDFXRefList* XRefs() const { return FXRefs.get(); }
@@ -337,6 +337,11 @@ class TZvPDFReader : public TMSWBaseDocument {
   void ClearInternalLists() override;
   void LoadFromStream(TStream& AStream) override;
   void LoadFromFile(const WideString& AFileName) override;
+
+  // Offset of the "%PDF" header (any case) when it starts within the first 1024 bytes, else npos.
+  static size_t FindPDFHeader(std::string_view Data);
+  // The format's signature, for detection and for the reader's own check.
+  static bool IsPDFData(std::string_view Data) { return FindPDFHeader(Data) != std::string_view::npos; }
 
   // ---- Object access (valid during and after a load, until the next load) ----
   // The object with this number (cached); nullptr when absent, free or unreadable.

@@ -96,18 +96,19 @@ bool LowerStartsWith(std::string_view s, std::string_view prefix) {
 }
 }  // namespace
 
+size_t TZvPDFReader::FindPDFHeader(std::string_view Data) {
+  for (size_t i = 0; i + 5 <= Data.size() && i < 1024; ++i)
+    if (LowerStartsWith(Data.substr(i), "%pdf")) return i;
+  return std::string_view::npos;
+}
+
 void TZvPDFReader::LoadFromStream(TStream& AStream) {
   TMSWBaseDocument::LoadFromStream(AStream);
   FData = AStream.ReadAll();
   std::string_view data(FData);
 
   // Some producers put junk before the header; offsets then count from the header.
-  size_t hdr = std::string_view::npos;
-  for (size_t i = 0; i + 5 <= data.size() && i < 1024; ++i)
-    if (LowerStartsWith(data.substr(i), "%pdf")) {
-      hdr = i;
-      break;
-    }
+  const size_t hdr = FindPDFHeader(data);
   // Without a header the file is still read when it holds objects, as viewers do.
   if (hdr == std::string_view::npos && data.find(" obj") == std::string_view::npos)
     throw Exception(std::string_view("This is not valid PDF-document"));

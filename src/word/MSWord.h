@@ -33,7 +33,7 @@ class TMSCustomWordDocument : public TMSWBaseDocument {
   // Text boxes anchored in headers and footers.
   TWideStrings* HeaderTextBoxText() const { return FHeaderTextBoxText.get(); }
 
-  TZvWordSummaryInformation* SummaryInformation() const { return FSummaryInformation.get(); }
+  TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
   // Copies the given object's values into the owned one.
   void SetSummaryInformation(const TZvWordSummaryInformation& Value) { FSummaryInformation->Assign(Value); }
 
@@ -76,6 +76,12 @@ class TMSWordDocument : public TMSCustomWordDocument {
 
   // True for a compound file whose root holds a "WordDocument" stream, or a flat Word file.
   static bool IsWordData(std::string_view Data);
+
+  // Footers share the headers' story in a binary document.
+  std::vector<std::pair<std::string, TWideStrings*>> Lists() const override {
+    return {{"footnotes", FootNoteText()}, {"headers", HeaderText()},    {"annotations", AnnotationText()},
+            {"endnotes", EndNoteText()},   {"textboxes", TextBoxText()}, {"macros", MacroText()}};
+  }
 
   // Walks a compound file's root: summary streams, macro storage and the WordDocument stream.
   void LoadIStorage(IStorage& Root);

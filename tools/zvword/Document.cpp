@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 
+#include "framework/MSW_Sum.h"
 #include "framework/MSWordCnst.h"
 #include "platform/LocalTime.h"
 #include "platform/Streams.h"
@@ -58,16 +59,6 @@ class InputData {
   void* map_ = nullptr;
   std::string_view view_;
 };
-
-std::string LowerExtension(const std::string& file) {
-  const size_t slash = file.find_last_of('/');
-  const size_t dot = file.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = file.substr(dot + 1);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return ext;
-}
 
 // Appends UTF-8 of a wide string; CR LF becomes LF unless crlf is set. Lone surrogates become U+FFFD.
 // The text is converted through a reused scratch buffer, so `out` only ever grows by appends.
@@ -206,16 +197,9 @@ std::string JsonString(std::string_view s) {
   return out;
 }
 
-const ReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName) {
-  if (readerName != "auto") return FindReader(readerName);
-  for (const auto& e : Readers())
-    if (e.detect && e.detect(data)) return &e;
-  const std::string ext = LowerExtension(file);
-  if (!ext.empty())
-    for (const auto& e : Readers())
-      for (const auto& x : e.extensions)
-        if (x == ext) return &e;
-  return nullptr;
+const TZvReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName) {
+  if (readerName != "auto") return FindReaderEntry(readerName);
+  return DetectFormat(data, file);
 }
 
 bool CanStream(const Options& o) {
@@ -225,7 +209,7 @@ bool CanStream(const Options& o) {
 
 DocumentResult ProcessDocument(const std::string& file, const Options& o, std::FILE* direct) {
   DocumentResult result;
-  const ReaderEntry* entry = nullptr;
+  const TZvReaderEntry* entry = nullptr;
   // The input outlives the reader, so nothing a reader keeps from its stream can dangle.
   std::optional<InputData> input;
   std::unique_ptr<TMSWBaseDocument> doc;
@@ -235,15 +219,11 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
     const std::string_view data = input->View();
     entry = ChooseReader(file, data, o.reader);
     if (!entry) throw Exception("Unknown document format (name a reader with --reader)");
-    doc = entry->create(o.readerOptions);
+    doc = CreateReader(*entry, o.readerOptions);
     doc->SetTextFormating(o.format);
     doc->SetMaxTextLength(o.maxLength);
-    TZvWParseItems items{wpiText, wpiSummaryInformation};
-    if (o.readerOptions.vba) items.Include(wpiVBA);
-    if (o.readerOptions.hidden) items.Include(wpiHiddenText);
-    doc->SetParseItems(items);
     if (file != "-") doc->SetFileName(Utf8ToWide(file));
-    if (direct && entry->streams && CanStream(o)) {
+    if (direct && entry->Streams && CanStream(o)) {
       // Each line goes out as soon as the reader adds it; the list stays empty.
       streamed = true;
       doc->Text()->SetConsumer([direct, &o](const WideString& item) {
@@ -267,14 +247,11 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
 
   if (streamed) return result;
   // What a failed load produced so far is still printed: partial text beats none.
-  std::vector<std::pair<std::string, const TWideStrings*>> extra;
+  std::vector<std::pair<std::string, TWideStrings*>> extra;
   const TZvWordSummaryInformation* summary = nullptr;
   if (doc) {
-    try {
-      if (entry->lists) extra = entry->lists(*doc);
-      if (entry->summary) summary = entry->summary(*doc);
-    } catch (const std::exception&) {
-    }
+    extra = doc->Lists();
+    summary = doc->SummaryInformation();
   }
   auto findList = [&](const std::string& name) -> const TWideStrings* {
     if (!doc) return nullptr;
@@ -298,7 +275,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
   if (o.json) {
     std::string text;
     if (const TWideStrings* body = findList("body")) AppendList(text, *body, o.crlf);
-    out = "{\"file\":" + JsonString(file) + ",\"reader\":" + (entry ? JsonString(entry->name) : "null") +
+    out = "{\"file\":" + JsonString(file) + ",\"reader\":" + (entry ? JsonString(entry->Name) : "null") +
           ",\"text\":" + JsonString(text) + ",\"summary\":{";
     for (size_t i = 0; i < lines.size(); ++i)
       out += (i ? "," : "") + JsonString(lines[i].first) + ":" + JsonString(lines[i].second);

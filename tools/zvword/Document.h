@@ -17,9 +17,8 @@ struct DocumentResult {
 // for nothing but the body), and the result holds only the error.
 DocumentResult ProcessDocument(const std::string& file, const Options& options, std::FILE* direct = nullptr);
 
-// Picks the reader: the named one, else the first whose content test accepts the data, else the
-// first that claims the file's extension. nullptr when none fits.
-const ReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName);
+// Picks the reader: the named one, else the one detection finds. nullptr when none fits.
+const TZvReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName);
 
 // Helpers shared with the tests' expectations of the output format.
 std::string FormatDateTime(TDateTime value);  // YYYY-MM-DD HH:MM:SS

@@ -40,7 +40,7 @@ void AddLists(Options& o, const std::string& value) {
 
 std::string HelpText() {
   std::string readers;
-  for (const auto& e : Readers()) readers += "|" + e.name;
+  for (const auto& e : ReaderEntries()) readers += "|" + std::string(e.Name);
   std::string help = "usage: zvword [OPTIONS] FILE...            FILE may be - for standard input\n"
          "Extracts the text and properties of office documents and e-books.\n"
          "  -f, --format plain|rtf|html       output mode (default plain)\n"
@@ -60,7 +60,7 @@ std::string HelpText() {
          "      --crlf                        keep CR LF line ends (default: LF)\n"
          "      --utf16                       write UTF-16LE with a byte-order mark\n"
          "  -o, --output PATH                 a file (one input) or a directory (many inputs)\n"
-         "  -j, --jobs N                      documents in parallel (default: number of cores)\n"
+         "  -j, --jobs N                      documents in parallel (default: the CPUs this process may use)\n"
          "      --progress                    progress bar on standard error\n"
          "      --version  --help\n"
          "Exit status: 0 all documents read; 1 some failed (each as \"FILE: message\" on standard error);\n"
@@ -118,13 +118,13 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       else throw UsageError{"unknown format '" + v + "' (plain, rtf, html)"};
     } else if (name == "-r" || name == "--reader") {
       o.reader = needValue();
-      if (o.reader != "auto" && !FindReader(o.reader)) {
+      if (o.reader != "auto" && !FindReaderEntry(o.reader)) {
         std::string known;
-        for (const auto& e : Readers()) known += (known.empty() ? "" : ", ") + e.name;
+        for (const auto& e : ReaderEntries()) known += (known.empty() ? "" : ", ") + std::string(e.Name);
         throw UsageError{"unknown reader '" + o.reader + "' (auto" + (known.empty() ? "" : ", " + known) + ")"};
       }
     } else if (name == "-p" || name == "--password") {
-      o.readerOptions.password = needValue();
+      o.readerOptions.Password = needValue();
     } else if (name == "-l" || name == "--list") {
       AddLists(o, needValue());
     } else if (name == "--summary") {
@@ -135,10 +135,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.json = true;
     } else if (name == "--vba") {
       noValue();
-      o.readerOptions.vba = true;
+      o.readerOptions.VBA = true;
     } else if (name == "--hidden") {
       noValue();
-      o.readerOptions.hidden = true;
+      o.readerOptions.Hidden = true;
     } else if (name == "--max-length") {
       o.maxLength = ParseInt(name, needValue(), 0);
     } else if (name == "--codepage") {
@@ -169,7 +169,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     if (std::find(o.lists.begin(), o.lists.end(), n) != o.lists.end()) ordered.push_back(n);
   o.lists = ordered;
   if (!o.listsGiven && !o.summary) o.lists = {"body"};
-  if (std::find(o.lists.begin(), o.lists.end(), "macros") != o.lists.end()) o.readerOptions.vba = true;
+  if (std::find(o.lists.begin(), o.lists.end(), "macros") != o.lists.end()) o.readerOptions.VBA = true;
   return true;
 }
 

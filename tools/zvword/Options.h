@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "framework/MSWBase.h"
-#include "tools/zvword/Registry.h"
+#include "design/MSWordReg.h"
 
 namespace zvword::cli {
 
@@ -18,7 +18,7 @@ inline const std::vector<std::string>& ListOrder() {
 struct Options {
   TMSTextFormating format = tfPlainText;
   std::string reader = "auto";
-  ReaderOptions readerOptions;
+  TZvReaderOptions readerOptions;
   std::vector<std::string> lists;  // in ListOrder(); empty = body
   bool listAll = false;
   bool listsGiven = false;
@@ -29,7 +29,7 @@ struct Options {
   bool crlf = false;
   bool utf16 = false;
   std::string output;
-  int jobs = 0;  // 0 = number of cores
+  int jobs = 0;  // 0 = the CPUs this process may use
   int progress = -1;  // -1 = automatic
   std::vector<std::string> files;
 };

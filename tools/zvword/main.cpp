@@ -1,8 +1,9 @@
 // zvword: prints the text and properties of documents (see --help).
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -50,6 +51,14 @@ bool WriteFile(const std::string& path, const std::string& bytes, std::string& e
   return true;
 }
 
+// The CPUs this process may run on: a container or taskset may allow fewer than the machine has.
+unsigned AvailableCpus() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (::sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(std::max(1, CPU_COUNT(&set)));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
 void ShowProgress(size_t done, size_t total) {
   constexpr int kWidth = 30;
   const int filled = total ? static_cast<int>(done * kWidth / total) : kWidth;
@@ -81,34 +90,44 @@ int main(int argc, char** argv) {
   const bool progress = o.progress == 1 || (o.progress < 0 && total > 1 && isatty(STDERR_FILENO) &&
                                              (!o.output.empty() || !isatty(STDOUT_FILENO)));
 
-  // Documents are read in parallel, each by its own reader, and written in input order.
-  std::vector<std::optional<DocumentResult>> results(total);
-  std::mutex mutex;
-  std::condition_variable ready;
-  std::atomic<size_t> next{0};
-  unsigned jobs = o.jobs > 0 ? static_cast<unsigned>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
-  jobs = static_cast<unsigned>(std::min<size_t>(jobs, total));
-  auto worker = [&] {
-    for (size_t i; (i = next.fetch_add(1)) < total;) {
-      DocumentResult r = ProcessDocument(o.files[i], o);
-      std::lock_guard<std::mutex> lock(mutex);
-      results[i] = std::move(r);
-      ready.notify_all();
-    }
-  };
-  std::vector<std::thread> threads;
-  for (unsigned t = 1; t < jobs; ++t) threads.emplace_back(worker);
-
   std::FILE* single = nullptr;
   if (!o.output.empty() && !toDirectory) {
     single = std::fopen(o.output.c_str(), "wb");
     if (!single) {
       std::fprintf(stderr, "zvword: cannot create %s\n", o.output.c_str());
-      next = total;
-      for (auto& t : threads) t.join();
       return 2;
     }
   }
+
+  // Documents are read in parallel, each by its own reader, and written in input order. A reader
+  // takes the next document only while fewer than `window` are read ahead of the writer, so a
+  // slow output holds a bounded number of finished texts in memory.
+  unsigned jobs = o.jobs > 0 ? static_cast<unsigned>(o.jobs) : AvailableCpus();
+  jobs = static_cast<unsigned>(std::min<size_t>(jobs, total));
+  const size_t window = 2 * static_cast<size_t>(jobs);
+  std::vector<std::optional<DocumentResult>> results(jobs > 1 ? total : 0);
+  std::mutex mutex;
+  std::condition_variable ready, room;
+  size_t next = 0, written = 0;  // guarded by mutex
+  auto worker = [&] {
+    for (;;) {
+      size_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        room.wait(lock, [&] { return next >= total || next < written + window; });
+        if (next >= total) return;
+        i = next++;
+      }
+      DocumentResult r = ProcessDocument(o.files[i], o);
+      std::lock_guard<std::mutex> lock(mutex);
+      results[i] = std::move(r);
+      ready.notify_one();
+    }
+  };
+  std::vector<std::thread> threads;
+  if (jobs > 1)
+    for (unsigned t = 0; t < jobs; ++t) threads.emplace_back(worker);
+
   std::FILE* sink = single ? single : stdout;
   bool bomWritten = false;
   int status = 0;
@@ -122,6 +141,8 @@ int main(int argc, char** argv) {
       ready.wait(lock, [&] { return results[i].has_value(); });
       r = std::move(*results[i]);
       results[i].reset();
+      written = i + 1;
+      room.notify_all();
     }
     if (!r.error.empty()) {
       std::fflush(sink);  // the message follows the text printed before it

@@ -1,0 +1,46 @@
+// The registry of reader components: each format's name, extensions, signature and factory, and
+// format detection over them. A program that links the library picks and creates readers here.
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/MSWBase.h"
+
+namespace zvword {
+
+// What the factory sets on the reader it creates; options a format has no use for are ignored.
+struct TZvReaderOptions {
+  RawByteString Password;  // the PDF user password (UTF-8)
+  bool VBA = false;        // adds wpiVBA to ParseItems
+  bool Hidden = false;     // adds wpiHiddenText to ParseItems
+};
+
+struct TZvReaderEntry {
+  std::string_view Name;                     // the reader's short name: doc, docx, pdf, ...
+  std::vector<std::string_view> Extensions;  // lower case, without the dot
+  // True when the bytes are this format. Cheap: it looks at the first bytes or the directory.
+  bool (*Signature)(std::string_view Data);
+  std::unique_ptr<TMSWBaseDocument> (*Create)(const TZvReaderOptions& Options);
+  // The reader only ever appends to its body list, so its text may be consumed as it is read.
+  bool Streams = false;
+};
+
+// Every reader of this build, in detection order: fixed-offset signatures before scans.
+const std::vector<TZvReaderEntry>& ReaderEntries();
+// The entry of that name; nullptr when there is none.
+const TZvReaderEntry* FindReaderEntry(std::string_view Name);
+// The first entry whose signature accepts Data, else the first claiming FileName's extension
+// (case-insensitive); nullptr when nothing fits. FileName may be empty.
+const TZvReaderEntry* DetectFormat(std::string_view Data, std::string_view FileName = {});
+
+// A new reader of the entry's format with the options applied.
+std::unique_ptr<TMSWBaseDocument> CreateReader(const TZvReaderEntry& Entry, const TZvReaderOptions& Options = {});
+// By name; nullptr for an unknown name.
+std::unique_ptr<TMSWBaseDocument> CreateReader(std::string_view Name, const TZvReaderOptions& Options = {});
+// By detection (see DetectFormat); nullptr when no reader fits.
+std::unique_ptr<TMSWBaseDocument> CreateReaderFor(std::string_view Data, std::string_view FileName = {},
+                                                  const TZvReaderOptions& Options = {});
+
+}  // namespace zvword

@@ -1,0 +1,15 @@
+// The whole public surface of the library: the readers, their base and output list, the summary
+// properties, streams and errors, and the registry that detects a format and creates its reader.
+#pragma once
+
+#include "design/MSWordReg.h"
+#include "framework/MSWBase.h"
+#include "framework/MSW_Sum.h"
+#include "legacy/MSPalmDoc.h"
+#include "packages/MSWordX.h"
+#include "pdf/ZvWPDF.h"
+#include "platform/CodePages.h"
+#include "platform/Exception.h"
+#include "platform/Streams.h"
+#include "platform/Types.h"
+#include "word/MSWord.h"
