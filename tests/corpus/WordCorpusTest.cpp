@@ -2,79 +2,21 @@
 // against what LibreOffice (or, failing that, catdoc or antiword) extracted.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <numeric>
-#include <sstream>
 
+#include "corpus/CorpusUtil.h"
 #include "word/MSWord.h"
 
 namespace zvword {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The build's corpus folder, or the one the environment names (worktrees sit elsewhere).
-const fs::path kCorpus = std::getenv("ZVWORD_CORPUS_DIR") ? fs::path(std::getenv("ZVWORD_CORPUS_DIR")) : fs::path(ZVWORD_CORPUS_DIR);
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Bag of words: runs of letters and digits, lower-cased; each CJK character is a word.
-std::map<std::u16string, int> Words(const std::u16string& text) {
-  std::map<std::u16string, int> bag;
-  std::u16string w;
-  auto flush = [&] {
-    if (!w.empty()) ++bag[w];
-    w.clear();
-  };
-  for (char16_t c : text) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    else if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x410 && c <= 0x42F)) c = static_cast<char16_t>(c + 32);
-    const bool cjk = (c >= 0x3040 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF);
-    const bool punct = c < 0x80 ? !((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9'))
-                                : (c <= 0xBF || c == 0xD7 || c == 0xF7 || (c >= 0x2000 && c <= 0x2BFF) ||
-                                   (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFF20) || c >= 0xFFF0);
-    if (cjk) {
-      flush();
-      w = c;
-      flush();
-    } else if (punct) {
-      flush();
-    } else {
-      w += c;
-    }
-  }
-  flush();
-  return bag;
-}
-
-double Recall(const std::u16string& reference, const std::u16string& output) {
-  const auto ref = Words(reference), out = Words(output);
-  int total = 0, found = 0;
-  for (const auto& [word, n] : ref) {
-    total += n;
-    auto it = out.find(word);
-    if (it != out.end()) found += std::min(n, it->second);
-  }
-  return total == 0 ? 1.0 : static_cast<double>(found) / total;
-}
+using namespace corpus;
 
 std::u16string Reference(const std::string& name) {
   for (const char* peer : {"libreoffice", "catdoc", "antiword"}) {
-    const fs::path p = kCorpus / "reference" / peer / "real" / "doc" / (name + ".txt");
-    if (fs::exists(p)) {
-      std::string s = ReadFile(p);
-      if (s.rfind("\xEF\xBB\xBF", 0) == 0) s.erase(0, 3);
-      return Utf8ToWide(s);
-    }
+    const fs::path p = CorpusDir() / "reference" / peer / "real" / "doc" / (name + ".txt");
+    if (fs::exists(p)) return Utf8ToWide(ReadFile(p, true));
   }
   return {};
 }
@@ -87,8 +29,8 @@ const std::map<std::string, std::u16string> kExpectedErrors = {
 };
 
 TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
-  const fs::path dir = kCorpus / "real" / "doc";
-  if (!fs::exists(dir)) GTEST_SKIP() << "corpus not present";
+  const fs::path dir = CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
   std::vector<double> recalls;
   int notWord = 0;
   for (const auto& entry : fs::directory_iterator(dir)) {
@@ -106,7 +48,6 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
     }
     if (error.find(u"is not valid MS Word document") != std::u16string::npos) {
       // Other programs' files carried under a .doc name: their first bytes say they are not Word.
-      const std::string head = ReadFile(entry.path()).substr(0, 8);
       EXPECT_FALSE(TMSWordDocument::IsWordData(ReadFile(entry.path()))) << name;
       ++notWord;
       continue;
@@ -118,16 +59,13 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
   }
   ASSERT_GT(recalls.size(), 150u);
   EXPECT_LT(notWord, 15);
-  std::sort(recalls.begin(), recalls.end());
-  const double median = recalls[recalls.size() / 2];
-  const double mean = std::accumulate(recalls.begin(), recalls.end(), 0.0) / static_cast<double>(recalls.size());
-  EXPECT_GE(median, 0.97);
-  EXPECT_GE(mean, 0.90);
+  EXPECT_GE(Median(recalls), 0.97);
+  EXPECT_GE(Mean(recalls), 0.90);
 }
 
 TEST(WordCorpus, GeneratedDocumentsMatchTheirTruth) {
-  const fs::path dir = kCorpus / "generated";
-  if (!fs::exists(dir)) GTEST_SKIP() << "corpus not present";
+  const fs::path dir = CorpusDir() / "generated";
+  ZVWORD_REQUIRE_CORPUS(dir);
   int seen = 0;
   for (const auto& entry : fs::directory_iterator(dir)) {
     if (entry.path().extension() != ".doc") continue;
