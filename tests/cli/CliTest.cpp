@@ -189,10 +189,19 @@ TEST_F(Cli, MaxLengthStandardInputAndOutputFiles) {
 }
 
 TEST_F(Cli, ManyDocumentsInParallelMatchOneByOne) {
+  // More documents than the read-ahead window of any job count below, failures among them.
   std::string args;
-  for (int i = 0; i < 12; ++i)
-    args += " '" + Sample(i % 2 ? "harbour-peanut.pdb" : "harbour-stored.pdb") + "'";
-  EXPECT_EQ(Exec("-j 4" + args).out, Exec("-j 1" + args).out);
+  for (int i = 0; i < 24; ++i)
+    args += " '" + (i % 7 == 3 ? Path("missing" + std::to_string(i) + ".pdb")
+                               : Sample(i % 2 ? "harbour-peanut.pdb" : "harbour-stored.pdb")) + "'";
+  const Outcome one = Exec("-j 1" + args);
+  EXPECT_EQ(one.status, 1);
+  for (const char* jobs : {"-j 2", "-j 4", "--jobs=64"}) {
+    const Outcome many = Exec(std::string(jobs) + args);
+    EXPECT_EQ(many.out, one.out) << jobs;
+    EXPECT_EQ(many.err, one.err) << jobs;
+    EXPECT_EQ(many.status, one.status) << jobs;
+  }
 }
 
 }  // namespace
