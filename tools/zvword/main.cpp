@@ -99,27 +99,31 @@ int main(int argc, char** argv) {
     }
   }
 
-  // Documents are read in parallel, each by its own reader, and written in input order. A reader
-  // takes the next document only while fewer than `window` are read ahead of the writer, so a
-  // slow output holds a bounded number of finished texts in memory.
+  // Documents are read in parallel, each by its own reader, and written in input order. Finished
+  // texts wait for the writer; a reader takes no new document while more than `window` of them,
+  // holding more than kReadAheadBytes, wait. Small texts do not count against the window, so one
+  // long document does not stall the other readers, and a slow output still bounds the memory.
+  constexpr size_t kReadAheadBytes = 16 << 20;
   unsigned jobs = o.jobs > 0 ? static_cast<unsigned>(o.jobs) : AvailableCpus();
   jobs = static_cast<unsigned>(std::min<size_t>(jobs, total));
   const size_t window = 2 * static_cast<size_t>(jobs);
   std::vector<std::optional<DocumentResult>> results(jobs > 1 ? total : 0);
   std::mutex mutex;
   std::condition_variable ready, room;
-  size_t next = 0, written = 0;  // guarded by mutex
+  size_t next = 0, queued = 0, queuedBytes = 0;  // guarded by mutex
   auto worker = [&] {
     for (;;) {
       size_t i;
       {
         std::unique_lock<std::mutex> lock(mutex);
-        room.wait(lock, [&] { return next >= total || next < written + window; });
+        room.wait(lock, [&] { return next >= total || queued <= window || queuedBytes <= kReadAheadBytes; });
         if (next >= total) return;
         i = next++;
       }
       DocumentResult r = ProcessDocument(o.files[i], o);
       std::lock_guard<std::mutex> lock(mutex);
+      ++queued;
+      queuedBytes += r.output.size();
       results[i] = std::move(r);
       ready.notify_one();
     }
@@ -141,7 +145,8 @@ int main(int argc, char** argv) {
       ready.wait(lock, [&] { return results[i].has_value(); });
       r = std::move(*results[i]);
       results[i].reset();
-      written = i + 1;
+      --queued;
+      queuedBytes -= r.output.size();
       room.notify_all();
     }
     if (!r.error.empty()) {
