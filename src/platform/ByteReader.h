@@ -45,6 +45,7 @@ class TByteReader {
   size_t Remaining() const { return FSize - FPos; }
   bool AtEnd() const { return FPos >= FSize; }
   bool CanRead(uint64_t n) const { return RangeFits(FPos, n, FSize); }
+  bool CanReadAt(uint64_t at, uint64_t n) const { return RangeFits(at, n, FSize); }
   const char* What() const { return FWhat; }
   const uint8_t* Data() const { return FData; }
 
@@ -94,6 +95,16 @@ class TByteReader {
   TByteReader Sub(uint64_t offset, uint64_t length, const char* what = nullptr) const {
     if (!RangeFits(offset, length, FSize)) Fail();
     return TByteReader(FData + offset, static_cast<size_t>(length), what ? what : FWhat);
+  }
+  // What there is of [offset, offset + length): cut at the end of the data, empty past it.
+  TByteReader SubUpTo(uint64_t offset, uint64_t length, const char* what = nullptr) const {
+    if (offset > FSize) offset = FSize;
+    return Sub(offset, length < FSize - offset ? length : FSize - offset, what);
+  }
+  // n bytes at an absolute offset, as a view; the position does not move.
+  std::string_view BytesAt(uint64_t at, uint64_t n) const {
+    if (!RangeFits(at, n, FSize)) Fail();
+    return std::string_view(reinterpret_cast<const char*>(FData) + at, static_cast<size_t>(n));
   }
   // The next n bytes as a reader of their own; the position moves past them.
   TByteReader Take(uint64_t n, const char* what = nullptr) {
