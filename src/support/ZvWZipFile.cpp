@@ -100,7 +100,10 @@ void TZipArchive::LoadFromBytes(RawByteString Bytes) {
   ZipFileComment.clear();
   FRecovered = false;
   FData = std::move(Bytes);
-  if (!ReadCentralDirectory()) Recover();
+  if (!ReadCentralDirectory()) {
+    Recover();
+    FRecovered = Files.Count() > 0;
+  }
 }
 
 uint64_t TZipArchive::ReadLocalHeader(std::string_view Data, uint64_t At, TLocalFile& F) {
@@ -309,10 +312,8 @@ void TZipArchive::Recover() {
     }
     pos = static_cast<size_t>(std::max<uint64_t>(end, pos + 4));
   }
-  if (found.Count() > Files.Count()) {
-    Files = std::move(found);
-    FRecovered = true;
-  }
+  // A directory that lists some entries knows their sizes better, unless the headers show more.
+  if (found.Count() > Files.Count()) Files = std::move(found);
 }
 
 void TZipArchive::GetFileNames(TWideStrings& lstFiles) const {

@@ -127,8 +127,8 @@ class TZipArchive : public TComponent {
 
   // Decoded bytes of every entry read are charged here when set (a reader's document budget).
   void SetBudget(TResourceBudget* Budget) { FBudget = Budget; }
-  // True when the central directory was missing or damaged and the entries were found from their
-  // local headers instead.
+  // True when the central directory was missing or damaged, so that the entries (or the ones it
+  // lacked) were looked for from their local headers.
   bool Recovered() const { return FRecovered; }
 
   void LoadFromFile(const WideString& FileName);
