@@ -77,6 +77,8 @@ class TByteReader {
   uint16_t U16LEAt(uint64_t at) const { return static_cast<uint16_t>(LEAt(at, 2)); }
   uint32_t U32LEAt(uint64_t at) const { return static_cast<uint32_t>(LEAt(at, 4)); }
   uint64_t U64LEAt(uint64_t at) const { return LEAt(at, 8); }
+  int16_t I16LEAt(uint64_t at) const { return static_cast<int16_t>(U16LEAt(at)); }
+  int32_t I32LEAt(uint64_t at) const { return static_cast<int32_t>(U32LEAt(at)); }
   uint16_t U16BEAt(uint64_t at) const { return static_cast<uint16_t>(BEAt(at, 2)); }
   uint32_t U32BEAt(uint64_t at) const { return static_cast<uint32_t>(BEAt(at, 4)); }
 
