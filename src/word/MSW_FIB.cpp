@@ -44,28 +44,24 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   else if (FFIB.Version == 104) FDocVersion = 7;
   else FDocVersion = 8;
 
+  // The stories' character counts follow each other in every layout; Word 2 has the first five.
+  auto readCounts = [&](uint64_t at, int count) {
+    int32_t* const counts[] = {&FFIB.ccpText, &FFIB.ccpFtn, &FFIB.ccpHdr,  &FFIB.ccpMcr,
+                               &FFIB.ccpAtn,  &FFIB.ccpEdn, &FFIB.ccpTxbx, &FFIB.ccpHdrTxbx};
+    for (int i = 0; i < count; ++i) *counts[i] = f.I32LEAt(at + 4 * uint64_t(i));
+  };
+
   if (FDocVersion == 2) {
     if (have < kMinFIB2) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
     FFIB.cbMac = f.U32LEAt(32);
-    FFIB.ccpText = f.I32LEAt(52);
-    FFIB.ccpFtn = f.I32LEAt(56);
-    FFIB.ccpHdr = f.I32LEAt(60);
-    FFIB.ccpMcr = f.I32LEAt(64);
-    FFIB.ccpAtn = f.I32LEAt(68);
+    readCounts(52, 5);
     FFIB.fcPlcffldMcr = f.U32LEAt(240);
     FFIB.lcbPlcffldMcr = f.U32LEAt(244);
   } else if (FDocVersion >= 5 && FDocVersion <= 7) {
     if (have < kMinFIB6) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
     FFIB.csw = 14;
     FFIB.cbMac = f.U32LEAt(32);
-    FFIB.ccpText = f.I32LEAt(52);
-    FFIB.ccpFtn = f.I32LEAt(56);
-    FFIB.ccpHdr = f.I32LEAt(60);
-    FFIB.ccpMcr = f.I32LEAt(64);
-    FFIB.ccpAtn = f.I32LEAt(68);
-    FFIB.ccpEdn = f.I32LEAt(72);
-    FFIB.ccpTxbx = f.I32LEAt(76);
-    FFIB.ccpHdrTxbx = f.I32LEAt(80);
+    readCounts(52, 8);
     FFIB.fcPlcffldMcr = f.U32LEAt(248);
     FFIB.lcbPlcffldMcr = f.U32LEAt(252);
     FFIB.fcClx = f.U32LEAt(352);
@@ -87,14 +83,7 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
     FFIB.csw = csw;
     FFIB.lidFE = f.U16LEAt(rgW + 26);
     FFIB.cbMac = f.U32LEAt(rgLw);
-    FFIB.ccpText = f.I32LEAt(rgLw + 12);
-    FFIB.ccpFtn = f.I32LEAt(rgLw + 16);
-    FFIB.ccpHdr = f.I32LEAt(rgLw + 20);
-    FFIB.ccpMcr = f.I32LEAt(rgLw + 24);
-    FFIB.ccpAtn = f.I32LEAt(rgLw + 28);
-    FFIB.ccpEdn = f.I32LEAt(rgLw + 32);
-    FFIB.ccpTxbx = f.I32LEAt(rgLw + 36);
-    FFIB.ccpHdrTxbx = f.I32LEAt(rgLw + 40);
+    readCounts(rgLw + 12, 8);
     FFIB.fcPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8);
     FFIB.lcbPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8 + 4);
     FFIB.fcClx = f.U32LEAt(rgFcLcb + 33 * 8);
