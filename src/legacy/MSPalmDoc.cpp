@@ -166,8 +166,10 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
     int64_t end = i < n ? offsetOf(static_cast<size_t>(i + 1)) : size;
     end = std::min(end, size);
     if (start >= end) continue;  // a record that starts beyond its end or the file holds nothing
-    if (start < readUpTo)
+    if (start < readUpTo) {
+      EmitText(pending, true);  // what was read so far stays
       throw Exception("PalmDoc record " + std::to_string(i) + " overlaps the records before it");
+    }
     readUpTo = end;
     Stream.SetPosition(start);
     bytes.resize(static_cast<size_t>(end - start));
