@@ -308,7 +308,8 @@ void TZipArchive::Recover() {
       }
     } else {
       f.FCompressedData = d.SubUpTo(data, f.CompressedSize).Rest();
-      end = data + f.FCompressedData.size();
+      // A size that runs past the archive is damage, not the end: later headers are still looked for.
+      if (f.FCompressedData.size() == f.CompressedSize) end = data + f.CompressedSize;
     }
     pos = static_cast<size_t>(std::max<uint64_t>(end, pos + 4));
   }
