@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 #include "platform/Exception.h"
 #include "platform/LocalTime.h"
@@ -19,19 +20,11 @@ constexpr uint32_t kCodePageID = 1;
 constexpr int64_t kFileTimeToUnix = 11644473600;
 constexpr uint64_t kTicksPerSecond = 10000000;
 
-uint32_t Get32(std::string_view s, size_t at) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-                               static_cast<uint8_t>(s[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24);
-}
-uint16_t Get16(std::string_view s, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
-}
-
 WideString Utf16LE(std::string_view bytes) {
   WideString out;
   out.reserve(bytes.size() / 2);
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const char16_t c = Get16(bytes, i);
+  for (TByteReader r(bytes, "property set string"); r.CanRead(2);) {
+    const char16_t c = r.U16LE();
     if (c == 0) break;
     out.push_back(c);
   }
@@ -51,18 +44,18 @@ WideString DecodeString(std::string_view v, uint32_t type, int codePage) {
 bool DecodeInt(std::string_view v, uint32_t type, int32_t& out) {
   if (type == VT_I2) {
     if (v.size() < 2) return false;
-    out = static_cast<int16_t>(Get16(v, 0));
+    out = TByteReader(v).I16LEAt(0);
     return true;
   }
   if (type != 0 && type != VT_I4 && type != VT_UI4 && type != VT_INT && type != VT_UINT) return false;
   if (v.size() < 4) return false;
-  out = static_cast<int32_t>(Get32(v, 0));
+  out = TByteReader(v).I32LEAt(0);
   return true;
 }
 
 bool DecodeFileTime(std::string_view v, uint32_t type, uint64_t& out) {
   if ((type != 0 && type != VT_FILETIME) || v.size() < 8) return false;
-  out = Get32(v, 0) | static_cast<uint64_t>(Get32(v, 4)) << 32;
+  out = TByteReader(v).U64LEAt(0);
   return true;
 }
 
@@ -161,28 +154,28 @@ void TZvWordSummaryInformation::ReadPropertySet(TStream& Stream, bool IsDocSumma
   if (size <= 0) return;
   if (size > kMaxPropertySetSize) throw Exception("Property set is too large");
   const RawByteString data = Stream.ReadBytes(size);
-  const std::string_view set(data);
+  const TByteReader set(data, "property set");
   // A damaged property set loses its properties, never the document: out-of-range structures are
   // skipped rather than raised.
-  if (set.size() < 48) return;
-  const uint32_t section = Get32(set, 44);
-  if (section > set.size() || set.size() - section < 8) return;
-  const std::string_view body = set.substr(section);
-  const uint32_t count = std::min<uint32_t>(Get32(body, 4), static_cast<uint32_t>((body.size() - 8) / 8));
+  if (set.Size() < 48) return;
+  const uint32_t section = set.U32LEAt(44);
+  if (!set.CanReadAt(section, 8)) return;
+  const TByteReader body = set.Sub(section, set.Size() - section, "property set section");
+  const uint32_t count = std::min<uint32_t>(body.U32LEAt(4), static_cast<uint32_t>((body.Size() - 8) / 8));
 
   auto valueAt = [&](uint32_t offset, uint32_t& type, std::string_view& value) {
-    if (offset > body.size() || body.size() - offset < 4) return false;
-    type = Get32(body, offset);
-    const std::string_view rest = body.substr(offset + 4);
+    if (!body.CanReadAt(offset, 4)) return false;
+    type = body.U32LEAt(offset);
+    TByteReader rest = body.Sub(offset + 4, body.Size() - offset - 4);
     switch (type) {
-      case VT_I2: value = rest.substr(0, 2); return rest.size() >= 2;
-      case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: value = rest.substr(0, 4); return rest.size() >= 4;
-      case VT_FILETIME: value = rest.substr(0, 8); return rest.size() >= 8;
+      case VT_I2: value = rest.SubUpTo(0, 2).Rest(); return rest.CanRead(2);
+      case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: value = rest.SubUpTo(0, 4).Rest(); return rest.CanRead(4);
+      case VT_FILETIME: value = rest.SubUpTo(0, 8).Rest(); return rest.CanRead(8);
       case VT_LPSTR: case VT_LPWSTR: {
-        if (rest.size() < 4) return false;
+        if (!rest.CanRead(4)) return false;
         // The length counts bytes for 8-bit strings and characters for wide ones.
-        const uint64_t n = Get32(rest, 0) * uint64_t{type == VT_LPWSTR ? 2u : 1u};
-        value = rest.substr(4, static_cast<size_t>(std::min<uint64_t>(n, rest.size() - 4)));
+        const uint64_t n = rest.U32LE() * uint64_t{type == VT_LPWSTR ? 2u : 1u};
+        value = rest.SubUpTo(4, n).Rest();
         return true;
       }
       default: return false;
@@ -193,7 +186,7 @@ void TZvWordSummaryInformation::ReadPropertySet(TStream& Stream, bool IsDocSumma
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t type = 0;
     std::string_view value;
-    if (Get32(body, 8 + 8 * i) == kCodePageID && valueAt(Get32(body, 12 + 8 * i), type, value)) {
+    if (body.U32LEAt(8 + 8 * uint64_t{i}) == kCodePageID && valueAt(body.U32LEAt(12 + 8 * uint64_t{i}), type, value)) {
       int32_t cp = 0;
       // Stored as a 16-bit value; 65001 and the like come back negative.
       if (DecodeInt(value, type, cp)) codePage = type == VT_I2 ? static_cast<uint16_t>(cp) : cp;
@@ -204,10 +197,10 @@ void TZvWordSummaryInformation::ReadPropertySet(TStream& Stream, bool IsDocSumma
   if (codePage != CP_UTF16LE && !IsCodePageSupported(codePage)) codePage = CP_ACP;
 
   for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t id = Get32(body, 8 + 8 * i);
+    const uint32_t id = body.U32LEAt(8 + 8 * uint64_t{i});
     uint32_t type = 0;
     std::string_view value;
-    if (id == kCodePageID || !valueAt(Get32(body, 12 + 8 * i), type, value)) continue;
+    if (id == kCodePageID || !valueAt(body.U32LEAt(12 + 8 * uint64_t{i}), type, value)) continue;
     ParseProperty(id, value, IsDocSummary, type, codePage);
   }
 }

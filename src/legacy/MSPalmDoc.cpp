@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 
 namespace zvword {
@@ -17,14 +18,11 @@ constexpr uint16_t kPeanutCapacity = 4096;
 // flag and the length limit keep working.
 constexpr size_t kMaxCarry = 1 << 20;
 
-uint16_t BE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-uint32_t BE32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
-
-void ReadOrFail(TStream& stream, void* buffer, size_t count, const char* what) {
-  if (stream.Read(buffer, static_cast<int64_t>(count)) != static_cast<int64_t>(count))
+RawByteString ReadOrFail(TStream& stream, size_t count, const char* what) {
+  RawByteString bytes(count, '\0');
+  if (stream.Read(bytes.data(), static_cast<int64_t>(count)) != static_cast<int64_t>(count))
     throw EReadError(std::string("Stream read error: ") + what + " is cut off");
+  return bytes;
 }
 
 bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
@@ -99,22 +97,22 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
   FRecord0 = TPDB_DocRecord0();
   FPeanutHeader = TPDB_PeanutHeader();
 
-  uint8_t h[kHeaderSize];
-  ReadOrFail(Stream, h, sizeof h, "Palm database header");
-  std::memcpy(FHeader.Name, h, 32);
-  FHeader.Attributes = BE16(h + 32);
-  FHeader.Version = BE16(h + 34);
-  FHeader.CreateTime = BE32(h + 36);
-  FHeader.ModifyTime = BE32(h + 40);
-  FHeader.BackupTime = BE32(h + 44);
-  FHeader.ModificationNumber = BE32(h + 48);
-  FHeader.AppInfoIDc = BE32(h + 52);
-  FHeader.SortInfoID = BE32(h + 56);
-  std::memcpy(FHeader.PDBType, h + 60, 4);
-  std::memcpy(FHeader.Creator, h + 64, 4);
-  FHeader.IDSeed = BE32(h + 68);
-  FHeader.NextRecordList = BE32(h + 72);
-  FHeader.NumRecords = BE16(h + 76);
+  const RawByteString head = ReadOrFail(Stream, kHeaderSize, "Palm database header");
+  TByteReader h(head, "Palm database header");
+  h.ReadInto(FHeader.Name, sizeof FHeader.Name);
+  FHeader.Attributes = h.U16BE();
+  FHeader.Version = h.U16BE();
+  FHeader.CreateTime = h.U32BE();
+  FHeader.ModifyTime = h.U32BE();
+  FHeader.BackupTime = h.U32BE();
+  FHeader.ModificationNumber = h.U32BE();
+  FHeader.AppInfoIDc = h.U32BE();
+  FHeader.SortInfoID = h.U32BE();
+  h.ReadInto(FHeader.PDBType, 4);
+  h.ReadInto(FHeader.Creator, 4);
+  FHeader.IDSeed = h.U32BE();
+  FHeader.NextRecordList = h.U32BE();
+  FHeader.NumRecords = h.U16BE();
 
   const bool peanut = IsPeanutFile();
   if (!peanut && !(std::memcmp(FHeader.PDBType, "TEXt", 4) == 0 && std::memcmp(FHeader.Creator, "REAd", 4) == 0))
@@ -122,31 +120,31 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
 
   // The whole record list at once; a database always names record 0, even when it counts none.
   const size_t listCount = std::max<size_t>(FHeader.NumRecords, 1);
-  std::vector<uint8_t> list(listCount * 8);
-  ReadOrFail(Stream, list.data(), list.size(), "Palm database record list");
-  auto offsetOf = [&](size_t i) { return BE32(list.data() + i * 8); };
+  const RawByteString listBytes = ReadOrFail(Stream, listCount * 8, "Palm database record list");
+  const TByteReader list(listBytes, "Palm database record list");
+  auto offsetOf = [&](size_t i) { return list.U32BEAt(i * 8); };
 
   int64_t n = static_cast<int64_t>(FHeader.NumRecords) - 1;
   Stream.SetPosition(offsetOf(0));
   uint16_t compression;
   uint16_t capacity;
   if (peanut) {
-    uint8_t r[kPeanutHeaderSize];
-    ReadOrFail(Stream, r, sizeof r, "Peanut record 0");
-    FPeanutHeader.Version = BE16(r);
-    FPeanutHeader.NumRecords = BE16(r + 8);
+    const RawByteString r = ReadOrFail(Stream, kPeanutHeaderSize, "Peanut record 0");
+    const TByteReader p(r, "Peanut record 0");
+    FPeanutHeader.Version = p.U16BEAt(0);
+    FPeanutHeader.NumRecords = p.U16BEAt(8);
     n = static_cast<int64_t>(FPeanutHeader.NumRecords) - 1;
     compression = FPeanutHeader.Version;
     capacity = kPeanutCapacity;
   } else {
-    uint8_t r[kRecord0Size];
-    ReadOrFail(Stream, r, sizeof r, "PalmDoc record 0");
-    FRecord0.Version = BE16(r);
-    FRecord0.spare = BE16(r + 2);
-    FRecord0.DocSize = BE32(r + 4);
-    FRecord0.NumRecords = BE16(r + 8);
-    FRecord0.RecSize = BE16(r + 10);
-    FRecord0.Position = BE32(r + 12);
+    const RawByteString r = ReadOrFail(Stream, kRecord0Size, "PalmDoc record 0");
+    TByteReader p(r, "PalmDoc record 0");
+    FRecord0.Version = p.U16BE();
+    FRecord0.spare = p.U16BE();
+    FRecord0.DocSize = p.U32BE();
+    FRecord0.NumRecords = p.U16BE();
+    FRecord0.RecSize = p.U16BE();
+    FRecord0.Position = p.U32BE();
     compression = FRecord0.Version;
     capacity = FRecord0.RecSize;
   }
@@ -160,12 +158,19 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
   WideString pending;
   FCarriedCR = false;
   RawByteString bytes, text;  // reused from record to record
+  // Each byte of the file is read for at most one record: records that overlap would replay it.
+  int64_t readUpTo = 0;
   for (int64_t i = 1; i <= n; ++i) {
     if (IsCancelExtract) break;
     const int64_t start = offsetOf(static_cast<size_t>(i));
     int64_t end = i < n ? offsetOf(static_cast<size_t>(i + 1)) : size;
     end = std::min(end, size);
     if (start >= end) continue;  // a record that starts beyond its end or the file holds nothing
+    if (start < readUpTo) {
+      EmitText(pending, true);  // what was read so far stays
+      throw Exception("PalmDoc record " + std::to_string(i) + " overlaps the records before it");
+    }
+    readUpTo = end;
     Stream.SetPosition(start);
     bytes.resize(static_cast<size_t>(end - start));
     bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(bytes.data(), end - start))));
@@ -175,7 +180,9 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
     if (compression == 2) {
       if (text.size() < capacity) text.resize(capacity);
       // The buffer may grow while decoding: take its address only afterwards.
+      // At most five bytes come from each byte of the record, so this stays within the input's reach.
       const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text);
+      Budget().ChargeDecoded(static_cast<int64_t>(produced));
       record = std::string_view(text.data(), produced);
     }
     AppendCodePageToWide(pending, record, CP_ACP);

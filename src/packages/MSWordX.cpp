@@ -8,6 +8,7 @@
 
 #include "framework/MSWordCnst.h"
 #include "platform/CodePages.h"
+#include "platform/CompoundFile.h"
 
 namespace zvword {
 namespace {
@@ -137,7 +138,7 @@ TZvXMLItem* FindLocal(TZvXMLItem* anchor, std::u16string_view local, bool withAn
 }  // namespace
 
 bool IsCompoundBytes(std::string_view bytes) {
-  return bytes.size() >= 8 && bytes.substr(0, 8) == "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+  return IsCompoundFileSignature(bytes);
 }
 
 TMSWordXDocument::TMSWordXDocument(TComponent* AOwner) : TMSCustomWordDocument(AOwner) {}
@@ -185,6 +186,7 @@ void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) {
 
 void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
   TZipArchive zip;
+  zip.SetBudget(&Budget());
   zip.LoadFromBytes(std::move(Bytes));
   const bool text = ParseItems().Contains(wpiText);
 
@@ -195,6 +197,8 @@ void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
       mainPart = r.target;
       break;
     }
+  if (zip.GetIndexByFileName(std::string_view(mainPart)) < 0)
+    throw Exception("The package has no main document part (" + mainPart + ")");
   const size_t slash = mainPart.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : mainPart.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? mainPart : mainPart.substr(slash + 1);

@@ -45,6 +45,7 @@ class TByteReader {
   size_t Remaining() const { return FSize - FPos; }
   bool AtEnd() const { return FPos >= FSize; }
   bool CanRead(uint64_t n) const { return RangeFits(FPos, n, FSize); }
+  bool CanReadAt(uint64_t at, uint64_t n) const { return RangeFits(at, n, FSize); }
   const char* What() const { return FWhat; }
   const uint8_t* Data() const { return FData; }
 
@@ -76,6 +77,8 @@ class TByteReader {
   uint16_t U16LEAt(uint64_t at) const { return static_cast<uint16_t>(LEAt(at, 2)); }
   uint32_t U32LEAt(uint64_t at) const { return static_cast<uint32_t>(LEAt(at, 4)); }
   uint64_t U64LEAt(uint64_t at) const { return LEAt(at, 8); }
+  int16_t I16LEAt(uint64_t at) const { return static_cast<int16_t>(U16LEAt(at)); }
+  int32_t I32LEAt(uint64_t at) const { return static_cast<int32_t>(U32LEAt(at)); }
   uint16_t U16BEAt(uint64_t at) const { return static_cast<uint16_t>(BEAt(at, 2)); }
   uint32_t U32BEAt(uint64_t at) const { return static_cast<uint32_t>(BEAt(at, 4)); }
 
@@ -94,6 +97,16 @@ class TByteReader {
   TByteReader Sub(uint64_t offset, uint64_t length, const char* what = nullptr) const {
     if (!RangeFits(offset, length, FSize)) Fail();
     return TByteReader(FData + offset, static_cast<size_t>(length), what ? what : FWhat);
+  }
+  // What there is of [offset, offset + length): cut at the end of the data, empty past it.
+  TByteReader SubUpTo(uint64_t offset, uint64_t length, const char* what = nullptr) const {
+    if (offset > FSize) offset = FSize;
+    return Sub(offset, length < FSize - offset ? length : FSize - offset, what);
+  }
+  // n bytes at an absolute offset, as a view; the position does not move.
+  std::string_view BytesAt(uint64_t at, uint64_t n) const {
+    if (!RangeFits(at, n, FSize)) Fail();
+    return std::string_view(reinterpret_cast<const char*>(FData) + at, static_cast<size_t>(n));
   }
   // The next n bytes as a reader of their own; the position moves past them.
   TByteReader Take(uint64_t n, const char* what = nullptr) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <deque>
 
+#include "platform/ByteReader.h"
 #include "platform/CaseFold.h"
 #include "platform/Exception.h"
 
@@ -20,13 +21,8 @@ constexpr uint32_t kMiniSectorSize = 64;
 // Streams below this size live in the mini stream; the format fixes it.
 constexpr uint64_t kMiniStreamCutoff = 4096;
 
-uint16_t Get16(const char* p) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(p[0]) | static_cast<uint8_t>(p[1]) << 8);
-}
 uint64_t Units(uint64_t size, uint32_t unit) { return size / unit + (size % unit != 0); }
 
-uint32_t Get32(const char* p) { return Get16(p) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
-uint64_t Get64(const char* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
 
 [[noreturn]] void Damaged(const std::string& what) { throw Exception("Compound file is damaged: " + what); }
 
@@ -94,32 +90,31 @@ TCompoundFile::TCompoundFile(std::string_view bytes) : data_(bytes) { Parse(); }
 
 void TCompoundFile::Parse() {
   if (data_.size() < kHeaderSize) Damaged("the header is truncated");
-  const char* h = data_.data();
+  const TByteReader h(data_.substr(0, kHeaderSize), "compound file header");
   if (!IsCompoundFileSignature(data_)) Damaged("bad signature");
-  if (Get16(h + 28) != 0xFFFE) Damaged("bad byte-order mark");
-  sectorShift_ = Get16(h + 30);
+  if (h.U16LEAt(28) != 0xFFFE) Damaged("bad byte-order mark");
+  sectorShift_ = h.U16LEAt(30);
   if (sectorShift_ != 9 && sectorShift_ != 12) Damaged("unsupported sector size");
-  if (Get16(h + 32) != 6) Damaged("unsupported mini sector size");
+  if (h.U16LEAt(32) != 6) Damaged("unsupported mini sector size");
   sectorSize_ = 1u << sectorShift_;
   // The header fills the first sector; a last sector cut short still counts (read as zeros past the end).
   const uint64_t sectors = (data_.size() + sectorSize_ - 1) / sectorSize_;
   if (sectors < 2) Damaged("the file holds no sectors");
   sectorCount_ = static_cast<uint32_t>(std::min<uint64_t>(sectors - 1, 0xFFFFFFF0u));
 
-  ReadFat(Get32(h + 44), Get32(h + 68));
-  ReadDirectory(Get32(h + 48));
+  ReadFat(h.U32LEAt(44), h.U32LEAt(68));
+  ReadDirectory(h.U32LEAt(48));
 
   const TEntry& root = entries_[0];
   miniChain_ = Chain(fat_, root.Start, sectorCount_, Units(root.Size, sectorSize_));
   miniStreamSize_ = std::min<uint64_t>(root.Size, uint64_t{miniChain_.size()} * sectorSize_);
 
   const uint32_t miniFatSectorLimit = (MiniSectorCount() * 4 + sectorSize_ - 1) / sectorSize_;
-  for (uint32_t s : Chain(fat_, Get32(h + 60), sectorCount_, miniFatSectorLimit)) {
-    const size_t at = miniFat_.size();
-    miniFat_.resize(at + sectorSize_ / 4);
-    std::string buf(sectorSize_, '\0');
+  std::string buf(sectorSize_, '\0');
+  for (uint32_t s : Chain(fat_, h.U32LEAt(60), sectorCount_, miniFatSectorLimit)) {
     ReadSector(s, 0, buf.data(), sectorSize_);
-    for (uint32_t i = 0; i < sectorSize_ / 4; ++i) miniFat_[at + i] = Get32(buf.data() + 4 * i);
+    TByteReader sector(buf, "compound file mini FAT");
+    while (!sector.AtEnd()) miniFat_.push_back(sector.U32LE());
   }
   BuildTree();
 }
@@ -140,13 +135,10 @@ std::vector<uint32_t> TCompoundFile::Chain(const std::vector<uint32_t>& table, u
 }
 
 void TCompoundFile::ReadSector(uint32_t sector, uint32_t offset, char* out, size_t n) const {
-  const uint64_t at = (uint64_t{sector} + 1) * sectorSize_ + offset;
-  size_t have = 0;
-  if (at < data_.size()) {
-    have = static_cast<size_t>(std::min<uint64_t>(n, data_.size() - at));
-    std::memcpy(out, data_.data() + at, have);
-  }
-  if (have < n) std::memset(out + have, 0, n - have);
+  const uint64_t at = (uint64_t{sector} + 1) * sectorSize_ + offset;  // below 2^45: cannot wrap
+  const std::string_view have = TByteReader(data_, "compound file").SubUpTo(at, n).Rest();
+  if (!have.empty()) std::memcpy(out, have.data(), have.size());
+  if (have.size() < n) std::memset(out + have.size(), 0, n - have.size());
 }
 
 void TCompoundFile::ReadMini(uint64_t offset, char* out, size_t n) const {
@@ -172,7 +164,7 @@ uint64_t TCompoundFile::ReadableSize(const TEntry& e) const {
 }
 
 void TCompoundFile::ReadFat(uint32_t fatSectors, uint32_t firstDifat) {
-  const char* h = data_.data();
+  const TByteReader h(data_.substr(0, kHeaderSize), "compound file header");
   const uint32_t perSector = sectorSize_ / 4;
   // Only entries for sectors that exist matter; more would be an allocation driven by the header.
   const uint64_t wanted = sectorCount_;
@@ -191,18 +183,20 @@ void TCompoundFile::ReadFat(uint32_t fatSectors, uint32_t firstDifat) {
     fat_.resize(at + perSector);
     std::string buf(sectorSize_, '\0');
     ReadSector(s, 0, buf.data(), sectorSize_);
-    for (uint32_t i = 0; i < perSector; ++i) fat_[at + i] = Get32(buf.data() + 4 * i);
+    const TByteReader sector(buf, "compound file FAT");
+    for (uint32_t i = 0; i < perSector; ++i) fat_[at + i] = sector.U32LEAt(4 * i);
   };
   // Writers disagree on whether the count is exact; trust it as an upper bound on what is listed.
-  for (uint32_t i = 0; i < 109 && listed < fatSectors; ++i) addFatSector(Get32(h + 76 + 4 * i));
+  for (uint32_t i = 0; i < 109 && listed < fatSectors; ++i) addFatSector(h.U32LEAt(76 + 4 * i));
   std::vector<bool> seen(sectorCount_);
   std::string buf(sectorSize_, '\0');
   uint32_t d = firstDifat;
   while (d < sectorCount_ && !seen[d] && listed < fatSectors && fat_.size() < wanted) {
     seen[d] = true;
     ReadSector(d, 0, buf.data(), sectorSize_);
-    for (uint32_t i = 0; i + 1 < perSector && listed < fatSectors; ++i) addFatSector(Get32(buf.data() + 4 * i));
-    d = Get32(buf.data() + sectorSize_ - 4);
+    const TByteReader difat(buf, "compound file DIFAT");
+    for (uint32_t i = 0; i + 1 < perSector && listed < fatSectors; ++i) addFatSector(difat.U32LEAt(4 * i));
+    d = difat.U32LEAt(sectorSize_ - 4);
   }
   if (fat_.size() > wanted) fat_.resize(wanted);
   if (fat_.empty()) Damaged("no allocation table");
@@ -216,24 +210,25 @@ void TCompoundFile::ReadDirectory(uint32_t firstDirSector) {
   std::string buf(sectorSize_, '\0');
   for (uint32_t s : chain) {
     ReadSector(s, 0, buf.data(), sectorSize_);
+    const TByteReader sector(buf, "compound file directory");
     for (uint32_t i = 0; i < perSector; ++i) {
-      const char* p = buf.data() + i * kDirEntrySize;
+      const TByteReader p = sector.Sub(uint64_t{i} * kDirEntrySize, kDirEntrySize);
       TEntry e;
-      e.Type = static_cast<uint8_t>(p[66]);
+      e.Type = p.U8At(66);
       if (e.Type == STGTY_STORAGE || e.Type == STGTY_STREAM || e.Type == STGTY_ROOT) {
-        uint32_t chars = Get16(p + 64) / 2;
+        uint32_t chars = p.U16LEAt(64) / 2;
         chars = chars == 0 ? 0 : std::min<uint32_t>(chars - 1, 31);
         for (uint32_t c = 0; c < chars; ++c) {
-          const char16_t ch = Get16(p + 2 * c);
+          const char16_t ch = p.U16LEAt(2 * c);
           if (ch == 0) break;
           e.Name.push_back(ch);
         }
-        e.Left = Get32(p + 68);
-        e.Right = Get32(p + 72);
-        e.Child = Get32(p + 76);
-        e.Start = Get32(p + 116);
+        e.Left = p.U32LEAt(68);
+        e.Right = p.U32LEAt(72);
+        e.Child = p.U32LEAt(76);
+        e.Start = p.U32LEAt(116);
         // Files with 512-byte sectors may carry garbage in the high half of the size.
-        e.Size = sectorShift_ == 9 ? Get32(p + 120) : Get64(p + 120);
+        e.Size = sectorShift_ == 9 ? p.U32LEAt(120) : p.U64LEAt(120);
       } else {
         e.Type = 0;
       }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 
 namespace zvword {
@@ -18,36 +19,40 @@ constexpr uint32_t kEndSig = 0x06054B50;
 constexpr uint32_t kZip64EndSig = 0x06064B50;
 constexpr uint32_t kZip64LocatorSig = 0x07064B50;
 
-uint16_t U16(std::string_view d, uint64_t at) {
-  if (at + 2 > d.size()) return 0;
-  return static_cast<uint16_t>(static_cast<uint8_t>(d[at]) | static_cast<uint8_t>(d[at + 1]) << 8);
-}
-uint32_t U32(std::string_view d, uint64_t at) {
-  if (at + 4 > d.size()) return 0;
-  return U16(d, at) | static_cast<uint32_t>(U16(d, at + 2)) << 16;
-}
-uint64_t U64(std::string_view d, uint64_t at) {
-  if (at + 8 > d.size()) return 0;
-  return U32(d, at) | static_cast<uint64_t>(U32(d, at + 4)) << 32;
-}
+constexpr uint32_t kDescriptorSig = 0x08074B50;
+constexpr uint64_t kLocalHeaderSize = 30;
+constexpr uint64_t kCentralHeaderSize = 46;
 
-TCommonFileHeader ReadCommon(std::string_view d, uint64_t at) {
+TCommonFileHeader ReadCommon(TByteReader& r) {
   TCommonFileHeader h;
-  h.VersionNeededToExtract = U16(d, at);
-  h.GeneralPurposeBitFlag = U16(d, at + 2);
-  h.CompressionMethod = U16(d, at + 4);
-  h.LastModFileTimeDate = U32(d, at + 6);
-  h.Crc32 = U32(d, at + 10);
-  h.CompressedSize = U32(d, at + 14);
-  h.UncompressedSize = U32(d, at + 18);
-  h.FilenameLength = U16(d, at + 22);
-  h.ExtraFieldLength = U16(d, at + 24);
+  h.VersionNeededToExtract = r.U16LE();
+  h.GeneralPurposeBitFlag = r.U16LE();
+  h.CompressionMethod = r.U16LE();
+  h.LastModFileTimeDate = r.U32LE();
+  h.Crc32 = r.U32LE();
+  h.CompressedSize = r.U32LE();
+  h.UncompressedSize = r.U32LE();
+  h.FilenameLength = r.U16LE();
+  h.ExtraFieldLength = r.U16LE();
   return h;
 }
 
-std::string_view Sub(std::string_view d, uint64_t at, uint64_t len) {
-  if (at >= d.size()) return {};
-  return d.substr(static_cast<size_t>(at), static_cast<size_t>(std::min<uint64_t>(len, d.size() - at)));
+bool SigAt(const TByteReader& d, uint64_t at, uint32_t sig) { return d.CanReadAt(at, 4) && d.U32LEAt(at) == sig; }
+
+// The ZIP64 extra field replaces the values stored as all ones, in this order.
+void ApplyZip64(std::string_view extraField, bool usize, bool csize, bool offset, TLocalFile& f) {
+  TByteReader x(extraField, "ZIP extra field");
+  while (x.CanRead(4)) {
+    const uint16_t id = x.U16LE(), len = x.U16LE();
+    TByteReader v = x.SubUpTo(x.Position(), len);
+    if (id == 0x0001) {
+      if (usize && v.CanRead(8)) f.UncompressedSize = v.U64LE();
+      if (csize && v.CanRead(8)) f.CompressedSize = v.U64LE();
+      if (offset && v.CanRead(8)) f.LocalHeaderOffset = v.U64LE();
+      return;
+    }
+    x.Skip(v.Size());
+  }
 }
 
 WideString EntryName(const TLocalFile& f) { return CodePageToWide(f.Name(), CP_UTF8); }
@@ -92,113 +97,224 @@ void TZipArchive::LoadFromStream(TStream& ZipFileStream) { LoadFromBytes(ZipFile
 void TZipArchive::LoadFromBytes(RawByteString Bytes) {
   Files.Clear();
   EndOfCentralDirectory = TEndOfCentralDir();
+  ZipFileComment.clear();
+  FRecovered = false;
   FData = std::move(Bytes);
-  ReadCentralDirectory();
+  if (!ReadCentralDirectory()) {
+    Recover();
+    FRecovered = Files.Count() > 0;
+  }
 }
 
-void TZipArchive::ReadCentralDirectory() {
-  const std::string_view d = FData;
-  if (d.size() < 22) return;
+uint64_t TZipArchive::ReadLocalHeader(std::string_view Data, uint64_t At, TLocalFile& F) {
+  const TByteReader d(Data, "ZIP local header");
+  TByteReader r = d.Sub(At + 4, kLocalHeaderSize - 4);
+  F.LocalFileHeaderSignature = kLocalSig;
+  F.CommonFileHeader = ReadCommon(r);
+  uint64_t at = At + kLocalHeaderSize;
+  F.FileName = RawByteString(d.SubUpTo(at, F.CommonFileHeader.FilenameLength).Rest());
+  at += F.CommonFileHeader.FilenameLength;
+  F.ExtraField = RawByteString(d.SubUpTo(at, F.CommonFileHeader.ExtraFieldLength).Rest());
+  F.FHeaderRead = true;
+  return at + F.CommonFileHeader.ExtraFieldLength;
+}
+
+bool TZipArchive::ReadCentralDirectory() {
+  const TByteReader d(FData, "ZIP archive");
+  const uint64_t size = d.Size();
+  if (size < 22) return false;
   // The end record sits before an archive comment of at most 65,535 bytes.
-  const uint64_t lowest = d.size() > 22 + 65535 ? d.size() - 22 - 65535 : 0;
+  const uint64_t lowest = size > 22 + 65535 ? size - 22 - 65535 : 0;
   uint64_t eocd = UINT64_MAX;
-  for (uint64_t pos = d.size() - 22;; --pos) {
-    if (U32(d, pos) == kEndSig && pos + 22 + U16(d, pos + 20) <= d.size()) {
+  for (uint64_t pos = size - 22;; --pos) {
+    if (d.U32LEAt(pos) == kEndSig && d.CanReadAt(pos + 22, d.U16LEAt(pos + 20))) {
       eocd = pos;
       break;
     }
     if (pos == lowest) break;
   }
-  if (eocd == UINT64_MAX) return;
+  if (eocd == UINT64_MAX) return false;
+  TByteReader r = d.Sub(eocd + 4, 18, "ZIP end of central directory");
   auto& e = EndOfCentralDirectory;
   e.EndOfCentralDirSignature = kEndSig;
-  e.NumberOfThisDisk = U16(d, eocd + 4);
-  e.NumberOfTheDiskWithTheStart = U16(d, eocd + 6);
-  e.TotalNumberOfEntriesOnThisDisk = U16(d, eocd + 8);
-  e.TotalNumberOfEntries = U16(d, eocd + 10);
-  e.SizeOfTheCentralDirectory = U32(d, eocd + 12);
-  e.OffsetOfStartOfCentralDirectory = U32(d, eocd + 16);
-  e.ZipfileCommentLength = U16(d, eocd + 20);
-  ZipFileComment = CodePageToWide(Sub(d, eocd + 22, e.ZipfileCommentLength), CP_ACP);
+  e.NumberOfThisDisk = r.U16LE();
+  e.NumberOfTheDiskWithTheStart = r.U16LE();
+  e.TotalNumberOfEntriesOnThisDisk = r.U16LE();
+  e.TotalNumberOfEntries = r.U16LE();
+  e.SizeOfTheCentralDirectory = r.U32LE();
+  e.OffsetOfStartOfCentralDirectory = r.U32LE();
+  e.ZipfileCommentLength = r.U16LE();
+  ZipFileComment = CodePageToWide(d.BytesAt(eocd + 22, e.ZipfileCommentLength), CP_ACP);
 
   uint64_t entries = e.TotalNumberOfEntries;
   uint64_t cdSize = e.SizeOfTheCentralDirectory;
   uint64_t cdOffset = e.OffsetOfStartOfCentralDirectory;
   uint64_t cdEnd = eocd;
-  if (eocd >= 20 && U32(d, eocd - 20) == kZip64LocatorSig) {
-    const uint64_t z64 = U64(d, eocd - 20 + 8);
-    if (z64 + 56 <= d.size() && U32(d, z64) == kZip64EndSig) {
-      entries = U64(d, z64 + 32);
-      cdSize = U64(d, z64 + 40);
-      cdOffset = U64(d, z64 + 48);
+  if (eocd >= 20 && d.U32LEAt(eocd - 20) == kZip64LocatorSig) {
+    const uint64_t z64 = d.U64LEAt(eocd - 12);
+    if (d.CanReadAt(z64, 56) && d.U32LEAt(z64) == kZip64EndSig) {
+      entries = d.U64LEAt(z64 + 32);
+      cdSize = d.U64LEAt(z64 + 40);
+      cdOffset = d.U64LEAt(z64 + 48);
       cdEnd = z64;
     }
   }
   // Data in front of the archive (a self-extractor stub) shifts every offset by the same amount.
   uint64_t shift = 0;
-  if (U32(d, cdOffset) != kCentralSig && cdEnd >= cdSize && U32(d, cdEnd - cdSize) == kCentralSig &&
+  if (!SigAt(d, cdOffset, kCentralSig) && cdEnd >= cdSize && SigAt(d, cdEnd - cdSize, kCentralSig) &&
       cdEnd - cdSize > cdOffset)
     shift = cdEnd - cdSize - cdOffset;
 
-  uint64_t pos = cdOffset + shift;
+  uint64_t pos = cdOffset + shift;  // cannot wrap: with a shift it is cdEnd - cdSize
   // Each central entry takes at least 46 bytes, so the count cannot outrun the data.
-  entries = std::min<uint64_t>(entries, d.size() / 46 + 1);
-  for (uint64_t i = 0; i < entries && pos + 4 <= d.size(); ++i) {
-    if (U32(d, pos) != kCentralSig) {
-      pos += 4;
-      continue;
-    }
+  entries = std::min<uint64_t>(entries, size / kCentralHeaderSize + 1);
+  uint64_t listed = 0;
+  for (; listed < entries && SigAt(d, pos, kCentralSig) && d.CanReadAt(pos, kCentralHeaderSize); ++listed) {
+    TByteReader c = d.Sub(pos + 4, size - pos - 4, "ZIP central directory");
+    const uint16_t madeBy = c.U16LE();
+    const TCommonFileHeader ch = ReadCommon(c);
+    const uint16_t commentLength = c.U16LE();
+    if (!c.CanRead(16 + uint64_t{ch.FilenameLength} + ch.ExtraFieldLength + commentLength)) break;
     TLocalFile& f = Files.Add();
     f.CentralFileHeaderSignature = kCentralSig;
-    f.CentralVersionMadeBy = U16(d, pos + 4);
-    f.CentralCommonFileHeader = ReadCommon(d, pos + 6);
-    f.CentralFileCommentLength = U16(d, pos + 32);
-    f.CentralDiskNumberStart = U16(d, pos + 34);
-    f.CentralInternalFileAttributes = U16(d, pos + 36);
-    f.CentralExternalFileAttributes = U32(d, pos + 38);
-    f.CentralRelativeOffsetOfLocalHeader = U32(d, pos + 42);
-    const auto& ch = f.CentralCommonFileHeader;
-    uint64_t at = pos + 46;
-    f.CentralFileName = RawByteString(Sub(d, at, ch.FilenameLength));
-    at += ch.FilenameLength;
-    f.CentralExtraField = RawByteString(Sub(d, at, ch.ExtraFieldLength));
-    at += ch.ExtraFieldLength;
-    f.CentralFileComment = RawByteString(Sub(d, at, f.CentralFileCommentLength));
-    pos = at + f.CentralFileCommentLength;
+    f.CentralVersionMadeBy = madeBy;
+    f.CentralCommonFileHeader = ch;
+    f.CentralFileCommentLength = commentLength;
+    f.CentralDiskNumberStart = c.U16LE();
+    f.CentralInternalFileAttributes = c.U16LE();
+    f.CentralExternalFileAttributes = c.U32LE();
+    f.CentralRelativeOffsetOfLocalHeader = c.U32LE();
+    f.CentralFileName = RawByteString(c.Bytes(ch.FilenameLength));
+    f.CentralExtraField = RawByteString(c.Bytes(ch.ExtraFieldLength));
+    f.CentralFileComment = RawByteString(c.Bytes(commentLength));
+    pos += 4 + c.Position();
 
     f.CompressedSize = ch.CompressedSize;
     f.UncompressedSize = ch.UncompressedSize;
     f.LocalHeaderOffset = f.CentralRelativeOffsetOfLocalHeader;
-    // ZIP64: the values stored as all ones come from the extra field, in this order.
-    const std::string_view extra = f.CentralExtraField;
-    for (size_t x = 0; x + 4 <= extra.size();) {
-      const uint16_t id = U16(extra, x), len = U16(extra, x + 2);
-      if (id == 0x0001) {
-        size_t v = x + 4;
-        const size_t end = std::min(extra.size(), x + 4 + len);
-        if (ch.UncompressedSize == 0xFFFFFFFF && v + 8 <= end) f.UncompressedSize = U64(extra, v), v += 8;
-        if (ch.CompressedSize == 0xFFFFFFFF && v + 8 <= end) f.CompressedSize = U64(extra, v), v += 8;
-        if (f.CentralRelativeOffsetOfLocalHeader == 0xFFFFFFFF && v + 8 <= end) f.LocalHeaderOffset = U64(extra, v);
-        break;
-      }
-      x += 4u + len;
-    }
+    ApplyZip64(f.CentralExtraField, ch.UncompressedSize == 0xFFFFFFFF, ch.CompressedSize == 0xFFFFFFFF,
+               f.CentralRelativeOffsetOfLocalHeader == 0xFFFFFFFF, f);
 
-    const uint64_t local = f.LocalHeaderOffset + shift;
-    if (local + 30 <= d.size() && U32(d, local) == kLocalSig) {
-      f.LocalFileHeaderSignature = kLocalSig;
-      f.CommonFileHeader = ReadCommon(d, local + 4);
-      uint64_t lat = local + 30;
-      f.FileName = RawByteString(Sub(d, lat, f.CommonFileHeader.FilenameLength));
-      lat += f.CommonFileHeader.FilenameLength;
-      f.ExtraField = RawByteString(Sub(d, lat, f.CommonFileHeader.ExtraFieldLength));
-      lat += f.CommonFileHeader.ExtraFieldLength;
+    uint64_t local = 0;
+    if (CheckedAdd(f.LocalHeaderOffset, shift, local) && d.CanReadAt(local, kLocalHeaderSize) &&
+        d.U32LEAt(local) == kLocalSig) {
       // The central directory's sizes are the ones to trust: local ones are 0 when a data
       // descriptor follows the data.
-      f.FCompressedData = Sub(d, lat, f.CompressedSize);
-      f.FHeaderRead = true;
+      const uint64_t data = ReadLocalHeader(FData, local, f);
+      f.FCompressedData = d.SubUpTo(data, f.CompressedSize).Rest();
     }
   }
+  return listed == entries;
+}
+
+namespace {
+
+// Where a raw deflate stream ends, found by inflating it into a scratch buffer.
+struct TDeflateEnd {
+  bool ended = false;
+  uint64_t in = 0, out = 0;
+  uint32_t crc = 0;
+};
+
+TDeflateEnd FindDeflateEnd(std::string_view in, uint64_t maxOut, TResourceBudget* budget) {
+  struct TInflater {
+    z_stream z{};
+    bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
+    ~TInflater() {
+      if (ready) inflateEnd(&z);
+    }
+  } inflater;
+  TDeflateEnd r;
+  if (!inflater.ready) throw Exception("zlib cannot be initialised");
+  z_stream& z = inflater.z;
+  std::string scratch(64u << 10, '\0');
+  size_t inPos = 0;
+  int rc = Z_OK;
+  while (rc == Z_OK && r.out <= maxOut) {
+    if (z.avail_in == 0) {
+      if (inPos >= in.size()) break;
+      const auto chunk = static_cast<uInt>(std::min<size_t>(in.size() - inPos, 1u << 30));
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + inPos));
+      z.avail_in = chunk;
+      inPos += chunk;
+    }
+    z.next_out = reinterpret_cast<Bytef*>(scratch.data());
+    z.avail_out = static_cast<uInt>(scratch.size());
+    rc = inflate(&z, Z_NO_FLUSH);
+    const size_t produced = scratch.size() - z.avail_out;
+    if (budget) budget->ChargeDecoded(static_cast<int64_t>(produced));
+    r.crc = ZipCrc32(std::string_view(scratch.data(), produced), r.crc);
+    r.out += produced;
+  }
+  r.ended = rc == Z_STREAM_END && r.out <= maxOut;
+  r.in = inPos - z.avail_in;
+  return r;
+}
+
+}  // namespace
+
+void TZipArchive::Recover() {
+  const std::string_view all = FData;
+  const TByteReader d(all, "ZIP archive");
+  TLocalFiles found(this);
+  for (size_t pos = all.find("PK\x03\x04"); pos != std::string_view::npos && d.CanReadAt(pos, kLocalHeaderSize);
+       pos = all.find("PK\x03\x04", pos)) {
+    TLocalFile& f = found.Add();
+    const uint64_t data = ReadLocalHeader(all, pos, f);
+    const TCommonFileHeader& h = f.CommonFileHeader;
+    TCommonFileHeader& ch = f.CentralCommonFileHeader = h;
+    f.CentralFileName = f.FileName;
+    f.LocalHeaderOffset = pos;
+    f.CompressedSize = h.CompressedSize;
+    f.UncompressedSize = h.UncompressedSize;
+    ApplyZip64(f.ExtraField, h.UncompressedSize == 0xFFFFFFFF, h.CompressedSize == 0xFFFFFFFF, false, f);
+    uint64_t end = data;
+    if (h.GeneralPurposeBitFlag & 8) {
+      // The sizes follow the data: a deflate stream tells where it ends, stored data only through
+      // the descriptor whose size matches its distance from the header.
+      uint64_t length = 0;
+      bool known = false;
+      if (h.CompressionMethod == 8 && data <= all.size()) {
+        const TDeflateEnd z = FindDeflateEnd(all.substr(data), FMaxUncompressedSize, FBudget);
+        known = z.ended;
+        length = z.in;
+        f.UncompressedSize = z.out;
+        ch.Crc32 = z.crc;
+      } else if (h.CompressionMethod == 0 && data <= all.size()) {
+        for (size_t at = all.find("PK\x07\x08", data); at != std::string_view::npos && !known;
+             at = all.find("PK\x07\x08", at + 1))
+          if (d.CanReadAt(at, 16) && d.U32LEAt(at + 8) == at - data) {
+            known = true;
+            length = at - data;
+            f.UncompressedSize = length;
+          }
+      }
+      if (!known) {
+        // Its end cannot be found: listed, but read as cut off.
+        f.FCompressedData = d.SubUpTo(data, UINT64_MAX).Rest();
+        f.FCutOff = true;
+        break;
+      }
+      f.CompressedSize = length;
+      f.FCompressedData = d.Sub(data, length).Rest();
+      end = data + length;
+      const uint64_t q = end + (SigAt(d, end, kDescriptorSig) ? 4 : 0);
+      if (d.CanReadAt(q, 12) && d.U32LEAt(q + 4) == length) {
+        ch.Crc32 = d.U32LEAt(q);
+        end = q + 12;
+      } else if (d.CanReadAt(q, 20) && d.U64LEAt(q + 4) == length) {
+        ch.Crc32 = d.U32LEAt(q);
+        end = q + 20;
+      }
+    } else {
+      f.FCompressedData = d.SubUpTo(data, f.CompressedSize).Rest();
+      // A size that runs past the archive is damage, not the end: later headers are still looked for.
+      if (f.FCompressedData.size() == f.CompressedSize) end = data + f.CompressedSize;
+    }
+    pos = static_cast<size_t>(std::max<uint64_t>(end, pos + 4));
+  }
+  // A directory that lists some entries knows their sizes better, unless the headers show more.
+  if (found.Count() > Files.Count()) Files = std::move(found);
 }
 
 void TZipArchive::GetFileNames(TWideStrings& lstFiles) const {
@@ -234,7 +350,10 @@ RawByteString TZipArchive::GetUncompressed(int Index) const {
   const uint64_t size = f.UncompressedSize;
   if (size > FMaxUncompressedSize)
     Fail(f, "declares " + Num(size) + " bytes, more than the limit of " + Num(FMaxUncompressedSize));
-  if (f.FCompressedData.size() < f.CompressedSize) Fail(f, "is truncated: the archive ends inside its data");
+  if (f.FCutOff || f.FCompressedData.size() < f.CompressedSize)
+    Fail(f, "is truncated: the archive ends inside its data");
+  // Charged before the output is allocated: the declared size is what inflation may produce.
+  if (FBudget) FBudget->ChargeDecoded(static_cast<int64_t>(size));
   const std::string_view in = f.FCompressedData;
 
   RawByteString out;
@@ -305,7 +424,7 @@ RawByteString TZipArchive::DecompressFileName(std::string_view AFileName) const 
   return GetUncompressed(i);
 }
 
-bool BytesAreZipArchive(std::string_view Head) { return Head.size() >= 4 && U32(Head, 0) == kLocalSig; }
+bool BytesAreZipArchive(std::string_view Head) { return SigAt(TByteReader(Head), 0, kLocalSig); }
 
 bool FileIsZipArchive(const WideString& FileName) {
   TFileStream stream(FileName);

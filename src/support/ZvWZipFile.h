@@ -87,6 +87,7 @@ class TLocalFile {
   friend class TZipArchive;
   std::string_view FCompressedData;
   bool FHeaderRead = false;
+  bool FCutOff = false;  // recovered without a known end
 };
 
 class TLocalFiles {
@@ -124,6 +125,12 @@ class TZipArchive : public TComponent {
   uint64_t MaxCompressionRatio() const { return FMaxCompressionRatio; }
   void SetMaxCompressionRatio(uint64_t v) { FMaxCompressionRatio = v; }
 
+  // Decoded bytes of every entry read are charged here when set (a reader's document budget).
+  void SetBudget(TResourceBudget* Budget) { FBudget = Budget; }
+  // True when the central directory was missing or damaged, so that the entries (or the ones it
+  // lacked) were looked for from their local headers.
+  bool Recovered() const { return FRecovered; }
+
   void LoadFromFile(const WideString& FileName);
   void LoadFromStream(TStream& ZipFileStream);
   // Takes the whole archive as bytes (no copy is made of a moved string).
@@ -143,8 +150,14 @@ class TZipArchive : public TComponent {
   RawByteString DecompressFileName(std::string_view AFileName) const;
 
  private:
-  void ReadCentralDirectory();
+  // False when the central directory is missing or lists fewer entries than it counts.
+  bool ReadCentralDirectory();
+  void Recover();
+  // Fills the local header fields of F from At; returns where the entry's data start.
+  static uint64_t ReadLocalHeader(std::string_view Data, uint64_t At, TLocalFile& F);
   RawByteString FData;
+  TResourceBudget* FBudget = nullptr;
+  bool FRecovered = false;
   uint64_t FMaxUncompressedSize = DefaultMaxUncompressedSize;
   uint64_t FMaxCompressionRatio = DefaultMaxCompressionRatio;
 };

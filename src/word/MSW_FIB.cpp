@@ -3,19 +3,11 @@
 #include <algorithm>
 
 #include "framework/MSWordCnst.h"
+#include "platform/ByteReader.h"
 #include "word/MSWord.h"
 
 namespace zvword {
 namespace {
-
-// Little-endian reads from the head of the FIB; bytes beyond the head read as 0.
-struct TFIBBytes {
-  std::string_view b;
-  uint8_t U8(size_t off) const { return off < b.size() ? static_cast<uint8_t>(b[off]) : 0; }
-  uint16_t U16(size_t off) const { return static_cast<uint16_t>(U8(off) | (U8(off + 1) << 8)); }
-  uint32_t U32(size_t off) const { return static_cast<uint32_t>(U16(off)) | (static_cast<uint32_t>(U16(off + 2)) << 16); }
-  int32_t I32(size_t off) const { return static_cast<int32_t>(U32(off)); }
-};
 
 // Smallest head that holds every field the reader uses, per layout.
 constexpr size_t kMinFIB97 = 154;
@@ -29,18 +21,21 @@ constexpr int64_t kFIBHead = 4096;
 void TMSWordDocument::ReadFIB(TStream& Stream) {
   FFIB = TFIB();
   Stream.Seek(0, TSeekOrigin::soBeginning);
-  const RawByteString head = Stream.ReadBytes(kFIBHead);
-  const TFIBBytes f{head};
-  if (head.size() < 32) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+  RawByteString head = Stream.ReadBytes(kFIBHead);
+  const size_t have = head.size();
+  if (have < 32) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+  // A FIB cut short reads as zeros past its end; every field the layouts name lies in the head.
+  head.resize(kFIBHead, '\0');
+  const TByteReader f(head, "Word FIB");
 
-  FFIB.wIdent = f.U16(0);
-  FFIB.Version = f.U16(2);
-  FFIB.lID = f.U16(6);
-  FFIB.Flag = f.U8(10);
-  FFIB.Encryption = f.U8(11);
-  FFIB.envr = f.U8(18);
-  FFIB.fcMin = f.U32(24);
-  FFIB.fcMac = f.U32(28);
+  FFIB.wIdent = f.U16LEAt(0);
+  FFIB.Version = f.U16LEAt(2);
+  FFIB.lID = f.U16LEAt(6);
+  FFIB.Flag = f.U8At(10);
+  FFIB.Encryption = f.U8At(11);
+  FFIB.envr = f.U8At(18);
+  FFIB.fcMin = f.U32LEAt(24);
+  FFIB.fcMac = f.U32LEAt(28);
 
   if (FFIB.wIdent == 0x37FE) FDocVersion = 5;
   else if (FFIB.Version < 101) FDocVersion = 2;
@@ -49,61 +44,50 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   else if (FFIB.Version == 104) FDocVersion = 7;
   else FDocVersion = 8;
 
+  // The stories' character counts follow each other in every layout; Word 2 has the first five.
+  auto readCounts = [&](uint64_t at, int count) {
+    int32_t* const counts[] = {&FFIB.ccpText, &FFIB.ccpFtn, &FFIB.ccpHdr,  &FFIB.ccpMcr,
+                               &FFIB.ccpAtn,  &FFIB.ccpEdn, &FFIB.ccpTxbx, &FFIB.ccpHdrTxbx};
+    for (int i = 0; i < count; ++i) *counts[i] = f.I32LEAt(at + 4 * uint64_t(i));
+  };
+
   if (FDocVersion == 2) {
-    if (head.size() < kMinFIB2) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
-    FFIB.cbMac = f.U32(32);
-    FFIB.ccpText = f.I32(52);
-    FFIB.ccpFtn = f.I32(56);
-    FFIB.ccpHdr = f.I32(60);
-    FFIB.ccpMcr = f.I32(64);
-    FFIB.ccpAtn = f.I32(68);
-    FFIB.fcPlcffldMcr = f.U32(240);
-    FFIB.lcbPlcffldMcr = f.U32(244);
+    if (have < kMinFIB2) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    FFIB.cbMac = f.U32LEAt(32);
+    readCounts(52, 5);
+    FFIB.fcPlcffldMcr = f.U32LEAt(240);
+    FFIB.lcbPlcffldMcr = f.U32LEAt(244);
   } else if (FDocVersion >= 5 && FDocVersion <= 7) {
-    if (head.size() < kMinFIB6) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB6) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
     FFIB.csw = 14;
-    FFIB.cbMac = f.U32(32);
-    FFIB.ccpText = f.I32(52);
-    FFIB.ccpFtn = f.I32(56);
-    FFIB.ccpHdr = f.I32(60);
-    FFIB.ccpMcr = f.I32(64);
-    FFIB.ccpAtn = f.I32(68);
-    FFIB.ccpEdn = f.I32(72);
-    FFIB.ccpTxbx = f.I32(76);
-    FFIB.ccpHdrTxbx = f.I32(80);
-    FFIB.fcPlcffldMcr = f.U32(248);
-    FFIB.lcbPlcffldMcr = f.U32(252);
-    FFIB.fcClx = f.U32(352);
-    FFIB.lcbClx = f.U32(356);
+    FFIB.cbMac = f.U32LEAt(32);
+    readCounts(52, 8);
+    FFIB.fcPlcffldMcr = f.U32LEAt(248);
+    FFIB.lcbPlcffldMcr = f.U32LEAt(252);
+    FFIB.fcClx = f.U32LEAt(352);
+    FFIB.lcbClx = f.U32LEAt(356);
   } else {
-    if (head.size() < kMinFIB97) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB97) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
     // The Word 97 FIB is three counted arrays (16-bit words, 32-bit longs, fc/lcb pairs); every
     // writer since uses the same counts, but walking them keeps odd writers readable.
     size_t rgW = 34, rgLw = 64, rgFcLcb = 154;
-    const uint16_t csw = f.U16(32);
+    const uint16_t csw = f.U16LEAt(32);
     if (csw >= 14 && csw < 256) {
       const size_t lwPos = 34 + size_t{csw} * 2;
-      const uint16_t cslw = f.U16(lwPos);
+      const uint16_t cslw = f.U16LEAt(lwPos);
       if (cslw >= 22 && cslw < 256) {
         rgLw = lwPos + 2;
         rgFcLcb = rgLw + size_t{cslw} * 4 + 2;
       }
     }
     FFIB.csw = csw;
-    FFIB.lidFE = f.U16(rgW + 26);
-    FFIB.cbMac = f.U32(rgLw);
-    FFIB.ccpText = f.I32(rgLw + 12);
-    FFIB.ccpFtn = f.I32(rgLw + 16);
-    FFIB.ccpHdr = f.I32(rgLw + 20);
-    FFIB.ccpMcr = f.I32(rgLw + 24);
-    FFIB.ccpAtn = f.I32(rgLw + 28);
-    FFIB.ccpEdn = f.I32(rgLw + 32);
-    FFIB.ccpTxbx = f.I32(rgLw + 36);
-    FFIB.ccpHdrTxbx = f.I32(rgLw + 40);
-    FFIB.fcPlcffldMcr = f.U32(rgFcLcb + 20 * 8);
-    FFIB.lcbPlcffldMcr = f.U32(rgFcLcb + 20 * 8 + 4);
-    FFIB.fcClx = f.U32(rgFcLcb + 33 * 8);
-    FFIB.lcbClx = f.U32(rgFcLcb + 33 * 8 + 4);
+    FFIB.lidFE = f.U16LEAt(rgW + 26);
+    FFIB.cbMac = f.U32LEAt(rgLw);
+    readCounts(rgLw + 12, 8);
+    FFIB.fcPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8);
+    FFIB.lcbPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8 + 4);
+    FFIB.fcClx = f.U32LEAt(rgFcLcb + 33 * 8);
+    FFIB.lcbClx = f.U32LEAt(rgFcLcb + 33 * 8 + 4);
   }
 }
 

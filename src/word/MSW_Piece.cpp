@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "framework/MSWordCnst.h"
+#include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 #include "word/MSWord.h"
 
@@ -13,16 +14,9 @@ constexpr uint32_t kFcCompressed = 0x40000000;
 // A property-modifier entry longer than this is not kept (its bytes are skipped).
 constexpr uint16_t kMaxGrpprlKept = 32768;
 
-uint32_t LE32(std::string_view b, size_t off) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(b[off])) | (static_cast<uint32_t>(static_cast<uint8_t>(b[off + 1])) << 8) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(b[off + 2])) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(b[off + 3])) << 24);
-}
-uint16_t LE16(std::string_view b, size_t off) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(b[off]) | (static_cast<uint8_t>(b[off + 1]) << 8));
-}
-
 constexpr int kMacRoman = 10000;
+const char* const kPositionsGoBack = "Word piece table is damaged: its character positions go back";
+const char* const kPiecesReplayBytes = "Word piece table is damaged: its pieces read more bytes than the document holds";
 
 // The upper half of the Macintosh Roman character set, which Word 6 for the Macintosh writes.
 constexpr char16_t kMacRomanHigh[128] = {
@@ -52,34 +46,32 @@ void TMSWordDocument::ReadCLX(TStream* TableStream) {
     TableStream->Seek(FFIB.fcClx, TSeekOrigin::soBeginning);
     // A CLX never outruns its stream; a length that says otherwise is cut to what is there.
     const RawByteString clx = TableStream->ReadBytes(FFIB.lcbClx);
-    const std::string_view b = clx;
-    size_t pos = 0;
-    uint8_t marker = pos < b.size() ? static_cast<uint8_t>(b[pos++]) : 0;
-    while (marker == 1 && pos + 2 <= b.size()) {
-      const uint16_t cb = LE16(b, pos);
-      pos += 2;
-      if (pos + cb > b.size()) {
+    TByteReader r(clx, "Word piece table");
+    uint8_t marker = r.AtEnd() ? 0 : r.U8();
+    while (marker == 1 && r.CanRead(2)) {
+      const uint16_t cb = r.U16LE();
+      if (!r.CanRead(cb)) {
         marker = 0;
         break;
       }
-      if (cb <= kMaxGrpprlKept) FCLX.cbGrpprl.push_back(TCLXItem{cb, RawByteString(b.substr(pos, cb))});
+      const std::string_view grpprl = r.Bytes(cb);
+      if (cb <= kMaxGrpprlKept) FCLX.cbGrpprl.push_back(TCLXItem{cb, RawByteString(grpprl)});
       ++FCLX.grpprlCount;
-      pos += cb;
-      marker = pos < b.size() ? static_cast<uint8_t>(b[pos++]) : 0;
+      marker = r.AtEnd() ? 0 : r.U8();
     }
-    if (marker == 2 && pos + 4 <= b.size()) {
-      const uint32_t lcb = LE32(b, pos);
-      pos += 4;
+    if (marker == 2 && r.CanRead(4)) {
+      const uint32_t lcb = r.U32LE();
       const uint32_t n = lcb >= 4 ? (lcb - 4) / 12 : 0;
       // The counts must fit in what was read: (n + 1) positions and n descriptors.
-      if (n > 0 && n <= kMaxPieces && pos + (uint64_t{n} + 1) * 4 + uint64_t{n} * 8 <= b.size()) {
+      if (n > 0 && n <= kMaxPieces && r.CanRead((uint64_t{n} + 1) * 4 + uint64_t{n} * 8)) {
         FCLX.Pos.resize(n + 1);
-        for (uint32_t i = 0; i <= n; ++i) FCLX.Pos[i] = LE32(b, pos + size_t{i} * 4);
-        const size_t pcdPos = pos + (size_t{n} + 1) * 4;
+        for (uint32_t& cp : FCLX.Pos) cp = r.U32LE();
         FCLX.pcd.resize(n);
-        for (uint32_t i = 0; i < n; ++i) {
-          const size_t p = pcdPos + size_t{i} * 8;
-          FCLX.pcd[i] = TPCD{static_cast<uint8_t>(b[p]), static_cast<uint8_t>(b[p + 1]), LE32(b, p + 2), LE16(b, p + 6)};
+        for (TPCD& p : FCLX.pcd) {
+          p.Para = r.U8();
+          p.fn = r.U8();
+          p.fc = r.U32LE();
+          p.prm = r.U16LE();
         }
         FCLX.noPCD = n;
       }
@@ -98,6 +90,20 @@ void TMSWordDocument::ReadCLX(TStream* TableStream) {
     FCLX.Pos = {0, eightBit ? bytes : bytes / 2};
     FCLX.pcd.push_back(TPCD{0, 0, FDocVersion >= 8 && eightBit ? (FFIB.fcMin * 2) | kFcCompressed : FFIB.fcMin, 0});
     FCLX.noPCD = 1;
+  }
+
+  // The text may not outgrow the stream it comes from. Fast saves leave pieces that share a few
+  // bytes, but a table whose positions go back, or whose pieces read more bytes than the stream
+  // holds, would replay the same bytes without end.
+  const uint64_t docSize = FDocStream ? static_cast<uint64_t>(std::max<int64_t>(FDocStream->Size(), 0)) : UINT64_MAX;
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < FCLX.noPCD; ++i) {
+    if (FCLX.Pos[i + 1] < FCLX.Pos[i]) throw Exception(kPositionsGoBack);
+    uint64_t start = 0, end = 0;
+    GetPieceBoundsFC(i, start, end);
+    // A piece outside the stream is refused when it is read.
+    total += std::min(end, docSize) - std::min(std::min(start, end), docSize);
+    if (total > docSize) throw Exception(kPiecesReplayBytes);
   }
 }
 
@@ -123,7 +129,8 @@ void TMSWordDocument::DecodeBytes(std::string_view Bytes, bool EightBit, int Cod
   const size_t at = Out.size();
   if (!EightBit) {
     Out.resize(at + Bytes.size() / 2);
-    for (size_t i = 0; i < Bytes.size() / 2; ++i) Out[at + i] = static_cast<char16_t>(LE16(Bytes, i * 2));
+    TByteReader r(Bytes, "Word text");
+    for (size_t i = 0; i < Bytes.size() / 2; ++i) Out[at + i] = static_cast<char16_t>(r.U16LE());
     return;
   }
   if (CodePage == kMacRoman || CodePage == 1252) {

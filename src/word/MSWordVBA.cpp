@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 #include "platform/Exception.h"
 
@@ -14,14 +15,9 @@ constexpr size_t kChunkSize = 4096;
 constexpr int64_t kMaxMacroStreamSize = 64 << 20;
 const WideString kMacroBanner = u"'===================================";
 
-uint16_t Get16(std::string_view s, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
-}
-uint32_t Get32(std::string_view s, size_t at) { return Get16(s, at) | static_cast<uint32_t>(Get16(s, at + 2)) << 16; }
-
 WideString Utf16(std::string_view bytes) {
   WideString out;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(Get16(bytes, i)));
+  for (TByteReader r(bytes, "VBA name"); r.CanRead(2);) out.push_back(static_cast<char16_t>(r.U16LE()));
   return out;
 }
 
@@ -39,31 +35,6 @@ RawByteString ReadWhole(IStream& s) {
   s.SetPosition(0);
   return s.ReadBytes(size);
 }
-
-// A bounded cursor over a byte string: every read checks what is left.
-class TCursor {
- public:
-  explicit TCursor(std::string_view data, size_t pos = 0) : data_(data), pos_(pos) {}
-  bool Has(size_t n) const { return pos_ <= data_.size() && data_.size() - pos_ >= n; }
-  bool U8(uint32_t& v) { return Take(1, [&] { v = static_cast<uint8_t>(data_[pos_]); }); }
-  bool U16(uint32_t& v) { return Take(2, [&] { v = Get16(data_, pos_); }); }
-  bool U32(uint32_t& v) { return Take(4, [&] { v = Get32(data_, pos_); }); }
-  bool Bytes(size_t n, std::string_view& v) { return Take(n, [&] { v = data_.substr(pos_, n); }); }
-  bool Skip(size_t n) { return Take(n, [] {}); }
-  size_t Pos() const { return pos_; }
-  void Back(size_t n) { pos_ -= std::min(n, pos_); }
-
- private:
-  template <typename F>
-  bool Take(size_t n, F f) {
-    if (!Has(n)) return false;
-    f();
-    pos_ += n;
-    return true;
-  }
-  std::string_view data_;
-  size_t pos_;
-};
 
 // What the "dir" stream says about one module.
 struct TDirModule {
@@ -84,20 +55,21 @@ struct TProjectState {
 
 // The record walk of the decompressed "dir" stream: id, 32-bit size, data.
 void ParseDir(std::string_view dir, TProjectState& state) {
-  TCursor c(dir);
+  TByteReader c(dir, "VBA directory");
   std::vector<TDirModule> modules;
   TDirModule current;
   bool inModule = false;
   RawByteString mbcsName, mbcsStream;
-  uint32_t id = 0, size = 0;
-  while (c.U16(id) && c.U32(size)) {
+  while (c.CanRead(6)) {
+    const uint16_t id = c.U16LE();
+    uint32_t size = c.U32LE();
     // The version record's size field says 4 but 6 bytes follow.
     if (id == 0x0009) size = 6;
-    std::string_view data;
-    if (!c.Bytes(size, data)) break;
+    if (!c.CanRead(size)) break;
+    const std::string_view data = c.Bytes(size);
     switch (id) {
       case 0x0003:  // project code page
-        if (size >= 2) state.codePage = Get16(data, 0);
+        if (size >= 2) state.codePage = TByteReader(data).U16LEAt(0);
         break;
       case 0x0019:  // module name, 8-bit
         if (inModule) modules.push_back(current);
@@ -117,7 +89,7 @@ void ParseDir(std::string_view dir, TProjectState& state) {
         break;
       case 0x0031:  // offset of the source in the module stream
         if (inModule && size >= 4) {
-          current.Offset = Get32(data, 0);
+          current.Offset = TByteReader(data).U32LEAt(0);
           current.HasOffset = true;
         }
         break;
@@ -141,47 +113,61 @@ bool StartsWith(const WideString& s, std::u16string_view p) { return s.compare(0
 // The project's cache stream: references, then one record per module.
 void ParseCache(std::string_view data, TVBAProjectItems& items, TProjectState& state) {
   state.sawCache = true;
-  TCursor c(data, 34);
-  if (!c.Has(0)) return;
+  if (data.size() < 34) return;
+  TByteReader c(data, "VBA project cache");
+  c.Seek(34);
   const int firstItem = items.Count();
   bool secondControl = false;
-  for (;;) {
-    uint32_t length = 0;
-    if (!c.U16(length)) break;
-    if (length < 6) {
-      c.Back(2);
-      break;
-    }
-    std::string_view entry;
-    if (!c.Bytes(length, entry)) break;
+  auto skipIfThere = [&](uint64_t n) {
+    if (c.CanRead(n)) c.Skip(n);
+  };
+  while (c.CanRead(2)) {
+    const uint16_t length = c.U16LEAt(c.Position());
+    if (length < 6) break;
+    c.Skip(2);
+    if (!c.CanRead(length)) break;
     TVBAProjectItem& item = items.Add();
-    item.Entry = Utf16(entry);
+    item.Entry = Utf16(c.Bytes(length));
     if (StartsWith(item.Entry, u"*\\G") || StartsWith(item.Entry, u"*\\H")) {
-      c.Skip(12);
+      skipIfThere(12);
     } else if (StartsWith(item.Entry, u"*\\C") || StartsWith(item.Entry, u"*\\D")) {
       // Of these references only every second one is followed by 12 bytes.
-      if (secondControl) c.Skip(12);
+      if (secondControl) skipIfThere(12);
       secondControl = !secondControl;
     }
   }
-  uint32_t modules = 0;
-  if (!c.Skip(132) || !c.U16(modules)) return;
+  if (!c.CanRead(134)) return;
+  c.Skip(132);
+  const uint16_t modules = c.U16LE();
   // A module record takes at least 27 bytes; a count beyond that is not believed.
   constexpr size_t kMinRecord = 27;
   bool complete = modules > 0;
   for (uint32_t i = 0; i < modules; ++i) {
-    if (!c.Has(kMinRecord)) {
+    if (!c.CanRead(kMinRecord)) {
       complete = false;
       break;
     }
     const int index = firstItem + static_cast<int>(i);
     TVBAProjectItem& item = index < items.Count() ? items.Items(index) : items.Add();
-    uint32_t n = 0, w = 0, count = 0;
     std::string_view name, moduleId;
-    bool ok = c.U16(n) && c.Bytes(n, name) && c.U16(n) && c.Bytes(n, moduleId) && c.U16(w);
-    if (ok && w == 0xFFFF) ok = c.Skip(2) && c.U16(n) && c.Skip(n);
-    else if (ok) ok = c.Skip(w + 2);
-    ok = ok && c.Skip(8) && c.U8(count) && c.Skip(size_t{count} * 8 + 6) && c.U32(item.Offset) && c.Skip(2);
+    bool ok = true;
+    try {
+      name = c.Bytes(c.U16LE());
+      moduleId = c.Bytes(c.U16LE());
+      const uint16_t w = c.U16LE();
+      if (w == 0xFFFF) {
+        c.Skip(2);
+        c.Skip(c.U16LE());
+      } else {
+        c.Skip(uint64_t{w} + 2);
+      }
+      c.Skip(8);
+      c.Skip(uint64_t{c.U8()} * 8 + 6);
+      item.Offset = c.U32LE();
+      c.Skip(2);
+    } catch (const EReadError&) {
+      ok = false;  // a record cut off by the end of the stream
+    }
     item.ModuleName = Utf16(name);
     item.ModuleID = Utf16(moduleId);
     if (!ok || item.ModuleName.empty()) {
@@ -295,9 +281,10 @@ void DecompressWalk(IStorage& storage, TVBAProjectItems& items, const TProjectSt
 bool DecompressVBAContainer(std::string_view in, RawByteString& out) {
   out.clear();
   if (in.empty() || in[0] != 1) return false;
+  const TByteReader r(in, "VBA compressed container");
   size_t pos = 1;
-  while (pos + 2 <= in.size() && out.size() < kMaxMacroSourceSize) {
-    const uint16_t header = Get16(in, pos);
+  while (r.CanReadAt(pos, 2) && out.size() < kMaxMacroSourceSize) {
+    const uint16_t header = r.U16LEAt(pos);
     // Every chunk header carries the signature 3 in bits 12 to 14; anything else (zero padding
     // after the last chunk, say) is not part of the container.
     if ((header >> 12 & 7) != 3) break;
@@ -320,7 +307,7 @@ bool DecompressVBAContainer(std::string_view in, RawByteString& out) {
           continue;
         }
         if (pos + 2 > chunkEnd) return true;  // a token cut off by the end of the chunk
-        const uint16_t token = Get16(in, pos);
+        const uint16_t token = r.U16LEAt(pos);
         pos += 2;
         const size_t done = out.size() - chunkStart;
         unsigned offsetBits = 4;

@@ -79,6 +79,11 @@ void WordDocBuilder::Build(std::string& doc, std::string& table) const {
     }
   }
   const uint32_t fcMac = static_cast<uint32_t>(doc.size());
+  for (int r = 0; r < replays_ && !ordered.empty(); ++r) {
+    ordered.insert(ordered.begin() + 1, ordered[0]);
+    offsets.insert(offsets.begin() + 1, offsets[0]);
+    ccp[static_cast<int>(ordered[0]->story)] += static_cast<int32_t>(ordered[0]->text.size());
+  }
 
   // The piece table.
   std::string clx;
@@ -95,6 +100,7 @@ void WordDocBuilder::Build(std::string& doc, std::string& table) const {
     PutU32(plc, plc.size(), cp);
     if (i < ordered.size()) cp += static_cast<uint32_t>(ordered[i]->text.size());
   }
+  for (const auto& [i, cp] : positions_) PutU32(plc, i * 4, cp);
   for (size_t i = 0; i < ordered.size(); ++i) {
     uint32_t fc = offsets[i] + (i == 0 ? pieceShift_ : 0);
     if (layout_ == Layout::Word97 && ordered[i]->eightBit) fc = (fc * 2) | 0x40000000;

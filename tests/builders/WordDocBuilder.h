@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zvword::test {
@@ -38,6 +39,11 @@ class WordDocBuilder {
   // Moves the first piece's file offset this many bytes (past the stream for a large value).
   WordDocBuilder& FirstPieceOffsetShift(uint32_t shift) { pieceShift_ = shift; return *this; }
 
+  // Adds `count` pieces to the main text that read the first piece's bytes again.
+  WordDocBuilder& Replays(int count) { replays_ = count; return *this; }
+  // Replaces character position i of the piece table.
+  WordDocBuilder& Position(size_t i, uint32_t cp) { positions_.emplace_back(i, cp); return *this; }
+
   std::string WordDocument() const;
   std::string Table() const;
   // "1Table" or "0Table".
@@ -65,6 +71,8 @@ class WordDocBuilder {
   uint32_t lcbOverride_ = 0;
   bool hasLcbOverride_ = false;
   uint32_t pieceShift_ = 0;
+  int replays_ = 0;
+  std::vector<std::pair<size_t, uint32_t>> positions_;
   std::vector<PieceData> pieces_;
 };
 

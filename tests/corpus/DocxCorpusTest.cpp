@@ -58,7 +58,7 @@ TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
   ZVWORD_REQUIRE_CORPUS(CorpusDir() / "real" / "docx");
   const auto files = Documents(CorpusDir() / "real" / "docx");
   std::vector<double> recalls;
-  int encrypted = 0;
+  int encrypted = 0, damaged = 0;
   for (const auto& f : files) {
     const std::string bytes = ReadFile(f);
     // A binary Word document that only carries a package extension belongs to the other reader.
@@ -69,6 +69,11 @@ TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
     if (TMSWordXDocument::IsEncryptedPackage(bytes)) {
       ++encrypted;
       EXPECT_NE(r.error.find("encrypted"), std::string::npos) << f << ": " << r.error;
+      continue;
+    }
+    // Archives whose entries are damaged (fuzzed, cut short) are refused, as the peer tools refuse them.
+    if (r.error.rfind("CRC Error in", 0) == 0 || r.error.rfind("The package has no main document part", 0) == 0) {
+      ++damaged;
       continue;
     }
     EXPECT_EQ(r.error, "") << f;
@@ -88,7 +93,9 @@ TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
   const double median = Median(recalls), mean = Mean(recalls);
   EXPECT_GE(median, 0.98);
   EXPECT_GE(mean, 0.96);
-  std::printf("real Word 2007+ documents: %zu scored, median recall %.3f, mean %.3f\n", recalls.size(), median, mean);
+  EXPECT_LT(damaged, static_cast<int>(files.size()) / 4);
+  std::printf("real Word 2007+ documents: %zu scored, %d damaged, median recall %.3f, mean %.3f\n", recalls.size(),
+              damaged, median, mean);
 }
 
 TEST(DocxCorpus, GeneratedDocumentsMatchTheirTruth) {

@@ -181,13 +181,44 @@ TEST(PalmDoc, ShortHeaderAndRecordListRaiseReadErrors) {
   EXPECT_THROW(Load(PalmDocBuilder().Record("x").NumRecords(60000).Build()), EReadError);
 }
 
-TEST(PalmDoc, BrokenRecordOffsetsYieldWhatCanBeRead) {
-  // Record 1 starts beyond record 2, record 2 beyond the file, record 3 runs past the end.
-  const auto base = PalmDocBuilder().Record("one\n").Record("two\n").Record("three\n").Build();
-  auto bytes = PalmDocBuilder().Record("one\n").Record("two\n").Record("three\n").Offset(1, 0xFFFFFF00).Offset(2, 0xFFFFFFF0).Build();
-  EXPECT_EQ(Load(bytes), (std::vector<WideString>{u"", u"three", u""}));
-  auto cut = base.substr(0, base.size() - 3);
-  EXPECT_EQ(Load(cut), (std::vector<WideString>{u"", u"one", u"two", u"thr", u""}));
+TEST(PalmDoc, BrokenRecordOffsetsYieldWhatCanBeReadAndNeverReplayBytes) {
+  const auto three = [] { return PalmDocBuilder().Record("one\n").Record("two\n").Record("three\n"); };
+  const auto base = three().Build();
+  const auto offset = [](const std::string& book, size_t i) {
+    const auto* p = reinterpret_cast<const uint8_t*>(book.data()) + 78 + 8 * i;
+    return uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
+  };
+  // Every other record starts where record 1 does and runs to the end of the file.
+  PalmDocBuilder replay = PalmDocBuilder().Record("first\n");
+  for (int i = 0; i < 200; ++i) replay.Record("x");
+  const uint32_t first = offset(replay.Build(), 1);
+  for (size_t i = 2; i <= 200; i += 2) replay.Offset(i, first).Offset(i + 1, 0xFFFFFF00);
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::vector<WideString> items;  // what was read; a message when the book is refused
+    std::string message;
+  } rows[] = {
+      // Record 1 starts beyond record 2, record 2 beyond the file, record 3 runs past the end.
+      {"offsets beyond the file", three().Offset(1, 0xFFFFFF00).Offset(2, 0xFFFFFFF0).Build(), {u"", u"three", u""}, ""},
+      {"file cut short", base.substr(0, base.size() - 3), {u"", u"one", u"two", u"thr", u""}, ""},
+      {"record back at an earlier one", three().Offset(3, offset(base, 1)).Build(), {u"", u"one"},
+       "PalmDoc record 3 overlaps the records before it"},
+      {"records that replay the file", replay.Build(), {u"", u"first", std::u16string(200, u'x')},
+       "PalmDoc record 4 overlaps the records before it"},
+  };
+  for (const Row& r : rows) {
+    TPalmDocFile doc;
+    TBytesView stream(r.bytes);
+    std::string message;
+    try {
+      doc.LoadFromStream(stream);
+    } catch (const Exception& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(message, r.message) << r.what;
+    EXPECT_EQ(Items(*doc.Text()), r.items) << r.what;
+  }
 }
 
 TEST(PalmDoc, HtmlAndRtfEscapeTheTextAndMarkLineEnds) {

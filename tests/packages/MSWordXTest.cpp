@@ -229,6 +229,31 @@ TEST(MSWordX, DamagedPartRaisesAndKeepsWhatWasRead) {
   EXPECT_EQ(Joined(*doc.Text()), "fine\n");
 }
 
+TEST(MSWordX, CutPackagesAreReadFromWhatIsIntactAndAMissingMainPartRaises) {
+  const std::string whole = DocxBuilder().Body(DocxBuilder::P("kept")).Build();
+  test::ZipBuilder other;
+  other.Add("word/styles.xml", "<w:styles/>");
+  struct Row {
+    const char* what;
+    std::string package;
+    std::string result;  // the body, or the message
+  } rows[] = {
+      {"end record cut", whole.substr(0, whole.size() - 30), "kept\n"},
+      {"central directory gone", whole.substr(0, whole.find("PK\x01\x02")), "kept\n"},
+      {"no main part", other.Build(), "The package has no main document part (word/document.xml)"},
+  };
+  for (const Row& r : rows) {
+    TMSWordXDocument doc;
+    TBytesView stream(r.package);
+    try {
+      doc.LoadFromStream(stream);
+      EXPECT_EQ(Joined(*doc.Text()), r.result) << r.what;
+    } catch (const Exception& e) {
+      EXPECT_EQ(std::string(e.what()), r.result) << r.what;
+    }
+  }
+}
+
 TEST(MSWordX, LoadFromFileRefusesWhatIsNotAPackage) {
   const std::string path = ::testing::TempDir() + "not-a-package.docx";
   std::FILE* f = std::fopen(path.c_str(), "wb");

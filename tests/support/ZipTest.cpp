@@ -151,6 +151,79 @@ TEST(ZipArchive, Zip64SizesAreRead) {
   EXPECT_EQ(zip.Files.Items(0).UncompressedSize, uint64_t(5) << 30);
 }
 
+// A ZIP64 end record whose central directory offset is 2^64-2: every "offset + n > size" test wraps.
+std::string WrappingZip64() {
+  std::string z(8, '\0');
+  auto put = [&](uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) z += static_cast<char>(v >> (8 * i));
+  };
+  put(0x06064B50, 4), put(44, 8), put(45, 2), put(45, 2), put(0, 4), put(0, 4), put(1, 8), put(1, 8);
+  put(46, 8), put(UINT64_MAX - 1, 8);                         // the ZIP64 end record at 8
+  put(0x07064B50, 4), put(0, 4), put(8, 8), put(1, 4);        // its locator
+  put(0x06054B50, 4), put(0, 4), put(0xFFFF, 2), put(0xFFFF, 2), put(0xFFFFFFFF, 4), put(0xFFFFFFFF, 4), put(0, 2);
+  return z;
+}
+
+TEST(ZipArchive, DamagedDirectoriesAreRecoveredFromLocalHeaders) {
+  const std::string big = "<d>" + std::string(5000, 'd') + "</d>";
+  const std::string sound = ZipBuilder()
+                                .Add("a.xml", "<a>alpha</a>")
+                                .Add("s.txt", "stored", false)
+                                .Add("d.xml", big, true, true)
+                                .Add("ds.txt", "stored, then a descriptor", false, true)
+                                .Build();
+  const size_t central = sound.find("PK\x01\x02");
+  std::string lyingCount = sound;
+  lyingCount[sound.size() - 12] = 9;  // the end record counts nine entries
+  struct Row {
+    const char* what;
+    std::string bytes;
+    int count;
+    bool recovered;
+  } rows[] = {
+      {"sound", sound, 4, false},
+      {"end record cut", sound.substr(0, sound.size() - 30), 4, true},
+      {"no central directory", sound.substr(0, central), 4, true},
+      {"count beyond the directory", lyingCount, 4, true},
+      {"ZIP64 offset that wraps", WrappingZip64(), 0, false},
+  };
+  const std::pair<const char*, std::string> contents[] = {
+      {"a.xml", "<a>alpha</a>"}, {"s.txt", "stored"}, {"d.xml", big}, {"ds.txt", "stored, then a descriptor"}};
+  for (const Row& r : rows) {
+    TZipArchive zip;
+    zip.LoadFromBytes(r.bytes);
+    EXPECT_EQ(zip.Count(), r.count) << r.what;
+    EXPECT_EQ(zip.Recovered(), r.recovered) << r.what;
+    for (int i = 0; i < std::min(r.count, zip.Count()); ++i)
+      EXPECT_EQ(zip.DecompressFileName(contents[i].first), contents[i].second) << r.what << " " << i;
+  }
+  // An entry whose end cannot be found is listed but cannot be read.
+  TZipArchive cut;
+  cut.LoadFromBytes(sound.substr(0, sound.find("ds.txt") + 10));
+  ASSERT_EQ(cut.Count(), 4);
+  EXPECT_EQ(Message([&] { cut.GetUncompressed(3); }).rfind("Entry \"ds.txt\" is truncated", 0), 0u);
+}
+
+TEST(ZipArchive, InflationIsChargedToTheBudget) {
+  TResourceBudget budget;
+  TResourceLimits limits;
+  limits.MaxDecodedBytes = 4000;
+  budget.SetLimits(limits);
+  for (bool descriptors : {false, true}) {
+    budget.Reset();
+    const std::string bytes = ZipBuilder().Add("a", std::string(3000, 'a'), true, descriptors).Add("b", std::string(3000, 'b')).Build();
+    TZipArchive zip;
+    zip.SetBudget(&budget);
+    // Without a directory, finding where each entry ends inflates it too.
+    const std::string msg = Message([&] {
+      zip.LoadFromBytes(descriptors ? bytes.substr(0, bytes.find("PK\x01\x02")) : bytes);
+      zip.GetUncompressed(0);
+      zip.GetUncompressed(1);
+    });
+    EXPECT_EQ(msg, "Document exceeds the limit of 4000 bytes of decoded data") << descriptors;
+  }
+}
+
 long PeakRssMiB() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
