@@ -93,11 +93,20 @@ void TZipArchive::LoadFromBytes(RawByteString Bytes) {
   Files.Clear();
   EndOfCentralDirectory = TEndOfCentralDir();
   FData = std::move(Bytes);
+  FView = FData;
+  ReadCentralDirectory();
+}
+
+void TZipArchive::LoadFromView(std::string_view Bytes) {
+  Files.Clear();
+  EndOfCentralDirectory = TEndOfCentralDir();
+  FData.clear();
+  FView = Bytes;
   ReadCentralDirectory();
 }
 
 void TZipArchive::ReadCentralDirectory() {
-  const std::string_view d = FData;
+  const std::string_view d = FView;
   if (d.size() < 22) return;
   // The end record sits before an archive comment of at most 65,535 bytes.
   const uint64_t lowest = d.size() > 22 + 65535 ? d.size() - 22 - 65535 : 0;

@@ -128,6 +128,8 @@ class TZipArchive : public TComponent {
   void LoadFromStream(TStream& ZipFileStream);
   // Takes the whole archive as bytes (no copy is made of a moved string).
   void LoadFromBytes(RawByteString Bytes);
+  // Reads the archive in place; the bytes must outlive the archive.
+  void LoadFromView(std::string_view Bytes);
 
   int Count() const { return Files.Count(); }
   int GetCount() const { return Files.Count(); }
@@ -145,6 +147,7 @@ class TZipArchive : public TComponent {
  private:
   void ReadCentralDirectory();
   RawByteString FData;
+  std::string_view FView;  // the archive: FData or the caller's bytes
   uint64_t FMaxUncompressedSize = DefaultMaxUncompressedSize;
   uint64_t FMaxCompressionRatio = DefaultMaxCompressionRatio;
 };
