@@ -7,6 +7,7 @@
 #include "platform/CodePages.h"
 #include "platform/LocalTime.h"
 #include "platform/Unicode.h"
+#include "platform/Version.h"
 
 namespace zvword {
 namespace {
@@ -145,7 +146,7 @@ WideString EscapeText(std::u16string_view s, TMSTextFormating mode) {
 // ---- TMSWBaseDocument ----
 
 TMSWBaseDocument::TMSWBaseDocument(TComponent* AOwner)
-    : TComponent(AOwner), FAbout(u"1.47"), FText(std::make_unique<TWideStrings>()) {}
+    : TComponent(AOwner), FAbout(AsciiToWide(LibraryVersion())), FText(std::make_unique<TWideStrings>()) {}
 
 TMSWBaseDocument::~TMSWBaseDocument() { FText.reset(); }
 

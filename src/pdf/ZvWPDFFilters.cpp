@@ -8,6 +8,7 @@
 #include "pdf/ZvWPDF.h"
 #include "pdf/ZvWPDFParser.h"
 #include "pdf/ZvWPDFSecurity.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -142,7 +143,7 @@ RawByteString ASCIIHexDecode(std::string_view In) {
   int hi = -1;
   for (char ch : In) {
     if (ch == '>') break;
-    int v = pdfsyntax::HexVal(static_cast<uint8_t>(ch));
+    int v = HexDigitValue(static_cast<uint8_t>(ch));
     if (v < 0) continue;  // white space and stray characters
     if (hi < 0) {
       hi = v;

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/TextHelpers.h"
+
 namespace zvword {
 
 const TZvPDFObject* TZvPDFObject::Get(std::string_view key) const {
@@ -108,7 +110,7 @@ void TLexer::ParseHexString(RawByteString& out) {
   while (FPos < FData.size()) {
     auto c = static_cast<uint8_t>(FData[FPos++]);
     if (c == '>') break;
-    int v = HexVal(c);
+    int v = HexDigitValue(c);
     if (v < 0) continue;
     if (hi < 0) {
       hi = v;
@@ -126,8 +128,8 @@ void TLexer::ParseName(RawByteString& out) {
     auto c = static_cast<uint8_t>(FData[FPos]);
     if (!IsRegular(c)) break;
     ++FPos;
-    if (c == '#' && FPos + 1 < FData.size() && HexVal(FData[FPos]) >= 0 && HexVal(FData[FPos + 1]) >= 0) {
-      out += static_cast<char>(HexVal(FData[FPos]) << 4 | HexVal(FData[FPos + 1]));
+    if (c == '#' && FPos + 1 < FData.size() && HexDigitValue(FData[FPos]) >= 0 && HexDigitValue(FData[FPos + 1]) >= 0) {
+      out += static_cast<char>(HexDigitValue(FData[FPos]) << 4 | HexDigitValue(FData[FPos + 1]));
       FPos += 2;
     } else {
       out += static_cast<char>(c);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/CodePages.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 namespace {
@@ -215,14 +216,8 @@ void TZipArchive::GetFileNames(TWideStrings& lstFiles) const {
 }
 
 int TZipArchive::GetIndexByFileName(std::string_view AFileName) const {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  for (int i = 0; i < Files.Count(); ++i) {
-    const RawByteString& n = Files.Items(i).Name();
-    if (n.size() != AFileName.size()) continue;
-    bool same = true;
-    for (size_t k = 0; same && k < n.size(); ++k) same = lower(n[k]) == lower(AFileName[k]);
-    if (same) return i;
-  }
+  for (int i = 0; i < Files.Count(); ++i)
+    if (SameAsciiText(Files.Items(i).Name(), AFileName)) return i;
   return -1;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/Exception.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -23,14 +24,6 @@ WideString Utf16(std::string_view bytes) {
   WideString out;
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(static_cast<char16_t>(Get16(bytes, i)));
   return out;
-}
-
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
-// Module streams are matched to module names ignoring the case of the letters a to z only.
-bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 RawByteString ReadWhole(IStream& s) {
