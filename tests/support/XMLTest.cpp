@@ -392,6 +392,8 @@ TEST(XMLDates, StringToDateTime) {
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"1900-01-01T12:00:00Z"), 2.5);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-29T06:00:00+02:00"), 45351.25);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-30T06:00:00"), 0.0);
+  // Before 1899-12-30 the time of day counts away from zero, as for every other date.
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"1899-12-29T18:00:00"), -1.75);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-28"), 0.0);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u""), 0.0);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-0x-28T06:00:00"), 0.0);
