@@ -106,20 +106,7 @@ void TLexer::ParseLiteralString(RawByteString& out) {
 
 void TLexer::ParseHexString(RawByteString& out) {
   ++FPos;
-  int hi = -1;
-  while (FPos < FData.size()) {
-    auto c = static_cast<uint8_t>(FData[FPos++]);
-    if (c == '>') break;
-    int v = HexDigitValue(c);
-    if (v < 0) continue;
-    if (hi < 0) {
-      hi = v;
-    } else {
-      out += static_cast<char>(hi << 4 | v);
-      hi = -1;
-    }
-  }
-  if (hi >= 0) out += static_cast<char>(hi << 4);
+  FPos += DecodeHexRun(FData.substr(FPos), out);
 }
 
 void TLexer::ParseName(RawByteString& out) {

@@ -2,6 +2,7 @@
 // this way (see CaseFold.h for that).
 #pragma once
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace zvword {
@@ -33,6 +34,27 @@ constexpr int HexDigitValue(int c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// Appends the bytes of hexadecimal digit pairs up to the first '>' or the end, skipping anything
+// else; an odd last digit counts as followed by 0. Returns the characters read, the '>' included.
+inline size_t DecodeHexRun(std::string_view In, std::string& Out) {
+  int hi = -1;
+  size_t i = 0;
+  while (i < In.size()) {
+    const char c = In[i++];
+    if (c == '>') break;
+    const int v = HexDigitValue(static_cast<unsigned char>(c));
+    if (v < 0) continue;
+    if (hi < 0) {
+      hi = v;
+    } else {
+      Out += static_cast<char>(hi << 4 | v);
+      hi = -1;
+    }
+  }
+  if (hi >= 0) Out += static_cast<char>(hi << 4);
+  return i;
 }
 
 }  // namespace zvword

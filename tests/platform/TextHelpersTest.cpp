@@ -28,6 +28,22 @@ TEST(TextHelpers, HexDigitsAndAsciiCase) {
   EXPECT_TRUE(SameAsciiText("%PDF-1.7", "%pdf-1.7"));
 }
 
+TEST(TextHelpers, HexRuns) {
+  struct Case {
+    std::string_view in;
+    std::string out;
+    size_t read;
+  } cases[] = {
+      {"48 65\n6c6C6f>rest", "Hello", 13}, {"4>", std::string("\x40"), 2}, {"zz41", "A", 4},
+      {">41", "", 1},                       {"", "", 0},                      {"0g0", std::string(1, '\0'), 3},
+  };
+  for (const auto& c : cases) {
+    std::string out = "=";
+    EXPECT_EQ(DecodeHexRun(c.in, out), c.read) << c.in;
+    EXPECT_EQ(out, "=" + c.out) << c.in;
+  }
+}
+
 TEST(Unicode, CodePointsAndUtf16LE) {
   WideString w;
   for (char32_t c : {U'A', U'\u00E9', U'\uFFFD', U'\U0001F600', U'\U0010FFFF'}) AppendCodePoint(w, c);
