@@ -160,7 +160,7 @@ struct TZvXMLWalkEvents {
 };
 
 // Walks the items at and below Root in document order with an explicit stack, so depth costs heap,
-// not call stack. Returns false when a callback stopped the walk.
+// not call stack. Callbacks must not add or free items. Returns false when a callback stopped it.
 template <typename Enter, typename Text, typename Leave, typename Tail>
 bool WalkXMLItems(TZvXMLItem* Root, Enter&& OnEnter, Text&& OnText, Leave&& OnLeave, Tail&& OnTail);
 bool WalkXML(TZvXMLItem* Root, const TZvXMLWalkEvents& Events);
