@@ -6,6 +6,8 @@
 #include "platform/CaseFold.h"
 #include "platform/CodePages.h"
 #include "platform/LocalTime.h"
+#include "platform/Unicode.h"
+#include "platform/Version.h"
 
 namespace zvword {
 namespace {
@@ -101,13 +103,7 @@ void TWideStrings::SaveToFile(const WideString& FileName) const {
 
 void TWideStrings::SaveToStream(TStream& Stream) const {
   if (FSaveUnicode) {
-    const WideString text = GetTextStr();
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + text.size() * 2);
-    for (char16_t c : text) {
-      bytes += static_cast<char>(c & 0xFF);
-      bytes += static_cast<char>(c >> 8);
-    }
+    const RawByteString bytes = WideToUtf16LE(GetTextStr(), true);
     Stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   } else {
     const RawByteString bytes = WideToCodePage(GetText(), CP_ACP);
@@ -150,7 +146,7 @@ WideString EscapeText(std::u16string_view s, TMSTextFormating mode) {
 // ---- TMSWBaseDocument ----
 
 TMSWBaseDocument::TMSWBaseDocument(TComponent* AOwner)
-    : TComponent(AOwner), FAbout(u"1.47"), FText(std::make_unique<TWideStrings>()) {}
+    : TComponent(AOwner), FAbout(AsciiToWide(LibraryVersion())), FText(std::make_unique<TWideStrings>()) {}
 
 TMSWBaseDocument::~TMSWBaseDocument() { FText.reset(); }
 

@@ -43,53 +43,26 @@ WideString Attribute(std::u16string_view Attrs, std::u16string_view Name) { retu
 
 bool IsOffValue(const WideString& v) { return v == u"0" || v == u"false" || v == u"off"; }
 
-// Part path of a relationship target, relative to the folder of the part that owns it.
-std::string ResolveTarget(const std::string& ownerDir, std::string target) {
-  if (target.empty()) return {};
-  std::string path = target[0] == '/' ? target.substr(1) : ownerDir + target;
-  std::vector<std::string> parts;
-  size_t i = 0;
-  while (i <= path.size()) {
-    size_t j = path.find('/', i);
-    if (j == std::string::npos) j = path.size();
-    std::string seg = path.substr(i, j - i);
-    if (seg == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!seg.empty() && seg != ".") {
-      parts.push_back(seg);
-    }
-    i = j + 1;
-  }
-  std::string out;
-  for (const auto& p : parts) out += (out.empty() ? "" : "/") + p;
-  return out;
-}
-
 struct Relationship {
   std::string type;  // the last segment of the type URI: "header", "footnotes", ...
   std::string target;
 };
 
-// The relationships of a part, in the order the relationship part lists them.
-std::vector<Relationship> ReadRelationships(const TZipArchive& zip, const std::string& relsPath,
-                                            const std::string& ownerDir) {
+// The relationships of a part (SourcePart; "" for the package), in the order the relationship
+// part lists them.
+std::vector<Relationship> ReadRelationships(const RawByteString& bytes, const std::string& sourcePart,
+                                            TResourceBudget& budget) {
   std::vector<Relationship> out;
-  RawByteString bytes = zip.DecompressFileName(relsPath);
   if (bytes.empty()) return out;
   TZvXMLEngine engine;
+  engine.SetBudget(&budget);
   engine.LoadFromBytes(bytes);
-  std::vector<TZvXMLItem*> stack{engine.RootItem()};
-  while (!stack.empty()) {
-    TZvXMLItem* item = stack.back();
-    stack.pop_back();
-    if (EndsWith(item->TagName, u"Relationship")) {
-      if (SameStrings(false, item->AttributeValue(u"TargetMode"), u"External")) continue;
-      std::string type = WideToUtf8(item->AttributeValue(u"Type"));
-      size_t slash = type.rfind('/');
-      if (slash != std::string::npos) type = type.substr(slash + 1);
-      out.push_back({type, ResolveTarget(ownerDir, WideToUtf8(item->AttributeValue(u"Target")))});
-    }
-    for (int i = item->Items().Count(); i-- > 0;) stack.push_back(item->Items()[i]);
+  for (TZvXMLItem* item : FindXMLItems(engine.RootItem(), u"Relationship", {}, true)) {
+    if (SameStrings(false, item->AttributeValue(u"TargetMode"), u"External")) continue;
+    std::string type = WideToUtf8(item->AttributeValue(u"Type"));
+    size_t slash = type.rfind('/');
+    if (slash != std::string::npos) type = type.substr(slash + 1);
+    out.push_back({type, ResolvePartPath(sourcePart, WideToUtf8(item->AttributeValue(u"Target")))});
   }
   return out;
 }
@@ -118,21 +91,15 @@ int32_t ToInt(const WideString& s) {
   return ec == std::errc() && ptr == a.data() + a.size() ? v : 0;
 }
 
-// The first element below Anchor (or Anchor itself when asked) whose name, without its prefix, is Local (ASCII case ignored).
-TZvXMLItem* FindLocal(TZvXMLItem* anchor, std::u16string_view local, bool withAnchor = false) {
-  std::vector<TZvXMLItem*> stack{anchor};
-  while (!stack.empty()) {
-    TZvXMLItem* item = stack.back();
-    stack.pop_back();
-    if ((withAnchor || item != anchor) && item->Kind == ikProperty) {
-      std::u16string_view n = item->TagName;
-      size_t colon = n.find(u':');
-      if (colon != std::u16string_view::npos) n = n.substr(colon + 1);
-      if (SameStrings(false, n, local)) return item;
-    }
-    for (int i = item->Items().Count(); i-- > 0;) stack.push_back(item->Items()[i]);
-  }
-  return nullptr;
+// The element a part is made of: the first one that is not a declaration or instruction.
+std::u16string_view DocumentElement(TZvXMLItem* root) {
+  auto element = [](const TZvXMLItem& i) {
+    return i.Kind == ikProperty && !i.TagName.empty() && i.TagName[0] != u'?' && i.TagName[0] != u'!';
+  };
+  if (element(*root)) return XMLLocalName(root->TagName);
+  for (const auto& c : root->Items())
+    if (element(*c)) return XMLLocalName(c->TagName);
+  return {};
 }
 
 }  // namespace
@@ -164,12 +131,21 @@ void TMSWordXDocument::LoadFromFile(const WideString& AFileName) {
 
 void TMSWordXDocument::LoadFromStream(TStream& Stream) {
   TMSWBaseDocument::LoadFromStream(Stream);
-  RawByteString bytes = Stream.ReadAll();
-  if (IsCompoundBytes(bytes)) {
-    LoadOLEBytes(std::move(bytes));
+  std::string_view view;
+  RawByteString bytes;
+  if (Stream.MemoryView(view)) {
+    // Bytes already in memory are read where they lie.
+    view.remove_prefix(std::min<size_t>(view.size(), static_cast<size_t>(std::max<int64_t>(Stream.Position(), 0))));
+    Stream.Seek(0, TSeekOrigin::soEnd);
+  } else {
+    bytes = Stream.ReadAll();
+    view = bytes;
+  }
+  if (IsCompoundBytes(view)) {
+    LoadOLEBytes(view);
     return;
   }
-  LoadPackage(std::move(bytes));
+  LoadPackage(view);
 }
 
 void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) {
@@ -181,18 +157,26 @@ void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) {
     return;
   }
   TMSWBaseDocument::LoadFromStream(Stream);
-  LoadOLEBytes(std::move(bytes));
+  LoadOLEBytes(bytes);
 }
 
-void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
+RawByteString TMSWordXDocument::ReadPart(const TZipArchive& Zip, std::string_view Name) {
+  const int index = Zip.GetIndexByFileName(Name);
+  if (index < 0) return {};
+  return Zip.GetUncompressed(index);
+}
+
+void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
   TZipArchive zip;
+  // The archive charges what it inflates to this document's budget.
   zip.SetBudget(&Budget());
-  zip.LoadFromBytes(std::move(Bytes));
+  zip.LoadFromView(Bytes);
   const bool text = ParseItems().Contains(wpiText);
 
   // The main part as the package's relationships name it, else the usual name.
   std::string mainPart = "word/document.xml";
-  for (const auto& r : ReadRelationships(zip, "_rels/.rels", ""))
+  const auto packageRels = ReadRelationships(ReadPart(zip, "_rels/.rels"), "", Budget());
+  for (const auto& r : packageRels)
     if (r.type == "officeDocument" && zip.GetIndexByFileName(std::string_view(r.target)) >= 0) {
       mainPart = r.target;
       break;
@@ -202,7 +186,7 @@ void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
   const size_t slash = mainPart.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : mainPart.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? mainPart : mainPart.substr(slash + 1);
-  const auto rels = ReadRelationships(zip, dir + "_rels/" + name + ".rels", dir);
+  const auto rels = ReadRelationships(ReadPart(zip, dir + "_rels/" + name + ".rels"), mainPart, Budget());
 
   auto partsOf = [&](const char* type, const char* fallback) {
     std::vector<std::string> out;
@@ -220,10 +204,10 @@ void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
   if (text) {
     auto firstPart = [&](const char* type, const char* fallback) {
       for (const auto& r : rels)
-        if (r.type == type) return zip.DecompressFileName(r.target);
-      return rels.empty() ? zip.DecompressFileName(dir + fallback) : RawByteString();
+        if (r.type == type) return ReadPart(zip, r.target);
+      return rels.empty() ? ReadPart(zip, dir + fallback) : RawByteString();
     };
-    FNumbering.Load(firstPart("numbering", "numbering.xml"), firstPart("styles", "styles.xml"));
+    FNumbering.Load(firstPart("numbering", "numbering.xml"), firstPart("styles", "styles.xml"), &Budget());
     struct Target {
       std::vector<std::string> parts;
       TWideStrings* list;
@@ -242,7 +226,13 @@ void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
       const bool isBody = t.list == Text();
       if (t.parts.empty() && !isBody) continue;
       if (WideString start = GetTextStart(); !start.empty()) AddText(start, t.list);
-      for (const std::string& part : t.parts) LoadXMLFilePart(zip.DecompressFileName(part), t.list, t.boxes);
+      for (const std::string& part : t.parts) {
+        const RawByteString bytes = ReadPart(zip, part);
+        LoadXMLFilePart(bytes, t.list, t.boxes);
+        // A missing main part reads as an empty document; one that holds no Word markup is forged.
+        if (isBody && !bytes.empty() && FPartElement != u"document")
+          throw Exception("The main part " + mainPart + " of the package is not a Word document");
+      }
       if (WideString finish = GetTextFinish(); !finish.empty()) AddText(finish, t.list);
     }
     // Text-box lists get the same frame as the others once they hold text.
@@ -255,7 +245,7 @@ void TMSWordXDocument::LoadPackage(RawByteString Bytes) {
 
   if (ParseItems().Contains(wpiSummaryInformation)) {
     std::string core = "docProps/core.xml", app = "docProps/app.xml";
-    for (const auto& r : ReadRelationships(zip, "_rels/.rels", "")) {
+    for (const auto& r : packageRels) {
       if (r.type == "core-properties") core = r.target;
       if (r.type == "extended-properties") app = r.target;
     }
@@ -270,12 +260,15 @@ void TMSWordXDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* Lis
   FParagraphStyle.clear();
   FSaved.clear();
   IsHiddenText = false;
+  FPartElement.clear();
   if (Bytes.empty()) return;
   TZvXMLEngine engine(this);
+  engine.SetBudget(&Budget());
   engine.SetOnTag([this](TZvXMLEngine* s, TZvXMLItem* p, std::u16string_view n, std::u16string_view v,
                          std::u16string_view a, bool& accept) { NewRowTag(s, p, n, v, a, accept); });
   engine.SetOnAfterTag([this](TZvXMLEngine* s, TZvXMLItem*& node, bool& cancel) { DeleteRowTag(s, node, cancel); });
   engine.LoadFromBytes(Bytes);
+  FPartElement = DocumentElement(engine.RootItem());
   // A part cut short ends inside a paragraph: keep what it had.
   while (!FSaved.empty()) {
     if (!FCurrentTextLine.empty()) EndParagraph();
@@ -424,15 +417,16 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
 void TMSWordXDocument::ReadSummary(const TZipArchive& Zip, const std::string& CorePart, const std::string& AppPart) {
   TZvWordSummaryInformation& s = *SummaryInformation();
   for (const std::string& part : {CorePart, AppPart}) {
-    RawByteString bytes = Zip.DecompressFileName(part);
+    RawByteString bytes = ReadPart(Zip, part);
     if (bytes.empty()) continue;
     TZvXMLEngine engine(this);
+    engine.SetBudget(&Budget());
     engine.LoadFromBytes(bytes);
     auto text = [&](TZvXMLItem* anchor, std::u16string_view local) {
-      TZvXMLItem* item = FindLocal(anchor, local);
+      TZvXMLItem* item = FindXMLItem(anchor, local);
       return item ? item->FullText() : WideString();
     };
-    if (TZvXMLItem* core = FindLocal(engine.RootItem(), u"coreProperties", true)) {
+    if (TZvXMLItem* core = FindXMLItem(engine.RootItem(), u"coreProperties", {}, true)) {
       s.SetTitle(text(core, u"title"));
       s.SetSubject(text(core, u"subject"));
       s.SetAuthor(text(core, u"creator"));
@@ -444,7 +438,7 @@ void TMSWordXDocument::ReadSummary(const TZipArchive& Zip, const std::string& Co
       s.SetCreated(XMLStringToDateTime(text(core, u"created")));
       s.SetLastSaved(XMLStringToDateTime(text(core, u"modified")));
     }
-    if (TZvXMLItem* props = FindLocal(engine.RootItem(), u"Properties", true)) {
+    if (TZvXMLItem* props = FindXMLItem(engine.RootItem(), u"Properties", {}, true)) {
       s.SetTemplate(text(props, u"Template"));
       s.SetEditTime(ToInt(text(props, u"TotalTime")));
       s.SetPageCount(ToInt(text(props, u"Pages")));

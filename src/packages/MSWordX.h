@@ -44,8 +44,13 @@ class TMSWordXDocument : public TMSCustomWordDocument {
   void DeleteRowTag(TZvXMLEngine* Sender, TZvXMLItem*& Node, bool& Cancel);
 
  private:
-  void LoadPackage(RawByteString Bytes);
-  void LoadOLEBytes(RawByteString Bytes);
+  // The bytes are read in place and must outlive the call.
+  void LoadPackage(std::string_view Bytes);
+  void LoadOLEBytes(std::string_view Bytes);
+  // A part's bytes, inflated once and charged to the budget; empty when there is no such part.
+  RawByteString ReadPart(const TZipArchive& Zip, std::string_view Name);
+  // The local name of the document element of the part LoadXMLFilePart read last.
+  WideString FPartElement;
   void ReadSummary(const TZipArchive& Zip, const std::string& CorePart, const std::string& AppPart);
   WideString StyleTags(const WideString& Style, bool Opening) const;
   void EndParagraph();

@@ -14,16 +14,13 @@ int ToInt(const WideString& s, int fallback) {
   return ec == std::errc() && ptr == a.data() + a.size() ? v : fallback;
 }
 
-// Calls f for every element below root, in document order, without recursion.
+// Calls f for every element at or below root, in document order.
 template <typename F>
 void Walk(TZvXMLItem* root, F f) {
-  std::vector<TZvXMLItem*> stack{root};
-  while (!stack.empty()) {
-    TZvXMLItem* item = stack.back();
-    stack.pop_back();
-    if (item->Kind == ikProperty) f(item);
-    for (int i = item->Items().Count(); i-- > 0;) stack.push_back(item->Items()[i]);
-  }
+  WalkXML(root, {.OnEnter = [&](TZvXMLItem& item, int) {
+    if (item.Kind == ikProperty) f(&item);
+    return waContinue;
+  }});
 }
 
 TZvXMLItem* Child(TZvXMLItem* item, std::u16string_view name) {
@@ -72,10 +69,11 @@ void TWordXNumbering::Clear() {
   FCounters.clear();
 }
 
-void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view StylesXml) {
+void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view StylesXml, TResourceBudget* Budget) {
   Clear();
   if (!NumberingXml.empty()) {
     TZvXMLEngine e;
+    e.SetBudget(Budget);
     e.LoadFromBytes(NumberingXml);
     Walk(e.RootItem(), [&](TZvXMLItem* item) {
       if (item->TagName == u"w:abstractNum") {
@@ -104,6 +102,7 @@ void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view Style
   }
   if (!StylesXml.empty()) {
     TZvXMLEngine e;
+    e.SetBudget(Budget);
     e.LoadFromBytes(StylesXml);
     Walk(e.RootItem(), [&](TZvXMLItem* item) {
       if (item->TagName != u"w:style") return;

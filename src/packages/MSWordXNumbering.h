@@ -5,14 +5,16 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/ResourceBudget.h"
 #include "platform/Types.h"
 
 namespace zvword {
 
 class TWordXNumbering {
  public:
-  // Reads the numbering part and the style part (either may be empty).
-  void Load(std::string_view NumberingXml, std::string_view StylesXml);
+  // Reads the numbering part and the style part (either may be empty); their text is charged to
+  // Budget when one is given.
+  void Load(std::string_view NumberingXml, std::string_view StylesXml, TResourceBudget* Budget = nullptr);
   void Clear();
   // The numbering a paragraph style carries (its own or inherited); false when none.
   bool StyleNumbering(const WideString& StyleId, int& NumId, int& Ilvl) const;

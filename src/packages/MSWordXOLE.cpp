@@ -15,8 +15,8 @@ bool TMSWordXDocument::IsEncryptedPackage(std::string_view Bytes) {
   }
 }
 
-void TMSWordXDocument::LoadOLEBytes(RawByteString Bytes) {
-  std::unique_ptr<IStorage> root = OpenStorageOnBytes(std::move(Bytes));
+void TMSWordXDocument::LoadOLEBytes(std::string_view Bytes) {
+  std::unique_ptr<IStorage> root = OpenStorageOnView(Bytes);
   if (!root) throw Exception("The compound file holds no Word 2007+ package");
   if (std::unique_ptr<IStream> package = root->OpenStream(u"Package")) {
     LoadPackage(package->ReadAll());

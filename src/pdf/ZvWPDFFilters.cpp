@@ -8,6 +8,7 @@
 #include "pdf/ZvWPDF.h"
 #include "pdf/ZvWPDFParser.h"
 #include "pdf/ZvWPDFSecurity.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -139,19 +140,7 @@ bool FlateDecode(std::string_view In, RawByteString& Out, int64_t Limit) {
 RawByteString ASCIIHexDecode(std::string_view In) {
   RawByteString out;
   out.reserve(In.size() / 2);
-  int hi = -1;
-  for (char ch : In) {
-    if (ch == '>') break;
-    int v = pdfsyntax::HexVal(static_cast<uint8_t>(ch));
-    if (v < 0) continue;  // white space and stray characters
-    if (hi < 0) {
-      hi = v;
-    } else {
-      out += static_cast<char>(hi << 4 | v);
-      hi = -1;
-    }
-  }
-  if (hi >= 0) out += static_cast<char>(hi << 4);
+  DecodeHexRun(In, out);  // white space and stray characters are skipped
   return out;
 }
 

@@ -29,13 +29,6 @@ WideString Utf16BE(std::string_view s) {
   return w;
 }
 
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 // The code page that predefined CJK encodings use for their bytes.
 int CJKCodePage(std::string_view enc) {
   static const struct {
@@ -50,7 +43,7 @@ int CJKCodePage(std::string_view enc) {
              {"KSCms-UHC-H", 949},   {"KSCms-UHC-V", 949},     {"KSCms-UHC-HW-H", 949},  {"KSCms-UHC-HW-V", 949},
              {"KSCpc-EUC-H", 949},   {"KSC-EUC-H", 949},       {"KSC-EUC-V", 949}};
   for (auto& m : map)
-    if (IEquals(enc, m.name)) return m.cp;
+    if (SameAsciiText(enc, m.name)) return m.cp;
   return 0;
 }
 

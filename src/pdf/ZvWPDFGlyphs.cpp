@@ -1,7 +1,12 @@
 #include "pdf/ZvWPDFGlyphs.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+
+#include "platform/CodePages.h"
+#include "platform/TextHelpers.h"
+#include "platform/Unicode.h"
 
 namespace zvword {
 
@@ -24,17 +29,10 @@ const GlyphEntry* FindGlyph(std::string_view name) {
   return nullptr;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 bool ParseHex(std::string_view s, uint32_t& value) {
   value = 0;
   for (char c : s) {
-    int h = HexValue(c);
+    int h = HexDigitValue(c);
     if (h < 0) return false;
     value = value * 16 + static_cast<uint32_t>(h);
   }
@@ -42,16 +40,6 @@ bool ParseHex(std::string_view s, uint32_t& value) {
 }
 
 bool IsScalar(uint32_t cp) { return cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF); }
-
-void AppendCodePoint(WideString& out, uint32_t cp) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  } else {
-    out.push_back(static_cast<char16_t>(cp));
-  }
-}
 
 // One "_"-separated component of a glyph name.
 WideString ComponentToUnicode(std::string_view c) {
@@ -88,11 +76,30 @@ const char* const* NamesOf(TPDFStdEncoding e) {
   return kStandardNames;
 }
 
+// The Windows and Macintosh encodings are those code pages restricted to the codes they name;
+// two codes name the plain space and hyphen instead of the no-break ones, and Mac 0xDB is the
+// currency sign that later Mac OS Roman made the euro.
+std::array<char16_t, 256> FromCodePage(TPDFStdEncoding e, int codePage) {
+  std::array<char16_t, 256> out{};
+  for (int code = 0; code < 256; ++code) {
+    const char* name = NamesOf(e)[code];
+    const char byte = static_cast<char>(code);
+    if (!name) continue;
+    if (std::strcmp(name, "space") == 0) out[code] = u' ';
+    else if (std::strcmp(name, "hyphen") == 0) out[code] = u'-';
+    else if (std::strcmp(name, "currency") == 0) out[code] = u'\u00A4';
+    else out[code] = CodePageToWide(std::string_view(&byte, 1), codePage)[0];
+  }
+  return out;
+}
+
 const char16_t* UnicodeOf(TPDFStdEncoding e) {
+  static const std::array<char16_t, 256> kWinAnsiUnicode = FromCodePage(TPDFStdEncoding::WinAnsi, 1252);
+  static const std::array<char16_t, 256> kMacRomanUnicode = FromCodePage(TPDFStdEncoding::MacRoman, 10000);
   switch (e) {
     case TPDFStdEncoding::Standard: return kStandardUnicode;
-    case TPDFStdEncoding::WinAnsi: return kWinAnsiUnicode;
-    case TPDFStdEncoding::MacRoman: return kMacRomanUnicode;
+    case TPDFStdEncoding::WinAnsi: return kWinAnsiUnicode.data();
+    case TPDFStdEncoding::MacRoman: return kMacRomanUnicode.data();
     case TPDFStdEncoding::PDFDoc: return kPDFDocUnicode;
   }
   return kStandardUnicode;

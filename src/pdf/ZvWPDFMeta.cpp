@@ -6,6 +6,7 @@
 #include "pdf/ZvWPDF.h"
 #include "pdf/ZvWPDFGlyphs.h"
 #include "platform/LocalTime.h"
+#include "platform/Unicode.h"
 
 namespace zvword {
 
@@ -90,12 +91,7 @@ WideString DecodeXmlText(std::string_view s) {
       continue;
     }
     std::u16string w;
-    if (cp >= 0x10000) {
-      w += char16_t(0xD800 + ((cp - 0x10000) >> 10));
-      w += char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
-    } else {
-      w += char16_t(cp);
-    }
+    AppendCodePoint(w, cp);
     out += WideToUtf8(w);
     i = semi;
   }

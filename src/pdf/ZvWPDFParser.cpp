@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/TextHelpers.h"
+
 namespace zvword {
 
 const TZvPDFObject* TZvPDFObject::Get(std::string_view key) const {
@@ -104,20 +106,7 @@ void TLexer::ParseLiteralString(RawByteString& out) {
 
 void TLexer::ParseHexString(RawByteString& out) {
   ++FPos;
-  int hi = -1;
-  while (FPos < FData.size()) {
-    auto c = static_cast<uint8_t>(FData[FPos++]);
-    if (c == '>') break;
-    int v = HexVal(c);
-    if (v < 0) continue;
-    if (hi < 0) {
-      hi = v;
-    } else {
-      out += static_cast<char>(hi << 4 | v);
-      hi = -1;
-    }
-  }
-  if (hi >= 0) out += static_cast<char>(hi << 4);
+  FPos += DecodeHexRun(FData.substr(FPos), out);
 }
 
 void TLexer::ParseName(RawByteString& out) {
@@ -126,8 +115,8 @@ void TLexer::ParseName(RawByteString& out) {
     auto c = static_cast<uint8_t>(FData[FPos]);
     if (!IsRegular(c)) break;
     ++FPos;
-    if (c == '#' && FPos + 1 < FData.size() && HexVal(FData[FPos]) >= 0 && HexVal(FData[FPos + 1]) >= 0) {
-      out += static_cast<char>(HexVal(FData[FPos]) << 4 | HexVal(FData[FPos + 1]));
+    if (c == '#' && FPos + 1 < FData.size() && HexDigitValue(FData[FPos]) >= 0 && HexDigitValue(FData[FPos + 1]) >= 0) {
+      out += static_cast<char>(HexDigitValue(FData[FPos]) << 4 | HexDigitValue(FData[FPos + 1]));
       FPos += 2;
     } else {
       out += static_cast<char>(c);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "pdf/ZvWPDF.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword::pdfsyntax {
 
@@ -12,12 +13,6 @@ inline bool IsDelim(uint8_t c) {
   return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/' || c == '%';
 }
 inline bool IsRegular(uint8_t c) { return !IsWhite(c) && !IsDelim(c); }
-inline int HexVal(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 class TLexer {
  public:

@@ -9,8 +9,7 @@ namespace zvword {
 namespace {
 RawByteString Lower(std::string_view s) {
   RawByteString r(s);
-  for (auto& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  for (auto& c : r) c = AsciiLower(c);
   return r;
 }
 bool IsDelimiter(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }

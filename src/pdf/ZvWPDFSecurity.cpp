@@ -7,6 +7,7 @@
 
 #include "pdf/ZvWPDF.h"
 #include "platform/Exception.h"
+#include "platform/TextHelpers.h"
 #include "support/ZvWCrypt.h"
 
 namespace zvword {
@@ -34,14 +35,7 @@ const char* const kInvalidLength = "Invalid key length (%s) for Standard encrypt
 
 // Whether two names are equal ignoring ASCII case (the slash included).
 bool SameName(const WideString& a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = char16_t(x + 32);
-    if (y >= 'A' && y <= 'Z') y = char16_t(y + 32);
-    if (x != y) return false;
-  }
-  return true;
+  return SameAsciiText(a, b);
 }
 
 }  // namespace

@@ -89,10 +89,7 @@ int64_t ParseIntAt(std::string_view s, size_t p) {
 }
 
 bool LowerStartsWith(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-  return true;
+  return s.size() >= prefix.size() && SameAsciiText(s.substr(0, prefix.size()), prefix);
 }
 }  // namespace
 

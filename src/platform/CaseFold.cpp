@@ -5,6 +5,8 @@
 #include <array>
 #include <memory>
 
+#include "platform/Unicode.h"
+
 namespace zvword {
 namespace {
 
@@ -49,12 +51,7 @@ WideString CaseFold(std::u16string_view s) {
   out.reserve(s.size());
   for (size_t i = 0; i < s.size();) {
     const char32_t c = SimpleCaseFold(NextCodePoint(s, i));
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
+    AppendCodePoint(out, c);
   }
   return out;
 }

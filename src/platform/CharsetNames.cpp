@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/CodePages.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -11,7 +12,7 @@ int CodePageFromCharsetName(std::u16string_view name) {
   for (char16_t c : name) {
     if (c == u'-' || c == u'_' || c == u' ' || c == u'.' || c == u':') continue;
     if (c >= 0x80) return 0;
-    key += static_cast<char>(c >= u'A' && c <= u'Z' ? c + 32 : c);
+    key += static_cast<char>(AsciiLower(c));
   }
   if (key.empty() || key.size() > 40) return 0;
   struct Alias {

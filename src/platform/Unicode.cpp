@@ -1,5 +1,6 @@
 #include "platform/Exception.h"
 #include "platform/Types.h"
+#include "platform/Unicode.h"
 
 namespace zvword {
 
@@ -33,60 +34,52 @@ std::string WideToUtf8(std::u16string_view s) {
   return out;
 }
 
-WideString Utf8ToWide(std::string_view s) {
+// Text is mostly ASCII: runs of it are copied without looking further.
+WideString Utf8ToWide(std::string_view b) {
   WideString out;
-  out.reserve(s.size());
-  size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    const uint8_t b = static_cast<uint8_t>(s[i]);
-    uint32_t c;
-    size_t len;
-    if (b < 0x80) {
-      c = b;
-      len = 1;
-    } else if ((b & 0xE0) == 0xC0) {
-      c = b & 0x1F;
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-      c = b & 0x0F;
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      c = b & 0x07;
-      len = 4;
+  out.resize(b.size());  // never more units than bytes
+  char16_t* d = out.data();
+  const auto* p = reinterpret_cast<const uint8_t*>(b.data());
+  const uint8_t* end = p + b.size();
+  while (p < end) {
+    while (p < end && *p < 0x80) *d++ = *p++;
+    if (p >= end) break;
+    const uint8_t c = *p;
+    size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    uint32_t cp = len == 2 ? c & 0x1Fu : len == 3 ? c & 0x0Fu : c & 0x07u;
+    bool ok = len != 0 && static_cast<size_t>(end - p) >= len;
+    for (size_t k = 1; ok && k < len; ++k) {
+      ok = (p[k] & 0xC0) == 0x80;
+      cp = cp << 6 | (p[k] & 0x3Fu);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not characters.
+    if (ok) ok = !(len == 2 && cp < 0x80) && !(len == 3 && cp < 0x800) && !(len == 4 && cp < 0x10000) &&
+                 !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
+    if (!ok) {
+      *d++ = 0xFFFD;
+      ++p;
+      continue;
+    }
+    p += len;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += u'\uFFFD';
-      ++i;
-      continue;
+      *d++ = static_cast<char16_t>(cp);
     }
-    if (i + len > n) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    for (size_t k = 1; k < len; ++k) {
-      const uint8_t cb = static_cast<uint8_t>(s[i + k]);
-      if ((cb & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      c = (c << 6) | (cb & 0x3F);
-    }
-    static constexpr uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!ok || c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += len;
+  }
+  out.resize(static_cast<size_t>(d - out.data()));
+  return out;
+}
+
+RawByteString WideToUtf16LE(std::u16string_view s, bool bom) {
+  RawByteString out;
+  out.reserve(s.size() * 2 + (bom ? 2 : 0));
+  if (bom) out += "\xFF\xFE";
+  for (char16_t c : s) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
   }
   return out;
 }

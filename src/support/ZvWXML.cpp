@@ -3,6 +3,7 @@
 
 #include "platform/CodePages.h"
 #include "platform/Exception.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -56,6 +57,10 @@ void TZvXMLItem::Free(TZvXMLItem*& Item) {
 
 namespace {
 
+constexpr auto kNoItem = [](TZvXMLItem&, int) { return waContinue; };
+constexpr auto kNoText = [](TZvXMLItem&, std::u16string_view, int) { return waContinue; };
+
+// Pre-order over every item, attributes too (names of attribute items are searched as well).
 template <typename Pred>
 TZvXMLItem* FindPreOrder(TZvXMLItem* start, Pred pred) {
   if (!start) return nullptr;
@@ -68,6 +73,21 @@ TZvXMLItem* FindPreOrder(TZvXMLItem* start, Pred pred) {
     for (int i = items.Count(); i-- > 0;) stack.push_back(items[i]);
   }
   return nullptr;
+}
+
+// Pre-order over the content items (no attributes).
+template <typename Pred>
+TZvXMLItem* FindElement(TZvXMLItem* start, Pred pred) {
+  TZvXMLItem* found = nullptr;
+  WalkXMLItems(
+      start,
+      [&](TZvXMLItem& i, int) {
+        if (!pred(i)) return waContinue;
+        found = &i;
+        return waStop;
+      },
+      kNoText, kNoItem, kNoText);
+  return found;
 }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
@@ -160,27 +180,112 @@ WideString TZvXMLItem::AttributeValue(std::u16string_view Name) const {
 
 WideString TZvXMLItem::FullText() const {
   WideString out;
-  auto own = [&](const TZvXMLItem& i) {
-    if (!i.Value || i.Kind == ikComment || i.Kind == ikAttribute) return;
-    if (i.Kind == ikCDATA) out += *i.Value;
-    else out += DecodeEntities(*i.Value);
+  WalkXMLItems(
+      const_cast<TZvXMLItem*>(this), kNoItem,
+      [&](TZvXMLItem& i, std::u16string_view text, int) {
+        if (i.Kind == ikCDATA) out += text;
+        else if (i.Kind == ikProperty) out += DecodeEntities(text);
+        return waContinue;
+      },
+      kNoItem,
+      [&](TZvXMLItem&, std::u16string_view text, int) {
+        out += DecodeEntities(text);
+        return waContinue;
+      });
+  return out;
+}
+
+bool WalkXML(TZvXMLItem* Root, const TZvXMLWalkEvents& e) {
+  auto item = [](const auto& f) {
+    return [&f](TZvXMLItem& i, int depth) { return f ? f(i, depth) : waContinue; };
   };
-  own(*this);
-  // Walk with (item, next child) pairs so deep trees need no recursion.
-  std::vector<std::pair<const TZvXMLItem*, int>> stack{{this, 0}};
-  while (!stack.empty()) {
-    auto& [item, next] = stack.back();
-    if (next >= item->FItems.Count()) {
-      const TZvXMLItem* done = item;
-      stack.pop_back();
-      if (!stack.empty()) out += DecodeEntities(done->Tail);
-      continue;
+  auto text = [](const auto& f) {
+    return [&f](TZvXMLItem& i, std::u16string_view t, int depth) { return f ? f(i, t, depth) : waContinue; };
+  };
+  return WalkXMLItems(Root, item(e.OnEnter), text(e.OnText), item(e.OnLeave), text(e.OnTail));
+}
+
+std::u16string_view XMLLocalName(std::u16string_view name) {
+  const size_t colon = name.find(u':');
+  return colon == std::u16string_view::npos ? name : name.substr(colon + 1);
+}
+
+WideString XMLNamespaceURI(const TZvXMLItem& Item) {
+  const std::u16string_view name = Item.TagName;
+  const size_t colon = name.find(u':');
+  WideString attr = u"xmlns";
+  if (colon != std::u16string_view::npos) (attr += u':') += name.substr(0, colon);
+  for (const TZvXMLItem* i = &Item; i; i = i->ParentItem()) {
+    // A declaration present but empty unbinds the default namespace; AttributeValue cannot tell
+    // empty from absent, so look for the name itself.
+    const bool raw = !i->Attributes.empty();
+    bool present = false;
+    if (raw) {
+      SplitAttributes(i->Attributes, [&](std::u16string_view n, std::u16string_view) { present |= n == attr; });
+    } else {
+      for (const auto& c : i->Items()) present |= c->Kind == ikAttribute && c->TagName == attr;
     }
-    const TZvXMLItem* child = item->FItems[next++];
-    if (child->Kind == ikAttribute) continue;
-    own(*child);
-    stack.push_back({child, 0});
+    if (present) return i->AttributeValue(attr);
   }
+  return {};
+}
+
+bool XMLNameMatches(const TZvXMLItem& Item, std::u16string_view Local, std::u16string_view NamespaceURI) {
+  if (Item.Kind != ikProperty || XMLLocalName(Item.TagName) != Local) return false;
+  return NamespaceURI.empty() || XMLNamespaceURI(Item) == NamespaceURI;
+}
+
+TZvXMLItem* FindXMLItem(TZvXMLItem* Anchor, std::u16string_view Local, std::u16string_view NamespaceURI,
+                        bool IncludeAnchor) {
+  return FindElement(Anchor, [&](const TZvXMLItem& i) {
+    return (IncludeAnchor || &i != Anchor) && XMLNameMatches(i, Local, NamespaceURI);
+  });
+}
+
+std::vector<TZvXMLItem*> FindXMLItems(TZvXMLItem* Anchor, std::u16string_view Local,
+                                      std::u16string_view NamespaceURI, bool IncludeAnchor) {
+  std::vector<TZvXMLItem*> out;
+  FindElement(Anchor, [&](TZvXMLItem& i) {
+    if ((IncludeAnchor || &i != Anchor) && XMLNameMatches(i, Local, NamespaceURI)) out.push_back(&i);
+    return false;
+  });
+  return out;
+}
+
+std::string ResolvePartPath(std::string_view BasePart, std::string_view Target) {
+  if (size_t hash = Target.find('#'); hash != std::string_view::npos) Target = Target.substr(0, hash);
+  if (Target.empty()) return {};
+  std::string path;
+  if (Target[0] != '/') {
+    const size_t slash = BasePart.rfind('/');
+    if (slash != std::string_view::npos) path.assign(BasePart.substr(0, slash + 1));
+  }
+  // Escapes are decoded after the split would be wrong for "%2F"; package names never hold one.
+  for (size_t i = 0; i < Target.size(); ++i) {
+    const int hi = Target[i] == '%' && i + 2 < Target.size() ? HexDigitValue(Target[i + 1]) : -1;
+    const int lo = hi >= 0 ? HexDigitValue(Target[i + 2]) : -1;
+    if (lo >= 0) {
+      path += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      path += Target[i];
+    }
+  }
+  std::vector<std::string_view> parts;
+  const std::string_view p = path;
+  for (size_t i = 0; i <= p.size();) {
+    size_t j = p.find('/', i);
+    if (j == std::string_view::npos) j = p.size();
+    const std::string_view seg = p.substr(i, j - i);
+    if (seg == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!seg.empty() && seg != ".") {
+      parts.push_back(seg);
+    }
+    i = j + 1;
+  }
+  std::string out;
+  for (const auto& seg : parts) (out += out.empty() ? "" : "/") += seg;
   return out;
 }
 
@@ -208,9 +313,17 @@ void TZvXMLEngine::LoadFromBytes(std::string_view Bytes) {
   FRootItem->Items().Clear();
   size_t bom = 0;
   const int cp = DetectXMLCodePage(Bytes, &DeclaredEncoding, &bom);
-  UTF8Processed = cp == CP_UTF8 || cp == CP_UTF16LE || cp == CP_UTF16BE;
-  WideString text = cp == CP_UTF8 ? DecodeUtf8(Bytes.substr(bom)) : CodePageToWide(Bytes.substr(bom), cp);
-  if (!text.empty() && text.back() == 27) text.pop_back();
+  const bool wide = cp == CP_UTF16LE || cp == CP_UTF16BE;
+  UTF8Processed = cp == CP_UTF8 || wide;
+  std::string_view body = Bytes.substr(bom);
+  // The scanner reads nothing past a NUL character: bytes after one are not decoded at all.
+  const size_t whole = body.size();
+  if (!wide && !IsDoubleByteCodePage(cp)) body = body.substr(0, std::min(body.size(), body.find('\0')));
+  // Every byte may become one UTF-16 unit: the text may take twice the bytes.
+  if (FBudget) FBudget->ChargeDecoded(static_cast<int64_t>(wide ? body.size() : body.size() * 2));
+  WideString text = cp == CP_UTF8 ? Utf8ToWide(body) : CodePageToWide(body, cp);
+  // A final escape character is a terminator some writers add, not text.
+  if (body.size() == whole && !text.empty() && text.back() == 27) text.pop_back();
   if (!text.empty()) ParseXMLFromString(text);
 }
 

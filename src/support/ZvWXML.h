@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/ResourceBudget.h"
 #include "platform/Component.h"
 #include "platform/Streams.h"
 #include "platform/Types.h"
@@ -110,6 +111,8 @@ class TZvXMLEngine : public TComponent {
   void SetOnTag(TZvIXMLOnTagEvent f) { FOnTag = std::move(f); }
   const TZvIXMLOnAfterTagEvent& OnAfterTag() const { return FOnAfterTag; }
   void SetOnAfterTag(TZvIXMLOnAfterTagEvent f) { FOnAfterTag = std::move(f); }
+  // The budget the decoded text of each load is charged to (none when null).
+  void SetBudget(TResourceBudget* b) { FBudget = b; }
 
   // True when the last load decoded the bytes as Unicode (a byte-order mark or a UTF encoding).
   bool UTF8Processed = false;
@@ -135,7 +138,52 @@ class TZvXMLEngine : public TComponent {
   std::unique_ptr<TZvXMLItem> FRootItem;
   TZvIXMLOnTagEvent FOnTag;
   TZvIXMLOnAfterTagEvent FOnAfterTag;
+  TResourceBudget* FBudget = nullptr;
 };
+
+// ---- walking and searching ---------------------------------------------------------------------
+
+// What a walk callback wants next.
+enum TZvXMLWalkAction : uint8_t { waContinue, waSkipChildren, waStop };
+
+// Callbacks of WalkXML; any may be left empty. Depth is 0 for the item the walk starts at.
+// Attribute items are not visited: they are not content.
+struct TZvXMLWalkEvents {
+  // Before the item's text and children. waSkipChildren skips both; OnLeave and OnTail still come.
+  std::function<TZvXMLWalkAction(TZvXMLItem& Item, int Depth)> OnEnter{};
+  // The item's own text (Value as written, entities not decoded), before its children.
+  std::function<TZvXMLWalkAction(TZvXMLItem& Item, std::u16string_view Text, int Depth)> OnText{};
+  // After the item's children.
+  std::function<TZvXMLWalkAction(TZvXMLItem& Item, int Depth)> OnLeave{};
+  // The text after the item's end, inside its parent (Tail as written). Not sent for the start item.
+  std::function<TZvXMLWalkAction(TZvXMLItem& Item, std::u16string_view Text, int Depth)> OnTail{};
+};
+
+// Walks the items at and below Root in document order with an explicit stack, so depth costs heap,
+// not call stack. Callbacks must not add or free items. Returns false when a callback stopped it.
+template <typename Enter, typename Text, typename Leave, typename Tail>
+bool WalkXMLItems(TZvXMLItem* Root, Enter&& OnEnter, Text&& OnText, Leave&& OnLeave, Tail&& OnTail);
+bool WalkXML(TZvXMLItem* Root, const TZvXMLWalkEvents& Events);
+
+// The name without its prefix: "w:p" gives "p".
+std::u16string_view XMLLocalName(std::u16string_view QualifiedName);
+// The namespace URI the item's prefix is bound to by xmlns declarations on it or its ancestors;
+// empty when unbound.
+WideString XMLNamespaceURI(const TZvXMLItem& Item);
+// True for an element whose local name is Local (case-sensitive), whatever prefix it was written
+// with; with a NamespaceURI, its prefix must also be bound to that URI.
+bool XMLNameMatches(const TZvXMLItem& Item, std::u16string_view Local, std::u16string_view NamespaceURI = {});
+// Pre-order search below Anchor (Anchor itself too when IncludeAnchor) for elements by local name.
+TZvXMLItem* FindXMLItem(TZvXMLItem* Anchor, std::u16string_view Local, std::u16string_view NamespaceURI = {},
+                        bool IncludeAnchor = false);
+std::vector<TZvXMLItem*> FindXMLItems(TZvXMLItem* Anchor, std::u16string_view Local,
+                                      std::u16string_view NamespaceURI = {}, bool IncludeAnchor = false);
+
+// The package part a relationship target or href names, resolved against the part that refers
+// to it ("" for the package root): "word/document.xml" and "../media/a%20b.png#x" give
+// "media/a b.png". "." and ".." segments fold, "/x" starts at the package root, escapes are
+// decoded and a fragment dropped. The result has no leading slash; empty when nothing is named.
+std::string ResolvePartPath(std::string_view BasePart, std::string_view Target);
 
 // Decodes entity and character references once: the XML and HTML named entities and every
 // decimal or hexadecimal reference. A reference is a whole name ended by ";"; anything else stays.
@@ -143,8 +191,6 @@ void ReplaceHTMLChars(WideString& S);
 WideString DecodeEntities(std::u16string_view S);
 // The value of attribute Name in raw attribute text, decoded; empty when absent.
 WideString AttributeValueOf(std::u16string_view RawAttributes, std::u16string_view Name);
-// UTF-8 to UTF-16, with a fast path for ASCII (invalid sequences become U+FFFD).
-WideString DecodeUtf8(std::string_view Bytes);
 // "YYYY-MM-DDThh:mm:ss" to a date-time; 0 when the text does not hold one.
 TDateTime XMLStringToDateTime(std::u16string_view S);
 // CaseSensitive: ordinal; otherwise ASCII letters compare without case.
@@ -153,5 +199,36 @@ bool SameStrings(bool CaseSensitive, std::u16string_view S1, std::u16string_view
 // Text encoding of an XML document's bytes: byte-order mark, then the declaration, then UTF-8
 // when the bytes are valid UTF-8, else the system code page. Returns the code page used.
 int DetectXMLCodePage(std::string_view Bytes, WideString* DeclaredName = nullptr, size_t* BomLength = nullptr);
+
+template <typename Enter, typename Text, typename Leave, typename Tail>
+bool WalkXMLItems(TZvXMLItem* Root, Enter&& OnEnter, Text&& OnText, Leave&& OnLeave, Tail&& OnTail) {
+  if (!Root) return true;
+  // (item, next child) pairs: the walk resumes each parent where it left it.
+  std::vector<std::pair<TZvXMLItem*, int>> stack;
+  auto enter = [&](TZvXMLItem* item) {
+    const int depth = static_cast<int>(stack.size());
+    TZvXMLWalkAction a = OnEnter(*item, depth);
+    if (a == waContinue && item->Value) a = OnText(*item, std::u16string_view(*item->Value), depth);
+    if (a == waStop) return false;
+    // A skipped item goes on the stack with its children used up, so it is still left.
+    stack.emplace_back(item, a == waSkipChildren ? item->Items().Count() : 0);
+    return true;
+  };
+  if (!enter(Root)) return false;
+  while (!stack.empty()) {
+    auto& [item, next] = stack.back();
+    if (next < item->Items().Count()) {
+      TZvXMLItem* child = item->Items()[next++];
+      if (child->Kind != ikAttribute && !enter(child)) return false;
+      continue;
+    }
+    TZvXMLItem* done = item;
+    stack.pop_back();
+    const int depth = static_cast<int>(stack.size());
+    if (OnLeave(*done, depth) == waStop) return false;
+    if (depth > 0 && OnTail(*done, std::u16string_view(done->Tail), depth) == waStop) return false;
+  }
+  return true;
+}
 
 }  // namespace zvword

@@ -1,6 +1,7 @@
 // The scanner of the XML engine: one pass over the decoded text, no recursion. End tags close the
 // innermost open element whatever their name, so damaged markup still yields its text.
 #include "platform/Exception.h"
+#include "platform/TextHelpers.h"
 #include "support/ZvWXML.h"
 
 namespace zvword {
@@ -10,8 +11,6 @@ bool IsNameChar(char16_t c) {
   return c == u'!' || c == u'-' || c == u'.' || c == u':' || c == u'?' || c == u'_' ||
          (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c >= 0x80;
 }
-
-char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 // Text in document order: after the last child when there is one, else the item's own value.
 void AppendText(TZvXMLItem* item, std::u16string_view text) {
@@ -154,7 +153,7 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
     bool isCData = false, isComment = false;
 
     bool cdata = s.p_ + 8 < n;
-    for (size_t k = 0; cdata && k < 8; ++k) cdata = Upper(s.At(s.p_ + k)) == kCData[k];
+    for (size_t k = 0; cdata && k < 8; ++k) cdata = AsciiUpper(s.At(s.p_ + k)) == kCData[k];
     if (cdata) {
       s.p_ += 8;
       name = kCData;

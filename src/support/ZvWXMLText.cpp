@@ -3,6 +3,9 @@
 #include <unordered_map>
 
 #include "platform/CodePages.h"
+#include "platform/LocalTime.h"
+#include "platform/TextHelpers.h"
+#include "platform/Unicode.h"
 #include "support/ZvWXML.h"
 
 namespace zvword {
@@ -74,16 +77,6 @@ bool IsAsciiAlnum(char16_t c) {
   return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-void AppendCodePoint(WideString& out, char32_t c) {
-  if (c >= 0x10000) {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (c >> 10));
-    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(c);
-  }
-}
-
 // Decodes the reference starting at s[i] == '&'; returns the characters it spans, 0 when it is none.
 size_t DecodeReference(std::u16string_view s, size_t i, WideString& out) {
   constexpr size_t kMaxName = 32;
@@ -95,12 +88,8 @@ size_t DecodeReference(std::u16string_view s, size_t i, WideString& out) {
     const size_t digitsStart = j;
     uint32_t value = 0;
     while (j < s.size() && j - digitsStart <= 8) {
-      char16_t c = s[j];
-      int d;
-      if (c >= u'0' && c <= u'9') d = c - u'0';
-      else if (hex && c >= u'a' && c <= u'f') d = c - u'a' + 10;
-      else if (hex && c >= u'A' && c <= u'F') d = c - u'A' + 10;
-      else break;
+      const int d = HexDigitValue(s[j]);
+      if (d < 0 || (!hex && d > 9)) break;
       value = value * (hex ? 16 : 10) + static_cast<uint32_t>(d);
       ++j;
     }
@@ -119,64 +108,7 @@ size_t DecodeReference(std::u16string_view s, size_t i, WideString& out) {
   return j + 1 - i;
 }
 
-int DaysInMonth(int y, int m) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return m == 2 && leap ? 29 : kDays[m - 1];
-}
-
-// Days from 1970-01-01 of a proleptic Gregorian date.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-int AsciiLower(int c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-
 }  // namespace
-
-WideString DecodeUtf8(std::string_view b) {
-  WideString out;
-  out.resize(b.size());  // never more units than bytes
-  char16_t* d = out.data();
-  const auto* p = reinterpret_cast<const uint8_t*>(b.data());
-  const uint8_t* end = p + b.size();
-  while (p < end) {
-    // Markup is mostly ASCII: copy it without looking further.
-    while (p < end && *p < 0x80) *d++ = *p++;
-    if (p >= end) break;
-    const uint8_t c = *p;
-    size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    uint32_t cp = len == 2 ? c & 0x1Fu : len == 3 ? c & 0x0Fu : c & 0x07u;
-    bool ok = len != 0 && static_cast<size_t>(end - p) >= len;
-    for (size_t k = 1; ok && k < len; ++k) {
-      ok = (p[k] & 0xC0) == 0x80;
-      cp = cp << 6 | (p[k] & 0x3Fu);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (ok) ok = !(len == 2 && cp < 0x80) && !(len == 3 && cp < 0x800) && !(len == 4 && cp < 0x10000) &&
-                 !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
-    if (!ok) {
-      *d++ = 0xFFFD;
-      ++p;
-      continue;
-    }
-    p += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      *d++ = static_cast<char16_t>(cp);
-    }
-  }
-  out.resize(static_cast<size_t>(d - out.data()));
-  return out;
-}
 
 WideString DecodeEntities(std::u16string_view s) {
   WideString out;
@@ -214,22 +146,16 @@ TDateTime XMLStringToDateTime(std::u16string_view S) {
     }
     return true;
   };
-  int y, mo, d, h, mi, se;
-  if (!num(0, 4, y) || !num(5, 2, mo) || !num(8, 2, d) || !num(11, 2, h) || !num(14, 2, mi) ||
-      !num(17, 2, se))
+  TSystemTime t;
+  if (!num(0, 4, t.Year) || !num(5, 2, t.Month) || !num(8, 2, t.Day) || !num(11, 2, t.Hour) ||
+      !num(14, 2, t.Minute) || !num(17, 2, t.Second))
     return 0;
-  if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo) || h > 23 || mi > 59 || se > 59) return 0;
-  const int64_t days = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) -
-                       DaysFromCivil(1899, 12, 30);
-  return static_cast<double>(days) + (h * 3600 + mi * 60 + se) / 86400.0;
+  TDateTime result = 0;
+  return TryEncodeDateTime(t, result) ? result : 0;
 }
 
 bool SameStrings(bool CaseSensitive, std::u16string_view S1, std::u16string_view S2) {
-  if (S1.size() != S2.size()) return false;
-  if (CaseSensitive) return S1 == S2;
-  for (size_t i = 0; i < S1.size(); ++i)
-    if (AsciiLower(S1[i]) != AsciiLower(S2[i])) return false;
-  return true;
+  return CaseSensitive ? S1 == S2 : SameAsciiText(S1, S2);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "platform/ByteReader.h"
 #include "platform/CodePages.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 namespace {
@@ -100,6 +101,21 @@ void TZipArchive::LoadFromBytes(RawByteString Bytes) {
   ZipFileComment.clear();
   FRecovered = false;
   FData = std::move(Bytes);
+  FView = FData;
+  Load();
+}
+
+void TZipArchive::LoadFromView(std::string_view Bytes) {
+  Files.Clear();
+  EndOfCentralDirectory = TEndOfCentralDir();
+  ZipFileComment.clear();
+  FRecovered = false;
+  FData.clear();
+  FView = Bytes;
+  Load();
+}
+
+void TZipArchive::Load() {
   if (!ReadCentralDirectory()) {
     Recover();
     FRecovered = Files.Count() > 0;
@@ -120,7 +136,7 @@ uint64_t TZipArchive::ReadLocalHeader(std::string_view Data, uint64_t At, TLocal
 }
 
 bool TZipArchive::ReadCentralDirectory() {
-  const TByteReader d(FData, "ZIP archive");
+  const TByteReader d(FView, "ZIP archive");
   const uint64_t size = d.Size();
   if (size < 22) return false;
   // The end record sits before an archive comment of at most 65,535 bytes.
@@ -200,7 +216,7 @@ bool TZipArchive::ReadCentralDirectory() {
         d.U32LEAt(local) == kLocalSig) {
       // The central directory's sizes are the ones to trust: local ones are 0 when a data
       // descriptor follows the data.
-      const uint64_t data = ReadLocalHeader(FData, local, f);
+      const uint64_t data = ReadLocalHeader(FView, local, f);
       f.FCompressedData = d.SubUpTo(data, f.CompressedSize).Rest();
     }
   }
@@ -254,7 +270,7 @@ TDeflateEnd FindDeflateEnd(std::string_view in, uint64_t maxOut, TResourceBudget
 }  // namespace
 
 void TZipArchive::Recover() {
-  const std::string_view all = FData;
+  const std::string_view all = FView;
   const TByteReader d(all, "ZIP archive");
   TLocalFiles found(this);
   for (size_t pos = all.find("PK\x03\x04"); pos != std::string_view::npos && d.CanReadAt(pos, kLocalHeaderSize);
@@ -322,14 +338,8 @@ void TZipArchive::GetFileNames(TWideStrings& lstFiles) const {
 }
 
 int TZipArchive::GetIndexByFileName(std::string_view AFileName) const {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  for (int i = 0; i < Files.Count(); ++i) {
-    const RawByteString& n = Files.Items(i).Name();
-    if (n.size() != AFileName.size()) continue;
-    bool same = true;
-    for (size_t k = 0; same && k < n.size(); ++k) same = lower(n[k]) == lower(AFileName[k]);
-    if (same) return i;
-  }
+  for (int i = 0; i < Files.Count(); ++i)
+    if (SameAsciiText(Files.Items(i).Name(), AFileName)) return i;
   return -1;
 }
 

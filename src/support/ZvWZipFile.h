@@ -135,6 +135,8 @@ class TZipArchive : public TComponent {
   void LoadFromStream(TStream& ZipFileStream);
   // Takes the whole archive as bytes (no copy is made of a moved string).
   void LoadFromBytes(RawByteString Bytes);
+  // Reads the archive in place; the bytes must outlive the archive.
+  void LoadFromView(std::string_view Bytes);
 
   int Count() const { return Files.Count(); }
   int GetCount() const { return Files.Count(); }
@@ -152,10 +154,12 @@ class TZipArchive : public TComponent {
  private:
   // False when the central directory is missing or lists fewer entries than it counts.
   bool ReadCentralDirectory();
+  void Load();
   void Recover();
   // Fills the local header fields of F from At; returns where the entry's data start.
   static uint64_t ReadLocalHeader(std::string_view Data, uint64_t At, TLocalFile& F);
   RawByteString FData;
+  std::string_view FView;  // the archive: FData or the caller's bytes
   TResourceBudget* FBudget = nullptr;
   bool FRecovered = false;
   uint64_t FMaxUncompressedSize = DefaultMaxUncompressedSize;

@@ -2,6 +2,7 @@
 // the output mode.
 #include <array>
 
+#include "platform/TextHelpers.h"
 #include "word/MSWord.h"
 
 namespace zvword {
@@ -47,8 +48,7 @@ std::u16string_view TrimControls(std::u16string_view s) {
 
 TZvWordSysChar TMSWordDocument::FieldKindOf(std::u16string_view Instruction) {
   WideString upper(TrimControls(Instruction));
-  for (auto& c : upper)
-    if (c >= u'a' && c <= u'z') c = static_cast<WideChar>(c - 32);
+  for (auto& c : upper) c = AsciiUpper(c);
   for (const auto& k : kFieldKeywords)
     if (std::u16string_view(upper).starts_with(k.Keyword)) return k.Kind;
   return scUnknown;

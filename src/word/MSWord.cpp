@@ -7,6 +7,7 @@
 #include "framework/MSWordCnst.h"
 #include "platform/CodePages.h"
 #include "platform/CompoundFile.h"
+#include "platform/TextHelpers.h"
 #include "word/MSWordVBA.h"
 
 namespace zvword {
@@ -21,17 +22,6 @@ bool IsFlatWordIdent(uint16_t ident) {
 
 // Word for DOS and Write keep their text from byte 128 up to the offset at byte 14.
 bool IsDosWordIdent(uint16_t ident) { return ident == 0xBE31 || ident == 0xBE32 || ident == 0x6031; }
-
-bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    WideChar x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<WideChar>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<WideChar>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // The code page a property set declares (property 1 of its first section); 0 when it has none.
 int PropertySetCodePage(TStream& stream) {
@@ -70,9 +60,7 @@ bool TMSWordDocument::IsWordData(std::string_view Data) {
       if (e[64] != 26 || e[65] != 0 || e[66] != STGTY_STREAM) continue;
       bool same = true;
       for (size_t i = 0; i < kName.size() && same; ++i) {
-        char16_t c = static_cast<char16_t>(e[2 * i] | (e[2 * i + 1] << 8));
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-        same = c == kName[i];
+        same = AsciiUpper(static_cast<char16_t>(e[2 * i] | (e[2 * i + 1] << 8))) == kName[i];
       }
       if (same) return true;
     }

@@ -5,6 +5,7 @@
 #include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 #include "platform/Exception.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -19,14 +20,6 @@ WideString Utf16(std::string_view bytes) {
   WideString out;
   for (TByteReader r(bytes, "VBA name"); r.CanRead(2);) out.push_back(static_cast<char16_t>(r.U16LE()));
   return out;
-}
-
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
-// Module streams are matched to module names ignoring the case of the letters a to z only.
-bool SameAsciiText(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 RawByteString ReadWhole(IStream& s) {

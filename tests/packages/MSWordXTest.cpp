@@ -254,6 +254,46 @@ TEST(MSWordX, CutPackagesAreReadFromWhatIsIntactAndAMissingMainPartRaises) {
   }
 }
 
+TEST(MSWordX, InflatedGarbageHitsTheBudgetOrIsRefusedNeverSilent) {
+  const std::string zeros(8u << 20, '\0'), letters(2u << 20, 'A');
+  struct Case {
+    const char* what;
+    const std::string* body;
+    int64_t maxDecoded;  // 0: the default budget
+    const char* message;
+  } cases[] = {
+      {"zeros beyond the budget", &zeros, 4 << 20, "Document exceeds the limit of 4194304 bytes of decoded data"},
+      {"zeros within it", &zeros, 0, "The main part word/document.xml of the package is not a Word document"},
+      // 2 MiB inflated fit, but their UTF-16 text (4 MiB more) does not.
+      {"text twice its bytes", &letters, 5 << 20, "Document exceeds the limit of 5242880 bytes of decoded data"},
+      {"text within it", &letters, 7 << 20, "The main part word/document.xml of the package is not a Word document"},
+  };
+  for (const auto& c : cases) {
+    test::ZipBuilder::Entry e;
+    e.name = "word/document.xml";
+    e.data = c.body == &zeros ? test::ZeroBombDeflate(8) : test::RawDeflate(*c.body);
+    e.method = 8;
+    e.crc = test::Crc32Of(*c.body);
+    e.compressedSize = e.data.size();
+    e.uncompressedSize = c.body->size();
+    const std::string package = test::ZipBuilder().AddRaw(e).Build();
+    TMSWordXDocument doc;
+    if (c.maxDecoded) {
+      TResourceLimits limits;
+      limits.MaxDecodedBytes = c.maxDecoded;
+      doc.SetResourceLimits(limits);
+    }
+    TBytesView stream(package);
+    try {
+      doc.LoadFromStream(stream);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const Exception& x) {
+      EXPECT_EQ(std::string(x.what()), c.message) << c.what;
+    }
+    EXPECT_EQ(doc.Text()->Count(), 0) << c.what;
+  }
+}
+
 TEST(MSWordX, LoadFromFileRefusesWhatIsNotAPackage) {
   const std::string path = ::testing::TempDir() + "not-a-package.docx";
   std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -242,6 +243,101 @@ TEST(XMLEngine, DeepNestingIsLimitedAndTornDownWithoutRecursion) {
   EXPECT_THROW(e.LoadFromBytes(deep), Exception);
 }
 
+TEST(XMLWalk, EventsInDocumentOrderWithSkipAndStop) {
+  struct Case {
+    const char* xml;
+    const char* skip;  // elements whose subtree is skipped
+    const char* stop;  // element whose entry stops the walk
+    const char* trace;
+  } cases[] = {
+      {"<a>1<b>2</b>3<c/>4</a>", "", "", "<a:0 '1' <b:1 '2' >b ~3 <c:1 >c ~4 >a"},
+      {"<a><b>2<x>y</x></b><c>3</c></a>", "b", "", "<a:0 <b:1 >b <c:1 '3' >c >a"},
+      {"<a><b>2</b><c>3</c></a>", "", "c", "<a:0 <b:1 '2' >b <c:1 stop"},
+      // Attribute items are not content; comments are items like any other.
+      {"<?xml version=\"1.0\"?><a><!--n-->t</a>", "", "", "<?xml:0 <a:1 <!--:2 '!--n--' >!-- ~t >a >?xml"},
+  };
+  for (const auto& c : cases) {
+    Parsed p(c.xml);
+    std::string trace;
+    const bool done = WalkXML(
+        p.engine.RootItem(),
+        {.OnEnter = [&](TZvXMLItem& i, int depth) {
+           trace += " <" + U8(i.TagName) + ":" + std::to_string(depth);
+           if (U8(i.TagName) == c.stop) return trace += " stop", waStop;
+           return U8(i.TagName) == c.skip ? waSkipChildren : waContinue;
+         },
+         .OnText = [&](TZvXMLItem&, std::u16string_view t, int) { return trace += " '" + U8(WideString(t)) + "'", waContinue; },
+         .OnLeave = [&](TZvXMLItem& i, int) { return trace += " >" + U8(i.TagName), waContinue; },
+         .OnTail = [&](TZvXMLItem&, std::u16string_view t, int) {
+           if (!t.empty()) trace += " ~" + U8(WideString(t));
+           return waContinue;
+         }});
+    EXPECT_EQ(trace.substr(1), c.trace) << c.xml;
+    EXPECT_EQ(done, std::string(c.stop).empty()) << c.xml;
+  }
+}
+
+TEST(XMLWalk, HundredThousandLevelsNeedNoCallStack) {
+  TZvXMLItem root;
+  TZvXMLItem* leaf = &root;
+  for (int i = 0; i < 100000; ++i) {
+    leaf = TZvXMLItems::AddItem(leaf);
+    leaf->TagName = u"w:p";
+  }
+  leaf->Value = u"deep";
+  int deepest = 0, left = 0;
+  WalkXML(&root, {.OnEnter = [&](TZvXMLItem&, int d) { return deepest = std::max(deepest, d), waContinue; },
+                  .OnLeave = [&](TZvXMLItem&, int) { return ++left, waContinue; }});
+  EXPECT_EQ(deepest, 100000);
+  EXPECT_EQ(left, 100001);
+  EXPECT_EQ(U8(root.FullText()), "deep");
+  EXPECT_EQ(FindXMLItems(&root, u"p").size(), 100000u);
+}
+
+TEST(XMLNames, LocalNameAndNamespaceMatching) {
+  const char* xml =
+      "<w:document xmlns:w=\"urn:main\" xmlns:x=\"urn:other\">"
+      "<w:p/><P/><x:p/><p xmlns=\"urn:main\"/><q:p xmlns:q=\"urn:main\"/><w:pp/></w:document>";
+  struct Case {
+    const char16_t* local;
+    const char16_t* uri;
+    size_t count;
+  } cases[] = {
+      {u"p", u"", 4},           // any prefix, no prefix; case counts
+      {u"p", u"urn:main", 3},   // w:, the default namespace and q: bound to the same URI
+      {u"p", u"urn:other", 1},  // x:p
+      {u"p", u"urn:none", 0},
+      {u"document", u"urn:main", 1},
+  };
+  Parsed p(xml);
+  for (const auto& c : cases)
+    EXPECT_EQ(FindXMLItems(p.engine.RootItem(), c.local, c.uri, true).size(), c.count) << U8(c.local) << U8(c.uri);
+  EXPECT_EQ(XMLLocalName(u"w:tbl"), u"tbl");
+  EXPECT_EQ(XMLLocalName(u"tbl"), u"tbl");
+  EXPECT_EQ(FindXMLItem(p.engine.RootItem(), u"document"), nullptr);  // the anchor only when asked
+  EXPECT_EQ(FindXMLItem(p.engine.RootItem(), u"p", u"urn:other"), p.engine.RootItem()->Items()[2]);
+}
+
+TEST(XMLNames, PartPathsResolveAgainstTheReferringPart) {
+  struct Case {
+    const char* base;
+    const char* target;
+    const char* path;
+  } cases[] = {
+      {"word/document.xml", "header1.xml", "word/header1.xml"},
+      {"word/document.xml", "./media/../styles.xml", "word/styles.xml"},
+      {"word/document.xml", "../customXml/item1.xml", "customXml/item1.xml"},
+      {"word/document.xml", "../../../x.xml", "x.xml"},
+      {"word/document.xml", "/word/footer2.xml", "word/footer2.xml"},
+      {"", "word/document.xml", "word/document.xml"},
+      {"OEBPS/content.opf", "Text/ch%201.xhtml#sec2", "OEBPS/Text/ch 1.xhtml"},
+      {"OEBPS/content.opf", "a%2", "OEBPS/a%2"},
+      {"OEBPS/content.opf", "#only-a-fragment", ""},
+      {"word/document.xml", "", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ResolvePartPath(c.base, c.target), c.path) << c.base << " + " << c.target;
+}
+
 TEST(XMLEngine, SecondLoadStartsAfresh) {
   TZvXMLEngine e;
   e.LoadFromBytes("<a>one</a>");
@@ -296,6 +392,8 @@ TEST(XMLDates, StringToDateTime) {
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"1900-01-01T12:00:00Z"), 2.5);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-29T06:00:00+02:00"), 45351.25);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-30T06:00:00"), 0.0);
+  // Before 1899-12-30 the time of day counts away from zero, as for every other date.
+  EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"1899-12-29T18:00:00"), -1.75);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-02-28"), 0.0);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u""), 0.0);
   EXPECT_DOUBLE_EQ(XMLStringToDateTime(u"2024-0x-28T06:00:00"), 0.0);
@@ -342,6 +440,6 @@ TEST(XMLText, DecodeUtf8) {
       {"overlong \xC0\xAF", u"overlong \uFFFD\uFFFD"},
       {"surrogate \xED\xA0\x80", u"surrogate \uFFFD\uFFFD\uFFFD"},
   };
-  for (const auto& c : cases) EXPECT_EQ(DecodeUtf8(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(Utf8ToWide(c.in), c.out) << c.in;
 }
 }  // namespace

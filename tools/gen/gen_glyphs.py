@@ -94,6 +94,8 @@ def main():
             n = tables[c][code]
             out.write('  %s,  // 0x%02X\n' % ('"%s"' % n if n else "nullptr", code))
         out.write("};\n\n")
+        if c in ("MacRoman", "WinAnsi"):
+            continue  # read from the platform's code pages (1252, 10000) at run time
         out.write("static const char16_t k%sUnicode[256] = {\n" % c)
         vals = []
         for code in range(256):
