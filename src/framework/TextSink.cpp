@@ -3,27 +3,30 @@
 namespace zvword {
 namespace {
 
-// Characters the mode writes as something else; everything else is copied in runs.
-inline bool NeedsEscape(char16_t c, TMSTextFormating mode) {
-  if (mode == tfHTML) return c == u'&' || c == u'<' || c == u'>' || c == u'"';
-  return c == u'\\' || c == u'{' || c == u'}' || c > 127;
-}
+// Characters HTML writes as entities; everything else is copied in runs.
+inline bool NeedsEscape(char16_t c) { return c == u'&' || c == u'<' || c == u'>' || c == u'"'; }
 
-void AppendRtfUnicode(WideString& out, char16_t c) {
-  // RTF writes the code unit as a signed 16-bit number.
+// Writes c as RTF text at d and returns the end: characters above 127 as \uN? with the code
+// unit as a signed 16-bit number, at most 9 characters.
+inline char16_t* PutRtf(char16_t* d, char16_t c) {
+  if (c < 128) {
+    if (c == u'\\' || c == u'{' || c == u'}') *d++ = u'\\';
+    *d++ = c;
+    return d;
+  }
+  *d++ = u'\\';
+  *d++ = u'u';
   int v = static_cast<int16_t>(c);
-  char16_t digits[8];
-  size_t n = 0;
-  const bool negative = v < 0;
-  unsigned u = negative ? static_cast<unsigned>(-v) : static_cast<unsigned>(v);
-  do {
-    digits[n++] = static_cast<char16_t>(u'0' + u % 10);
-    u /= 10;
-  } while (u);
-  out += u"\\u";
-  if (negative) out += u'-';
-  while (n) out += digits[--n];
-  out += u'?';
+  if (v < 0) {
+    *d++ = u'-';
+    v = -v;
+  }
+  // Digits are written from the last one back, straight into place.
+  const int n = v >= 10000 ? 5 : v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1;
+  for (int i = n - 1; i >= 0; --i, v /= 10) d[i] = static_cast<char16_t>(u'0' + v % 10);
+  d += n;
+  *d++ = u'?';
+  return d;
 }
 
 }  // namespace
@@ -33,20 +36,24 @@ void AppendEscaped(WideString& out, std::u16string_view s, TMSTextFormating mode
     out.append(s);
     return;
   }
+  if (mode == tfRTF) {
+    // Escaped a block at a time into room for the longest escape of every character.
+    constexpr size_t kBlock = 256;
+    char16_t buffer[kBlock * 9];
+    for (size_t at = 0; at < s.size(); at += kBlock) {
+      char16_t* d = buffer;
+      for (char16_t c : s.substr(at, kBlock)) d = PutRtf(d, c);
+      out.append(buffer, static_cast<size_t>(d - buffer));
+    }
+    return;
+  }
   size_t from = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     const char16_t c = s[i];
-    if (!NeedsEscape(c, mode)) continue;
+    if (!NeedsEscape(c)) continue;
     out.append(s.data() + from, i - from);
     from = i + 1;
-    if (mode == tfHTML) {
-      out += c == u'&' ? u"&amp;" : c == u'<' ? u"&lt;" : c == u'>' ? u"&gt;" : u"&quot;";
-    } else if (c > 127) {
-      AppendRtfUnicode(out, c);
-    } else {
-      out += u'\\';
-      out += c;
-    }
+    out += c == u'&' ? u"&amp;" : c == u'<' ? u"&lt;" : c == u'>' ? u"&gt;" : u"&quot;";
   }
   out.append(s.data() + from, s.size() - from);
 }
@@ -99,13 +106,15 @@ void TTextSink::Report(TZvWordSysChar Kind, const WideString& Value, WideString&
 }
 
 void TTextSink::SplitFrom(size_t From) {
-  // The list ends every item with CR LF, so a line is handed on in place of its own.
-  const size_t p = FLine.rfind(u"\r\n");
-  if (p == WideString::npos || p < From) return;
-  WideString rest(FLine, p + 2);
+  // The list ends every item with CR LF, so a line is handed on in place of its own. Only the
+  // new end of the line is searched.
+  const size_t q = std::u16string_view(FLine).substr(From).rfind(u"\r\n");
+  if (q == std::u16string_view::npos) return;
+  const size_t p = From + q;
+  FRest.assign(FLine, p + 2);
   FLine.resize(p);
   Item(FList, FLine);
-  FLine = std::move(rest);
+  FLine.swap(FRest);  // both buffers keep their room for the next lines
 }
 
 void TTextSink::EndLine() {

@@ -83,6 +83,7 @@ class TTextSink {
   const TMarkTable* FMarks;
   TWideStrings* FList = nullptr;
   WideString FLine;
+  WideString FRest;
 };
 
 }  // namespace zvword
