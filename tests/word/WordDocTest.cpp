@@ -318,6 +318,20 @@ TEST(WordDoc, MaxTextLengthStopsEarly) {
   doc->ReadDocFromStream(wd, &t);
   EXPECT_LE(doc->Text()->TextLength(), 12);
   EXPECT_TRUE(doc->IsCancelExtract);
+  EXPECT_EQ(doc->FootNoteText()->Count(), 0) << "no story is read past the limit";
+}
+
+TEST(WordDoc, BodyStreamsLineByLineBehindThePrologue) {
+  WordDocBuilder b;
+  b.Piece(u"one\rtw").Piece(u"o\r", true).Story(WordStory::Footnotes, u"note\r");
+  TMSWordDocument doc;
+  doc.SetTextFormating(tfHTML);
+  std::vector<WideString> seen;
+  doc.Text()->SetConsumer([&](const WideString& item) { seen.push_back(item); });
+  TMemoryStream wd(b.WordDocument()), t(b.Table());
+  doc.ReadDocFromStream(wd, &t);
+  EXPECT_EQ(seen, (std::vector<WideString>{doc.GetTextStart(), u"one<p></p>", u"two<p></p>", u"", doc.GetTextFinish()}));
+  EXPECT_EQ(Joined(doc.FootNoteText()), u"note<p></p>\r\n");
 }
 
 }  // namespace
