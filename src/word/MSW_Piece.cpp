@@ -202,7 +202,13 @@ void TMSWordDocument::ReadSimpleText(TStream&) {
   // A document that counts no main text is read whole.
   if (end == 0 && FCLX.noPCD > 0) end = FCLX.Pos[FCLX.noPCD];
   BeginStory(Text(), true);
-  ReadCPChunks(0, end, [this](std::u16string_view chunk) { FeedStory(chunk); });
+  try {
+    ReadCPChunks(0, end, [this](std::u16string_view chunk) { FeedStory(chunk); });
+  } catch (const Exception&) {
+    // A damaged piece ends the body; the lines before it stay, the one it cut short too.
+    FSink.EndLineIfAny();
+    throw;
+  }
   EndStory(true, true);
 }
 
