@@ -149,17 +149,17 @@ void TMSWBaseDocument::AddText(const WideString& AText, TWideStrings* Strings) {
     Strings->Add(AText);
     return;
   }
-  // Past the limit nothing more is taken; items already handed on stay as they are.
-  if (IsCancelExtract) return;
-  // The item that reaches the limit is cut so that the joined text stops at MaxTextLength
-  // characters; its own line end counts, as it is part of the joined text.
+  // The item that reaches the limit is cut so that the list's joined text stops at MaxTextLength
+  // characters (its own line end counts, as it is part of the joined text); a full list takes
+  // nothing more, and items already handed on stay as they are.
   const int64_t room = FMaxTextLength - Strings->TextLength();
+  if (room <= 0) return;
   if (static_cast<int64_t>(AText.size()) + 2 < room) {
     Strings->Add(AText);
     return;
   }
-  IsCancelExtract = true;
-  if (room <= 0) return;
+  // Only the document's text stops the reader; a side list (notes, text boxes) just fills up.
+  if (Strings == FText.get()) IsCancelExtract = true;
   WideString cut = AText.substr(0, static_cast<size_t>(room));
   if (cut.size() < static_cast<size_t>(room)) cut += kCRLF.substr(0, static_cast<size_t>(room) - cut.size());
   Strings->Add(std::move(cut));

@@ -119,8 +119,8 @@ class TMSWBaseDocument : public TComponent {
   // Virtual operations, in slot order.
   virtual void ClearInternalLists();
   // Every finished item passes here on its way into Strings. With MaxTextLength set, the item
-  // that reaches the limit is cut so the joined text (items and their CR LF) ends at it,
-  // IsCancelExtract rises and later items are dropped.
+  // that reaches the limit is cut so the list's joined text (items and their CR LF) ends at it,
+  // later items are dropped, and for the document's Text IsCancelExtract rises.
   virtual void AddText(const WideString& Text, TWideStrings* Strings);
   virtual void InternalLoadFromOLEStream(TStream& Stream);
   virtual void LoadFromStream(TStream& Stream);

@@ -140,6 +140,20 @@ TEST(TextSink, LimitCutsTheJoinedTextAndStopsTheReader) {
   }
 }
 
+TEST(TextSink, SideListFillsUpWithoutStoppingTheReader) {
+  SinkReader doc;
+  doc.SetMaxTextLength(8);
+  TWideStrings notes;
+  doc.Sink.Open(&notes, false);
+  for (int i = 0; i < 5; ++i) {
+    doc.Sink.Text(u"note");
+    doc.Sink.Mark(tmParagraph);
+  }
+  doc.Sink.Close(false);
+  EXPECT_EQ(notes.WideText(), u"note\r\nno\r\n");  // the first 8 characters, then the line end
+  EXPECT_FALSE(doc.Sink.Stopped());
+}
+
 TEST(TextSink, HostReplacesSpecialCharacters) {
   SinkReader doc;
   doc.SetTextFormating(tfRTF);
