@@ -41,13 +41,14 @@ void BM_WordAddText(benchmark::State& state, TMSTextFormating mode) {
   doc.SetTextFormating(mode);
   for (auto _ : state) {
     TWideStrings out;
-    doc.AddText(body, &out);
+    doc.RenderStory(body, &out);
     benchmark::DoNotOptimize(out.TextLength());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(body.size() * 2));
 }
 BENCHMARK_CAPTURE(BM_WordAddText, plain, tfPlainText)->Arg(1 << 20)->Arg(8 << 20);
 BENCHMARK_CAPTURE(BM_WordAddText, html, tfHTML)->Arg(1 << 20);
+BENCHMARK_CAPTURE(BM_WordAddText, rtf, tfRTF)->Arg(1 << 20);
 
 void BM_WordLoadFlat(benchmark::State& state) {
   const std::string bytes = FlatWord2(static_cast<size_t>(state.range(0)));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/MSWordCnst.h"
+#include "framework/TextSink.h"
 #include "platform/CaseFold.h"
 #include "platform/CodePages.h"
 #include "platform/LocalTime.h"
@@ -33,6 +34,7 @@ void TWideStrings::Put(int Index, const WideString& S) {
 
 int TWideStrings::Add(const WideString& S) {
   if (FConsumer) {
+    FTextLength += static_cast<int64_t>(S.size()) + 2;
     FConsumer(S);
     return Count();
   }
@@ -43,6 +45,7 @@ int TWideStrings::Add(const WideString& S) {
 
 int TWideStrings::Add(WideString&& S) {
   if (FConsumer) {
+    FTextLength += static_cast<int64_t>(S.size()) + 2;
     FConsumer(S);
     return Count();
   }
@@ -114,32 +117,9 @@ void TWideStrings::SaveToStream(TStream& Stream) const {
 // ---- escaping ----
 
 WideString EscapeText(std::u16string_view s, TMSTextFormating mode) {
-  if (mode == tfPlainText) return WideString(s);
   WideString out;
-  out.reserve(s.size() + s.size() / 8);
-  for (char16_t c : s) {
-    if (mode == tfHTML) {
-      switch (c) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
-        case u'"': out += u"&quot;"; break;
-        default: out += c;
-      }
-    } else {
-      if (c == u'\\' || c == u'{' || c == u'}') {
-        out += u'\\';
-        out += c;
-      } else if (c > 127) {
-        // RTF writes the code unit as a signed 16-bit number.
-        out += u"\\u";
-        out += Num(static_cast<int16_t>(c));
-        out += u'?';
-      } else {
-        out += c;
-      }
-    }
-  }
+  out.reserve(s.size() + (mode == tfPlainText ? 0 : s.size() / 8));
+  AppendEscaped(out, s, mode);
   return out;
 }
 
@@ -161,16 +141,24 @@ void TMSWBaseDocument::ClearInternalLists() {
 
 void TMSWBaseDocument::AddText(const WideString& AText, TWideStrings* Strings) {
   if (!Strings) return;
-  Strings->Add(AText);
-  // The flag rises once the joined text reaches the limit; from then on the list is one item of at
-  // most MaxTextLength characters.
-  if (FMaxTextLength > 0 && (IsCancelExtract || Strings->TextLength() >= FMaxTextLength)) {
-    WideString joined = Strings->GetTextStr();
-    if (joined.size() > static_cast<size_t>(FMaxTextLength)) joined.resize(static_cast<size_t>(FMaxTextLength));
-    Strings->Clear();
-    Strings->Add(joined);
-    IsCancelExtract = true;
+  if (FMaxTextLength <= 0) {
+    Strings->Add(AText);
+    return;
   }
+  // The item that reaches the limit is cut so that the list's joined text stops at MaxTextLength
+  // characters (its own line end counts, as it is part of the joined text); a full list takes
+  // nothing more, and items already handed on stay as they are.
+  const int64_t room = FMaxTextLength - Strings->TextLength();
+  if (room <= 0) return;
+  if (static_cast<int64_t>(AText.size()) + 2 < room) {
+    Strings->Add(AText);
+    return;
+  }
+  // Only the document's text stops the reader; a side list (notes, text boxes) just fills up.
+  if (Strings == FText.get()) IsCancelExtract = true;
+  WideString cut = AText.substr(0, static_cast<size_t>(room));
+  if (cut.size() < static_cast<size_t>(room)) cut += kCRLF.substr(0, static_cast<size_t>(room) - cut.size());
+  Strings->Add(std::move(cut));
 }
 
 void TMSWBaseDocument::InternalLoadFromOLEStream(TStream& Stream) { LoadFromStream(Stream); }

@@ -58,7 +58,8 @@ class TWideStrings {
   WideString WideText() const { return GetTextStr(); }
   WideString GetText() const;
   virtual WideString GetTextStr() const;
-  // Characters of Text (every item plus CR LF), kept up to date without a walk.
+  // Characters of Text (every item plus CR LF), kept up to date without a walk; items handed to
+  // the consumer count too.
   int64_t TextLength() const { return FTextLength; }
 
   bool SaveUnicode() const { return FSaveUnicode; }
@@ -120,6 +121,9 @@ class TMSWBaseDocument : public TComponent {
 
   // Virtual operations, in slot order.
   virtual void ClearInternalLists();
+  // Every finished item passes here on its way into Strings. With MaxTextLength set, the item
+  // that reaches the limit is cut so the list's joined text (items and their CR LF) ends at it,
+  // later items are dropped, and for the document's Text IsCancelExtract rises.
   virtual void AddText(const WideString& Text, TWideStrings* Strings);
   virtual void InternalLoadFromOLEStream(TStream& Stream);
   virtual void LoadFromStream(TStream& Stream);
@@ -142,10 +146,6 @@ class TMSWBaseDocument : public TComponent {
   TResourceBudget& Budget() { return FBudget; }
   const TResourceLimits& ResourceLimits() const { return FBudget.Limits(); }
   void SetResourceLimits(const TResourceLimits& v) { FBudget.SetLimits(v); }
-
- protected:
-  // Escapes document characters for the current output mode (see EscapeText).
-  WideString Escape(std::u16string_view s) const { return EscapeText(s, FTextFormating); }
 
  private:
   WideString FAbout;

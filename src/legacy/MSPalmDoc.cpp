@@ -14,8 +14,7 @@ constexpr size_t kHeaderSize = 78;
 constexpr size_t kRecord0Size = 16;
 constexpr size_t kPeanutHeaderSize = 116;
 constexpr uint16_t kPeanutCapacity = 4096;
-// A book without line breaks is still handed on in pieces of this many characters, so the cancel
-// flag and the length limit keep working.
+// A book without line breaks is still handed on in pieces of this many characters.
 constexpr size_t kMaxCarry = 1 << 20;
 
 RawByteString ReadOrFail(TStream& stream, size_t count, const char* what) {
@@ -27,9 +26,18 @@ RawByteString ReadOrFail(TStream& stream, size_t count, const char* what) {
 
 bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
 
+const TMarkTable kMarks = {{
+    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // paragraph
+    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // line
+    {u"\t", u"\t", u"\t"},                    // tab
+    {u"\t", u"\t", u"\t"},                    // cell
+    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // row
+    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // page
+}};
+
 }  // namespace
 
-TPalmDocFile::TPalmDocFile(TComponent* AOwner) : TMSWBaseDocument(AOwner) {}
+TPalmDocFile::TPalmDocFile(TComponent* AOwner) : TMSWBaseDocument(AOwner), FSink(*this, kMarks) {}
 
 void TPalmDocFile::ClearInternalLists() { TMSWBaseDocument::ClearInternalLists(); }
 
@@ -153,21 +161,22 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
 
   if (!ParseItems().Contains(wpiText)) return;
 
-  AddText(GetTextStart(), Text());
+  FSink.Open(Text());
   const int64_t size = Stream.Size();
-  WideString pending;
   FCarriedCR = false;
+  FSinceBreak = 0;
   RawByteString bytes, text;  // reused from record to record
   // Each byte of the file is read for at most one record: records that overlap would replay it.
   int64_t readUpTo = 0;
+  WideString decoded;
   for (int64_t i = 1; i <= n; ++i) {
-    if (IsCancelExtract) break;
+    if (FSink.Stopped()) break;
     const int64_t start = offsetOf(static_cast<size_t>(i));
     int64_t end = i < n ? offsetOf(static_cast<size_t>(i + 1)) : size;
     end = std::min(end, size);
     if (start >= end) continue;  // a record that starts beyond its end or the file holds nothing
     if (start < readUpTo) {
-      EmitText(pending, true);  // what was read so far stays
+      FSink.Close(false);  // what was read so far stays
       throw Exception("PalmDoc record " + std::to_string(i) + " overlaps the records before it");
     }
     readUpTo = end;
@@ -185,66 +194,49 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
       Budget().ChargeDecoded(static_cast<int64_t>(produced));
       record = std::string_view(text.data(), produced);
     }
-    AppendCodePageToWide(pending, record, CP_ACP);
-    EmitText(pending, false);
+    decoded.clear();
+    AppendCodePageToWide(decoded, record, CP_ACP);
+    EmitRecord(decoded);
   }
-  EmitText(pending, true);
-  AddText(GetTextFinish(), Text());
+  FSink.Close();
 }
 
-// Hands decoded text to AddText in items that end where a line of the book ends: records are cut
-// at fixed byte counts, and an item boundary inside a line would split a word in the joined text.
-// The line break that ends an item is dropped, since the list's own line end stands for it.
-void TPalmDocFile::EmitText(WideString& pending, bool final) {
-  if (FCarriedCR && !pending.empty() && pending[0] == u'\n') pending.erase(0, 1);
+// Records are cut at fixed byte counts, so a line runs on into the next record; the last line
+// break of a record ends an item, the ones before it stay inside it (plain text keeps the book's
+// own characters for them).
+void TPalmDocFile::EmitRecord(std::u16string_view r) {
+  if (FCarriedCR && !r.empty() && r[0] == u'\n') r.remove_prefix(1);
   FCarriedCR = false;
-  if (pending.empty()) return;
-  size_t cut = pending.size();  // end of the item's text
-  size_t next = pending.size();  // start of the carried text
-  bool endsWithBreak = false;
-  if (!final) {
-    size_t p = pending.size();
-    while (p > 0 && !IsLineBreak(pending[p - 1])) --p;
-    if (p == 0) {
-      if (pending.size() < kMaxCarry) return;  // no line end yet: wait for the next record
-    } else {
-      next = p;
-      cut = p - 1;
-      if (pending[cut] == u'\n' && cut > 0 && pending[cut - 1] == u'\r') --cut;
-      // A CR ending the record may be the first half of a CR LF split between records.
-      FCarriedCR = pending[p - 1] == u'\r' && next == pending.size();
-      endsWithBreak = true;
+  if (r.empty()) return;
+  size_t p = r.size();
+  while (p > 0 && !IsLineBreak(r[p - 1])) --p;
+  if (p == 0) {
+    FSink.Text(r);
+    FSinceBreak += r.size();
+    // A book without line breaks is still handed on in pieces, so the limit keeps working.
+    if (FSinceBreak >= kMaxCarry) {
+      FSink.EndLine();
+      FSinceBreak = 0;
     }
-  }
-  if (TextFormating() == tfPlainText) {
-    // The pending text becomes the item; only the short carried tail is copied.
-    WideString item = std::move(pending);
-    const WideString carry(item, next);
-    item.resize(cut);
-    AddText(item, Text());
-    item.assign(carry);  // the large buffer serves the next record
-    pending = std::move(item);
     return;
   }
-  const std::u16string_view body(pending.data(), cut);
-  {
-    const WideString mark = TextFormating() == tfRTF ? u"\\par " : u"<br>";
-    WideString item;
-    item.reserve(body.size() + body.size() / 8);
-    size_t from = 0;
-    for (size_t k = 0; k < body.size(); ++k) {
-      if (!IsLineBreak(body[k])) continue;
-      item += Escape(body.substr(from, k - from));
-      item += mark;
-      item += u"\r\n";
-      if (body[k] == u'\r' && k + 1 < body.size() && body[k + 1] == u'\n') ++k;
-      from = k + 1;
-    }
-    item += Escape(body.substr(from));
-    if (endsWithBreak) item += mark;
-    AddText(item, Text());
+  size_t cut = p - 1;
+  if (r[cut] == u'\n' && cut > 0 && r[cut - 1] == u'\r') --cut;
+  size_t from = 0;
+  for (size_t k = 0; k < cut; ++k) {
+    if (!IsLineBreak(r[k])) continue;
+    FSink.Text(r.substr(from, k - from));
+    const size_t len = r[k] == u'\r' && k + 1 < cut && r[k + 1] == u'\n' ? 2 : 1;
+    FSink.Break(r.substr(k, len));
+    k += len - 1;
+    from = k + 1;
   }
-  pending.erase(0, next);
+  FSink.Text(r.substr(from, cut - from));
+  FSink.Mark(tmLine);
+  // A CR ending the record may be the first half of a CR LF split between records.
+  FCarriedCR = r[p - 1] == u'\r' && p == r.size();
+  FSink.Text(r.substr(p));
+  FSinceBreak = r.size() - p;
 }
 
 }  // namespace zvword

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/MSWBase.h"
+#include "framework/TextSink.h"
 
 namespace zvword {
 
@@ -68,12 +69,15 @@ class TPalmDocFile : public TMSWBaseDocument {
   const TPDB_DocRecord0& Record0() const { return FRecord0; }
 
  private:
-  void EmitText(WideString& pending, bool final);
+  // Hands one record's text to the sink; lines end where the book's lines end.
+  void EmitRecord(std::u16string_view Text);
 
   TPDBHeader FHeader;
   TPDB_DocRecord0 FRecord0;
   TPDB_PeanutHeader FPeanutHeader;
   bool FCarriedCR = false;
+  size_t FSinceBreak = 0;  // characters of the pending line
+  TTextSink FSink;
 };
 
 }  // namespace zvword

@@ -102,13 +102,27 @@ std::u16string_view DocumentElement(TZvXMLItem* root) {
   return {};
 }
 
+// Markup of the text of a package: a paragraph is one item, opened and closed in HTML.
+const TMarkTable kMarks = {{
+    {u"", u"\\par ", u"</p>"},       // paragraph (its end)
+    {u"\r\n", u"\\line ", u"<br>"},  // line
+    {u"\t", u"\\tab ", u"&#9;"},      // tab
+    {u" ", u" ", u" "},               // cell
+    {u"", u"\\par ", u"</p>"},       // row
+    {u"", u"\\par ", u"</p>"},       // page
+}};
+const TMarkup kParagraphStart{u"", u"", u"<p>"};
+const TMarkup kStyleStart{u"", u"", u"<font>"}, kStyleEnd{u"", u"", u"</font>"};
+const TMarkup kBold{u"", u"", u"<b>"}, kBoldEnd{u"", u"", u"</b>"};
+const TMarkup kItalic{u"", u"", u"<i>"}, kItalicEnd{u"", u"", u"</i>"};
+
 }  // namespace
 
 bool IsCompoundBytes(std::string_view bytes) {
   return IsCompoundFileSignature(bytes);
 }
 
-TMSWordXDocument::TMSWordXDocument(TComponent* AOwner) : TMSCustomWordDocument(AOwner) {}
+TMSWordXDocument::TMSWordXDocument(TComponent* AOwner) : TMSCustomWordDocument(AOwner), FSink(*this, kMarks) {}
 TMSWordXDocument::~TMSWordXDocument() = default;
 
 bool TMSWordXDocument::IsWordXPackage(std::string_view Bytes) {
@@ -222,10 +236,13 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
         {partsOf("footer", ""), FooterText(), FooterText()},
         {partsOf("comments", "comments.xml"), AnnotationText(), TextBoxText()},
     };
+    FTextBoxFramed = false;
     for (const Target& t : targets) {
+      // Past the length limit no more parts are read.
+      if (FSink.Stopped()) break;
       const bool isBody = t.list == Text();
       if (t.parts.empty() && !isBody) continue;
-      if (WideString start = GetTextStart(); !start.empty()) AddText(start, t.list);
+      FSink.Prologue(t.list, false);
       for (const std::string& part : t.parts) {
         const RawByteString bytes = ReadPart(zip, part);
         LoadXMLFilePart(bytes, t.list, t.boxes);
@@ -233,14 +250,10 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
         if (isBody && !bytes.empty() && FPartElement != u"document")
           throw Exception("The main part " + mainPart + " of the package is not a Word document");
       }
-      if (WideString finish = GetTextFinish(); !finish.empty()) AddText(finish, t.list);
+      FSink.Epilogue(t.list, false);
     }
-    // Text-box lists get the same frame as the others once they hold text.
-    for (TWideStrings* boxes : {TextBoxText()}) {
-      if (boxes->Count() == 0) continue;
-      if (WideString start = GetTextStart(); !start.empty()) boxes->Insert(0, start);
-      if (WideString finish = GetTextFinish(); !finish.empty()) boxes->Add(finish);
-    }
+    // The text-box list got its prologue with its first line.
+    if (FTextBoxFramed) FSink.Epilogue(TextBoxText(), false);
   }
 
   if (ParseItems().Contains(wpiSummaryInformation)) {
@@ -277,36 +290,38 @@ void TMSWordXDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* Lis
     FCurrentTextLine = std::move(saved.Line);
     FcurList = saved.List;
   }
-  if (!FCurrentTextLine.empty() && FCurrentTextLine != u"<p>") EndParagraph();
+  if (!FCurrentTextLine.empty() && FCurrentTextLine != FSink.Rendering(kParagraphStart)) EndParagraph();
   FcurList = List;
 }
 
-WideString TMSWordXDocument::StyleTags(const WideString& Style, bool Opening) const {
-  WideString out;
-  if (Contains(Style, u"Bold")) out += Opening ? u"<b>" : u"</b>";
-  if (Contains(Style, u"Italic")) out += Opening ? u"<i>" : u"</i>";
-  if (!out.empty()) out = Opening ? u"<font>" + out : out + u"</font>";
-  return out;
+void TMSWordXDocument::StyleTags(const WideString& Style, bool Opening) {
+  const bool bold = Contains(Style, u"Bold"), italic = Contains(Style, u"Italic");
+  if (!bold && !italic) return;
+  WideString& out = FCurrentTextLine;
+  if (Opening) FSink.Markup(kStyleStart, out);
+  if (bold) FSink.Markup(Opening ? kBold : kBoldEnd, out);
+  if (italic) FSink.Markup(Opening ? kItalic : kItalicEnd, out);
+  if (!Opening) FSink.Markup(kStyleEnd, out);
 }
 
 void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16string_view ATagName,
                                  std::u16string_view ATagValue, std::u16string_view ATagAttributes, bool& Accept) {
   const std::u16string_view n = ATagName;
-  const TMSTextFormating mode = TextFormating();
-  const bool marked = mode != tfPlainText;
+  // Style elements are only read when the output has markup for them.
+  const bool marked = TextFormating() != tfPlainText;
   if (n == u"w:p") {
-    FCurrentTextLine = mode == tfHTML ? u"<p>" : u"";
+    FCurrentTextLine.assign(FSink.Rendering(kParagraphStart));
     FParagraphStyle.clear();
     FNumId = FIlvl = -1;
     IsHiddenText = false;
   } else if (n == u"w:t" || n == u"m:t") {
-    if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += Escape(DecodeEntities(ATagValue));
+    if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FSink.Text(DecodeEntities(ATagValue), FCurrentTextLine);
     Accept = false;
   } else if (n == u"w:pStyle") {
     Accept = marked;
     // Word writes the style as an attribute; a child element "w:val" is read as well.
     FParagraphStyle = Attribute(ATagAttributes, u"w:val");
-    if (mode == tfHTML) FCurrentTextLine += StyleTags(FParagraphStyle, true);
+    StyleTags(FParagraphStyle, true);
   } else if (n == u"w:numPr") {
     // List membership: the label is added when the paragraph properties end.
   } else if (n == u"w:ilvl" || n == u"w:numId") {
@@ -320,9 +335,10 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
   } else if (n == u"w:val" && ParentNode && ParentNode->TagName == u"w:pStyle") {
     if (marked) {
       Accept = true;
-      if (mode == tfHTML && FParagraphStyle.empty()) {
+      // Only HTML output takes the style from this older form.
+      if (TextFormating() == tfHTML && FParagraphStyle.empty()) {
         FParagraphStyle = DecodeEntities(ATagValue);
-        FCurrentTextLine += StyleTags(FParagraphStyle, true);
+        StyleTags(FParagraphStyle, true);
       }
     }
   } else if (n == u"w:rFonts") {
@@ -338,7 +354,7 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
     // Closed below: a tab in a run, or a tab stop when its parent is "w:tabs".
   } else if (n == u"w:br" || n == u"w:cr") {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText))
-      FCurrentTextLine += mode == tfRTF ? u"\\line " : mode == tfHTML ? u"<br>" : u"\r\n";
+      FSink.Mark(tmLine, FCurrentTextLine);
     Accept = false;
   } else if (n == u"w:noBreakHyphen") {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += u'-';
@@ -363,16 +379,20 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
 }
 
 void TMSWordXDocument::EndParagraph() {
-  if (TextFormating() == tfHTML) {
-    if (!FParagraphStyle.empty()) FCurrentTextLine += StyleTags(FParagraphStyle, false);
-    FCurrentTextLine += u"</p>";
-  } else if (TextFormating() == tfRTF) {
-    // Without a paragraph mark an RTF reader runs every paragraph into one.
-    FCurrentTextLine += u"\\par ";
-  }
-  AddText(FCurrentTextLine, FcurList);
+  if (!FParagraphStyle.empty()) StyleTags(FParagraphStyle, false);
+  // Without a paragraph mark an RTF reader runs every paragraph into one.
+  FSink.Mark(tmParagraph, FCurrentTextLine);
+  AddLine(FcurList, FCurrentTextLine);
   FCurrentTextLine.clear();
   FParagraphStyle.clear();
+}
+
+void TMSWordXDocument::AddLine(TWideStrings* List, const WideString& Line) {
+  if (List == TextBoxText() && !FTextBoxFramed) {
+    FTextBoxFramed = true;
+    FSink.Prologue(List, false);
+  }
+  FSink.Item(List, Line);
 }
 
 void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Cancel) {
@@ -380,8 +400,7 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
   if (n == u"w:tab" || n == u"w:ptab") {
     TZvXMLItem* parent = Node->ParentItem();
     if (!(parent && parent->TagName == u"w:tabs") && (!IsHiddenText || ParseItems().Contains(wpiHiddenText))) {
-      const TMSTextFormating mode = TextFormating();
-      FCurrentTextLine += mode == tfRTF ? u"\\tab " : mode == tfHTML ? u"&#9;" : u"\t";
+      FSink.Mark(tmTab, FCurrentTextLine);
     }
     TZvXMLItem::Free(Node);
   } else if (n == u"w:pPr") {
@@ -391,12 +410,15 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
       if (numId < 0 && !FNumbering.StyleNumbering(FParagraphStyle, numId, ilvl)) numId = -1;
       if (numId > 0)
         if (WideString label = FNumbering.NextLabel(numId, ilvl); !label.empty())
-          FCurrentTextLine += Escape(label) + u" ";
+        {
+          FSink.Text(label, FCurrentTextLine);
+          FCurrentTextLine += u' ';
+        }
     }
   } else if (n == u"w:p") {
     EndParagraph();
     TZvXMLItem::Free(Node);
-    if (IsCancelExtract) Cancel = true;
+    if (FSink.Stopped()) Cancel = true;
   } else if (n == u"w:txbxContent") {
     if (!FCurrentTextLine.empty()) EndParagraph();
     if (!FSaved.empty()) {

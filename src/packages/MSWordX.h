@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "framework/TextSink.h"
 #include "packages/MSWordXNumbering.h"
 #include "support/ZvWXML.h"
 #include "support/ZvWZipFile.h"
@@ -52,8 +53,11 @@ class TMSWordXDocument : public TMSCustomWordDocument {
   // The local name of the document element of the part LoadXMLFilePart read last.
   WideString FPartElement;
   void ReadSummary(const TZipArchive& Zip, const std::string& CorePart, const std::string& AppPart);
-  WideString StyleTags(const WideString& Style, bool Opening) const;
+  // Appends the markup of a paragraph style's bold and italic (HTML only) to the current line.
+  void StyleTags(const WideString& Style, bool Opening);
   void EndParagraph();
+  // Adds Line to List; the text-box list gets its prologue with its first line.
+  void AddLine(TWideStrings* List, const WideString& Line);
 
   struct TSavedLine {
     WideString Line;
@@ -72,6 +76,8 @@ class TMSWordXDocument : public TMSCustomWordDocument {
   int FIlvl = -1;
   // Lines interrupted by a text box anchored inside them.
   std::vector<TSavedLine> FSaved;
+  TTextSink FSink;
+  bool FTextBoxFramed = false;
 };
 
 }  // namespace zvword

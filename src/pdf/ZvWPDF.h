@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "framework/MSWBase.h"
+#include "framework/TextSink.h"
 #include "framework/MSW_Sum.h"
 
 namespace zvword {
@@ -407,12 +408,18 @@ class TZvPDFReader : public TMSWBaseDocument {
   void ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* InheritedRes, const TZvPDFObject* InheritedBox,
                     int Depth, std::unordered_set<int64_t>& Visited);
   void ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box);
+  void ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box);
   TZvPDFFont* FontFor(const TZvPDFObject& FontRef);
+  // Hands page Index's text on as soon as the page is read; the first page opens the output.
+  void EmitPage(int Index);
+  // Closes the output (opening it first for a document without pages).
   void EmitPages();
+  static const TMarkTable& PageMarks();
 
   std::unique_ptr<TZvPDFXRefList> FXRefs;
   std::unique_ptr<TZvPDFFonts> FFonts;
   std::unique_ptr<TZvPDFPages> FPages;
+  TTextSink FSink{*this, PageMarks()};
   RawByteString FDocID;
   RawByteString FVersion = "1.0";
   RawByteString FPassword;

@@ -509,7 +509,16 @@ void TZvPDFReader::ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* In
 }
 
 void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box) {
+  // Past the length limit no more pages are read.
+  if (FSink.Stopped()) return;
   TZvPDFPage* page = FPages->AddPage();
+  ReadPage(*page, Page, Res, Box);
+  EmitPage(FPages->Count() - 1);
+}
+
+void TZvPDFReader::ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const TZvPDFObject* Res,
+                            const TZvPDFObject* Box) {
+  TZvPDFPage* page = &Target;
   if (Box && Box->Kind == pokArray && Box->Items.size() == 4) {
     double v[4];
     for (int i = 0; i < 4; ++i) v[i] = Resolve(Box->Items[static_cast<size_t>(i)]).Number();
@@ -567,28 +576,36 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
   }
 }
 
-void TZvPDFReader::EmitPages() {
-  AddText(GetTextStart(), Text());
-  for (int i = 0; i < FPages->Count(); ++i) {
-    WideString t = FPages->GetPage(i)->GetPlainText();
-    if (TextFormating() != tfPlainText) {
-      // Each line is escaped on its own and its break rendered in the output's markup.
-      WideString out;
-      size_t s = 0;
-      const WideString br = TextFormating() == tfRTF ? WideString(u"\\par ") : WideString(u"<br>");
-      while (s <= t.size()) {
-        size_t e = t.find(u"\r\n", s);
-        if (e == WideString::npos) e = t.size();
-        out += Escape(std::u16string_view(t).substr(s, e - s));
-        out += br;
-        if (e < t.size()) out += u"\r\n";
-        s = e + 2;
-      }
-      t = std::move(out);
-    }
-    AddText(t, Text());
+const TMarkTable& TZvPDFReader::PageMarks() {
+  static const TMarkTable marks = {{
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // paragraph
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // line
+      {u"\t", u"\t", u"\t"},                    // tab
+      {u"\t", u"\t", u"\t"},                    // cell
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // row
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // page
+  }};
+  return marks;
+}
+
+void TZvPDFReader::EmitPage(int Index) {
+  if (!ParseItems().Contains(wpiText)) return;
+  if (Index == 0) FSink.Open(Text());
+  const WideString t = FPages->GetPage(Index)->GetPlainText();
+  // Every line of the page ends with a line mark; its CR LF is the list's own.
+  size_t s = 0;
+  while (s <= t.size()) {
+    size_t e = t.find(u"\r\n", s);
+    if (e == WideString::npos) e = t.size();
+    FSink.Text(std::u16string_view(t).substr(s, e - s));
+    FSink.Mark(tmLine);
+    s = e + 2;
   }
-  AddText(GetTextFinish(), Text());
+}
+
+void TZvPDFReader::EmitPages() {
+  if (FPages->Count() == 0) FSink.Open(Text());
+  FSink.Close();
 }
 
 // ---- Pages, items, plain text ----

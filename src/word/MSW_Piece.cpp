@@ -17,6 +17,8 @@ constexpr uint16_t kMaxGrpprlKept = 32768;
 constexpr int kMacRoman = 10000;
 const char* const kPositionsGoBack = "Word piece table is damaged: its character positions go back";
 const char* const kPiecesReplayBytes = "Word piece table is damaged: its pieces read more bytes than the document holds";
+// Characters decoded and rendered at a time from a long piece.
+constexpr uint64_t kCPSlice = 64 * 1024;
 
 }  // namespace
 
@@ -131,15 +133,25 @@ WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
   WideString out;
   if (cpEnd <= cpStart || FCLX.noPCD == 0 || !FDocStream) return out;
   out.reserve(static_cast<size_t>(std::min<uint64_t>(cpEnd - cpStart, FDocStream->Size())));
+  ReadCPChunks(cpStart, cpEnd, [&out](std::u16string_view chunk) { out.append(chunk); });
+  return out;
+}
+
+void TMSWordDocument::ReadCPChunks(uint64_t cpStart, uint64_t cpEnd,
+                                   const std::function<void(std::u16string_view)>& Chunk) {
+  if (cpEnd <= cpStart || FCLX.noPCD == 0 || !FDocStream) return;
   // Word 97 stores 8-bit pieces in its fixed Western code page; only older versions write the
   // document's own code page.
   int codePage = FDocVersion >= 8 || HasExtendedChars() ? 1252 : TextCodePage();
   if (codePage == 0) codePage = SystemCodePage();
+  // Single-byte text can be cut anywhere; a multi-byte code page is decoded a piece at a time.
+  const bool sliceable = codePage == 1252 || codePage == kMacRoman;
   const uint64_t docSize = static_cast<uint64_t>(std::max<int64_t>(FDocStream->Size(), 0));
   // First piece that ends after cpStart.
   const auto posEnd = FCLX.Pos.begin() + FCLX.noPCD + 1;
   auto it = std::upper_bound(FCLX.Pos.begin(), posEnd - 1, static_cast<uint32_t>(std::min<uint64_t>(cpStart, UINT32_MAX)));
   uint32_t i = it == FCLX.Pos.begin() ? 0 : static_cast<uint32_t>(it - FCLX.Pos.begin() - 1);
+  WideString chars;
   for (; i < FCLX.noPCD && !IsCancelExtract; ++i) {
     const uint64_t a = FCLX.Pos[i], z = FCLX.Pos[i + 1];
     if (a >= cpEnd) break;
@@ -147,24 +159,36 @@ WideString TMSWordDocument::ReadCPRange(uint64_t cpStart, uint64_t cpEnd) {
     uint64_t start = 0, end = 0;
     const TPieceKind kind = GetPieceBoundsFC(i, start, end);
     if (start > docSize || end > docSize) throw Exception(SPieceBoundsOutOfRange);
-    const uint64_t bpc = kind == TPieceKind::pk8Bit ? 1 : 2;
-    const uint64_t from = std::max(a, cpStart), to = std::min(z, cpEnd);
-    FPieceBuffer.resize((to - from) * bpc);
-    FDocStream->Seek(static_cast<int64_t>(start + (from - a) * bpc), TSeekOrigin::soBeginning);
-    FDocStream->ReadBuffer(FPieceBuffer.data(), static_cast<int64_t>(FPieceBuffer.size()));
-    DecodeBytes(FPieceBuffer, kind == TPieceKind::pk8Bit, codePage, out);
+    const bool eightBit = kind == TPieceKind::pk8Bit;
+    const uint64_t bpc = eightBit ? 1 : 2;
+    const uint64_t to = std::min(z, cpEnd);
+    // Long pieces go out in slices, so the text streams and a length limit stops the reading.
+    for (uint64_t from = std::max(a, cpStart); from < to && !IsCancelExtract;) {
+      const uint64_t next = eightBit && !sliceable ? to : std::min(to, from + kCPSlice);
+      FPieceBuffer.resize((next - from) * bpc);
+      FDocStream->Seek(static_cast<int64_t>(start + (from - a) * bpc), TSeekOrigin::soBeginning);
+      FDocStream->ReadBuffer(FPieceBuffer.data(), static_cast<int64_t>(FPieceBuffer.size()));
+      chars.clear();
+      DecodeBytes(FPieceBuffer, eightBit, codePage, chars);
+      Chunk(chars);
+      from = next;
+    }
   }
-  return out;
 }
 
 void TMSWordDocument::ReadSimpleText(TStream&) {
   uint64_t end = static_cast<uint64_t>(std::max(FFIB.ccpText, 0));
   // A document that counts no main text is read whole.
   if (end == 0 && FCLX.noPCD > 0) end = FCLX.Pos[FCLX.noPCD];
-  AddText(ReadCPRange(0, end), Text());
-  Text()->Insert(0, GetTextStart());
-  // Through the base so that a length limit still holds once the frame is added.
-  TMSWBaseDocument::AddText(GetTextFinish(), Text());
+  BeginStory(Text(), true);
+  try {
+    ReadCPChunks(0, end, [this](std::u16string_view chunk) { FeedStory(chunk); });
+  } catch (const Exception&) {
+    // A damaged piece ends the body; the lines before it stay, the one it cut short too.
+    FSink.EndLineIfAny();
+    throw;
+  }
+  EndStory(true, true);
 }
 
 }  // namespace zvword

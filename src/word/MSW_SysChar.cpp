@@ -1,5 +1,5 @@
-// Special characters of Word text (paragraph, cell and row marks, breaks) and fields, rendered for
-// the output mode.
+// Special characters of Word text (paragraph, cell and row marks, breaks) and fields, reported to
+// the text sink, which renders them for the output mode.
 #include <array>
 
 #include "platform/TextHelpers.h"
@@ -54,150 +54,196 @@ TZvWordSysChar TMSWordDocument::FieldKindOf(std::u16string_view Instruction) {
   return scUnknown;
 }
 
-void TMSWordDocument::ReportSysChar(TZvWordSysChar Kind, const WideString& Value, WideString& Result) {
-  if (OnConvertSysChar()) OnConvertSysChar()(this, Kind, Value, Result);
+// Word's special characters in each output mode.
+const TMarkTable& TMSWordDocument::Marks() {
+  static const TMarkTable marks = {{
+      {u"\r\n", u"\r\n\\par ", u"<p></p>\r\n"},  // paragraph
+      {u"\r\n", u"\r\n\\par ", u"<br>\r\n"},     // line
+      {u"\t", u"\t", u"\t"},                     // tab
+      {u" ", u" ", u" "},                        // cell
+      {u"\r", u"\r\n\\par ", u"<br>\r\n"},       // row; the LF that stands for its second mark follows
+      {u"\r\n", u"\r\n\\par ", u"<p></p>\r\n"},  // page, section or column break
+  }};
+  return marks;
 }
 
-WideString TMSWordDocument::FieldEnd() {
-  WideString result;
-  ReportSysChar(scFieldEnd, WideString(1, kFieldEnd), result);
-  if (FFields.empty()) return result;
-  TOpenField field = std::move(FFields.back());
-  FFields.pop_back();
-  const WideString instruction(TrimControls(field.Instruction));
-  const TZvWordSysChar kind = FieldKindOf(instruction);
-  // A field shows its result; one without a separator (an index entry, a bare code) shows
-  // nothing. Embedded objects show no text of their own.
-  if (kind != scEmbed) result = field.Separated ? std::move(field.Result) : WideString();
-  ReportSysChar(kind, instruction, result);
-  return result;
-}
-
-WideString TMSWordDocument::ProcessSysCharacter(WideChar Ch, bool IsLast, WideChar& Next) {
-  static const WideString kCRLF = u"\r\n";
-  const TMSTextFormating mode = TextFormating();
-  WideString r;
-  TZvWordSysChar kind = scUnknown;
-  bool report = true;
-  auto paragraphEnd = [&]() {
-    r = mode == tfRTF ? kCRLF + u"\\par " : mode == tfHTML ? u"<p></p>" + kCRLF : kCRLF;
-  };
-  switch (Ch) {
-    case 0:
-      report = false;
-      break;
-    case 7:
-      if (!IsLast && Next == 7) {
-        kind = scRowEnd;
-        r = mode == tfRTF ? kCRLF + u"\\par " : mode == tfHTML ? u"<br>" + kCRLF : WideString(u"\r");
-        Next = 10;
-      } else {
-        kind = scColumnEnd;
-        r = u" ";
-      }
-      break;
-    case 9:
-      r = u"\t";
-      break;
-    case 10:
-      // Only reached as the second half of a row end.
-      r = u"\n";
-      report = false;
-      break;
-    case 11:
-      r = mode == tfRTF ? kCRLF + u"\\par " : mode == tfHTML ? u"<br>" + kCRLF : kCRLF;
-      break;
-    case 12:  // page or section break
-    case 14:  // column break
-      paragraphEnd();
-      break;
-    case 13:
-      kind = scParagraphEnd;
-      paragraphEnd();
-      break;
-    case kFieldBegin:
-      kind = scFieldBegin;
-      r = WideString(1, Ch);
-      if (FFields.size() < kMaxFieldDepth) FFields.emplace_back();
-      break;
-    case kFieldSep:
-      kind = scFieldMiddle;
-      r = WideString(1, Ch);
-      if (!FFields.empty()) FFields.back().Separated = true;
-      break;
-    case kFieldEnd:
-      return FieldEnd();
-    case 30:  // non-breaking hyphen
-      r = u"-";
-      break;
-    default:
-      if (Ch < 32) break;  // drawn objects, pictures, note marks, optional hyphens: no text
-      report = false;
-      r = Escape(std::u16string_view(&Ch, 1));
-      break;
-  }
-  if (report) ReportSysChar(kind, WideString(1, Ch), r);
-  return r;
-}
-
-void TMSWordDocument::AppendRendering(WideString& Out, const WideString& R) {
-  if (FFields.empty()) {
-    Out += R;
-    return;
-  }
-  TOpenField& top = FFields.back();
-  if (top.Separated) top.Result += R;
-  else if (top.Instruction.size() < kMaxInstruction) top.Instruction += R;
-}
-
-void TMSWordDocument::AddText(const WideString& AText, TWideStrings* Strings) {
-  if (!ConvertSysCharacters()) {
-    if (Strings) Strings->Add(Escape(AText));
-    return;
-  }
+void TMSWordDocument::BeginStory(TWideStrings* List, bool Frame) {
   FFields.clear();
-  WideString out;
-  out.reserve(AText.size() + AText.size() / 16);
-  const bool plain = TextFormating() == tfPlainText;
-  const size_t n = AText.size();
-  WideChar pending = 0;  // a character changed by the one before it
-  bool hasPending = false;
-  for (size_t i = 0; i < n; ++i) {
-    WideChar c = AText[i];
-    if (hasPending) {
-      c = pending;
-      hasPending = false;
-    }
-    if (c >= 32 && plain && FFields.empty()) {
-      out += c;
-      continue;
-    }
-    const bool isLast = i + 1 == n;
-    WideChar next = isLast ? 0 : AText[i + 1];
-    const WideChar before = next;
-    WideString r = ProcessSysCharacter(c, isLast, next);
-    if (c == kFieldBegin || c == kFieldSep) {
-      // The field state has moved; the marks themselves show nothing.
-    } else if (c != kFieldEnd && !FFields.empty() && !FFields.back().Separated) {
-      // Characters before the separator are the field's code, kept raw for its kind.
-      if (FFields.back().Instruction.size() < kMaxInstruction) FFields.back().Instruction += c;
-    } else {
-      // A closed field's rendering belongs to the field around it, or to the text.
-      AppendRendering(out, r);
-    }
-    if (!isLast && next != before) {
-      pending = next;
-      hasPending = true;
-    }
+  FHeldCell = false;
+  FStoryChars = 0;
+  FSink.Open(List, Frame);
+}
+
+void TMSWordDocument::EndStory(bool Frame, bool Always) {
+  if (FHeldCell) {
+    FHeldCell = false;
+    CellMark(false);
   }
   // Fields left open at the end show the results they have.
   while (!FFields.empty()) {
     TOpenField field = std::move(FFields.back());
     FFields.pop_back();
-    AppendRendering(out, field.Separated ? field.Result : WideString());
+    Append(field.Separated ? std::u16string_view(field.Result) : std::u16string_view());
   }
-  if (MaxTextLength() > 0 || !Strings) TMSWBaseDocument::AddText(out, Strings);
-  else Strings->Add(std::move(out));  // what the base does without a length limit, minus a copy
+  if (Always || FStoryChars > 0) FSink.EndLine();
+  FSink.Close(Frame);
+}
+
+void TMSWordDocument::RenderStory(std::u16string_view Raw, TWideStrings* List) {
+  BeginStory(List, false);
+  FeedStory(Raw);
+  EndStory(false, true);
+}
+
+void TMSWordDocument::FeedStory(std::u16string_view s) {
+  FStoryChars += s.size();
+  if (!ConvertSysCharacters()) {
+    FSink.Text(s);
+    return;
+  }
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    if (FHeldCell) {
+      // A cell mark followed by another ends a row; the second one stands for its LF.
+      FHeldCell = false;
+      if (s[i] == 7) {
+        ++i;
+        CellMark(true);
+        Put(10, u"\n");
+        continue;
+      }
+      CellMark(false);
+    }
+    const WideChar c = s[i];
+    if (c >= 32) {
+      size_t j = i + 1;
+      while (j < n && s[j] >= 32) ++j;
+      Chars(s.substr(i, j - i));
+      i = j;
+      continue;
+    }
+    ++i;
+    if (c == 7) FHeldCell = true;
+    else SysChar(c);
+  }
+}
+
+void TMSWordDocument::Chars(std::u16string_view Run) {
+  if (FFields.empty()) {
+    FSink.Text(Run);
+    return;
+  }
+  TOpenField& top = FFields.back();
+  if (top.Separated) {
+    FSink.Text(Run, top.Result);
+  } else if (top.Instruction.size() < kMaxInstruction) {
+    // Characters before the separator are the field's code, kept raw for its kind.
+    top.Instruction.append(Run.substr(0, kMaxInstruction - top.Instruction.size()));
+  }
+}
+
+void TMSWordDocument::Append(std::u16string_view R) {
+  if (FFields.empty()) {
+    FSink.Raw(R);
+    return;
+  }
+  // A closed field's rendering belongs to the field around it.
+  TOpenField& top = FFields.back();
+  if (top.Separated) top.Result += R;
+  else if (top.Instruction.size() < kMaxInstruction) top.Instruction += R;
+}
+
+void TMSWordDocument::Put(WideChar Ch, std::u16string_view R) {
+  if (!FFields.empty() && !FFields.back().Separated) {
+    if (FFields.back().Instruction.size() < kMaxInstruction) FFields.back().Instruction += Ch;
+    return;
+  }
+  Append(R);
+}
+
+void TMSWordDocument::Special(TZvWordSysChar Kind, WideChar Ch, std::u16string_view Default) {
+  if (FFields.empty()) {
+    FSink.Special(Kind, Ch, Default);
+    return;
+  }
+  TOpenField& top = FFields.back();
+  if (top.Separated) {
+    FSink.Special(Kind, Ch, Default, top.Result);
+    return;
+  }
+  // Inside a field's code the handler still sees the character; the code keeps it raw.
+  if (FSink.Reports()) {
+    WideString unused;
+    FSink.Special(Kind, Ch, Default, unused);
+  }
+  if (top.Instruction.size() < kMaxInstruction) top.Instruction += Ch;
+}
+
+void TMSWordDocument::CellMark(bool RowEnd) {
+  Special(RowEnd ? scRowEnd : scColumnEnd, 7, FSink.Rendering(RowEnd ? tmRow : tmCell));
+}
+
+void TMSWordDocument::SysChar(WideChar Ch) {
+  switch (Ch) {
+    case 0:
+      Put(Ch, u"");
+      break;
+    case 9:
+      Special(scUnknown, Ch, FSink.Rendering(tmTab));
+      break;
+    case 10:
+      Put(Ch, u"\n");
+      break;
+    case 11:
+      Special(scUnknown, Ch, FSink.Rendering(tmLine));
+      break;
+    case 12:  // page or section break
+    case 14:  // column break
+      Special(scUnknown, Ch, FSink.Rendering(tmPage));
+      break;
+    case 13:
+      Special(scParagraphEnd, Ch, FSink.Rendering(tmParagraph));
+      break;
+    case kFieldBegin:
+    case kFieldSep: {
+      // The field state moves; the marks themselves show nothing.
+      if (Ch == kFieldBegin) {
+        if (FFields.size() < kMaxFieldDepth) FFields.emplace_back();
+      } else if (!FFields.empty()) {
+        FFields.back().Separated = true;
+      }
+      if (FSink.Reports()) {
+        WideString unused(1, Ch);
+        FSink.Report(Ch == kFieldBegin ? scFieldBegin : scFieldMiddle, WideString(1, Ch), unused);
+      }
+      break;
+    }
+    case kFieldEnd:
+      Append(FieldEnd());
+      break;
+    case 30:  // non-breaking hyphen
+      Special(scUnknown, Ch, u"-");
+      break;
+    default:  // drawn objects, pictures, note marks, optional hyphens: no text
+      Special(scUnknown, Ch, u"");
+      break;
+  }
+}
+
+WideString TMSWordDocument::FieldEnd() {
+  WideString result;
+  FSink.Report(scFieldEnd, WideString(1, kFieldEnd), result);
+  if (FFields.empty()) return result;
+  TOpenField field = std::move(FFields.back());
+  FFields.pop_back();
+  const WideString instruction(TrimControls(field.Instruction));
+  const TZvWordSysChar kind = FieldKindOf(instruction);
+  // A field shows its result (already rendered); one without a separator (an index entry, a bare
+  // code) shows nothing. Embedded objects show no text of their own.
+  if (kind != scEmbed) result = field.Separated ? std::move(field.Result) : WideString();
+  FSink.Report(kind, instruction, result);
+  return result;
 }
 
 }  // namespace zvword

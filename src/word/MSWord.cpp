@@ -247,9 +247,9 @@ void TMSWordDocument::AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List) {
   const uint64_t start = cp;
   cp += static_cast<uint64_t>(ccp);
   if (IsCancelExtract) return;
-  WideString text = ReadCPRange(start, cp);
-  if (text.empty()) return;
-  AddText(text, List);
+  BeginStory(List, false);
+  ReadCPChunks(start, cp, [this](std::u16string_view chunk) { FeedStory(chunk); });
+  EndStory(false, false);
 }
 
 void TMSWordDocument::ReadSubDocuments() {

@@ -9,6 +9,7 @@
 
 #include "framework/MSWBase.h"
 #include "framework/MSW_Sum.h"
+#include "framework/TextSink.h"
 #include "word/MSW_Hdr.h"
 
 namespace zvword {
@@ -69,7 +70,6 @@ class TMSWordDocument : public TMSCustomWordDocument {
   ~TMSWordDocument() override;
 
   void ClearInternalLists() override;
-  void AddText(const WideString& Text, TWideStrings* Strings) override;
   void LoadFromStream(TStream& Stream) override;
   void LoadFromFile(const WideString& AFileName) override;
   bool IsPasswordProtected() override;
@@ -103,16 +103,20 @@ class TMSWordDocument : public TMSCustomWordDocument {
   std::pair<uint32_t, bool> GetNormFC(uint32_t fc) const;
   // Start and end byte offsets of piece Index and its kind (pkNone when there is no such piece).
   TPieceKind GetPieceBoundsFC(uint32_t Index, uint64_t& Start, uint64_t& End) const;
-  // Decodes the main story into Text, framed by the prologue and epilogue.
+  // Decodes the main story into Text as it is read, framed by the prologue and epilogue.
   void ReadSimpleText(TStream& Stream);
   // The characters from cpStart up to (not including) cpEnd, decoded through the piece table from
   // the stream ReadDocFromStream is reading (empty outside of it).
   WideString ReadCPRange(uint64_t cpStart, uint64_t cpEnd);
+  // The same range handed to Chunk piece by piece (long pieces in slices); stops once the
+  // length limit is reached.
+  void ReadCPChunks(uint64_t cpStart, uint64_t cpEnd, const std::function<void(std::u16string_view)>& Chunk);
   // The code page of 8-bit text of documents before Word 97.
   int TextCodePage();
 
-  // Renders one character for the output mode; Next may be changed (row ends turn it into LF).
-  WideString ProcessSysCharacter(WideChar Ch, bool IsLast, WideChar& Next);
+  // Renders a run of Word characters (text, special characters, fields) into List as one story
+  // without a frame, the way the reader renders its sub-documents.
+  void RenderStory(std::u16string_view Raw, TWideStrings* List);
   // Kind of a field from its instruction.
   static TZvWordSysChar FieldKindOf(std::u16string_view Instruction);
 
@@ -140,15 +144,32 @@ class TMSWordDocument : public TMSCustomWordDocument {
   void AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List);
   // Appends the characters of Bytes to Out.
   void DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage, WideString& Out) const;
+
+  // Rendering a story through the sink (MSW_SysChar.cpp).
+  static const TMarkTable& Marks();
+  void BeginStory(TWideStrings* List, bool Frame);
+  void FeedStory(std::u16string_view Chars);
+  // Always: the last line is handed on even when the story decoded no character.
+  void EndStory(bool Frame, bool Always);
+  void Chars(std::u16string_view Run);  // characters of 32 and above
+  void SysChar(WideChar Ch);
+  void CellMark(bool RowEnd);
+  // A reported special character, rendered where the innermost field wants it.
+  void Special(TZvWordSysChar Kind, WideChar Ch, std::u16string_view Default);
+  // An unreported one: raw in a field's code, else rendered as R.
+  void Put(WideChar Ch, std::u16string_view R);
+  // Markup already rendered: into the innermost field, else into the output.
+  void Append(std::u16string_view R);
   WideString FieldEnd();
-  void ReportSysChar(TZvWordSysChar Kind, const WideString& Value, WideString& Result);
-  void AppendRendering(WideString& Out, const WideString& R);
 
   TFIB FFIB;
   TCLX FCLX;
   int32_t FDocVersion = 0;
   TMSWordGetDefaultLanguage FOnGetDefaultLanguage;
+  TTextSink FSink{*this, Marks()};
   std::vector<TOpenField> FFields;  // open fields, innermost last
+  bool FHeldCell = false;           // a cell mark waits for the next character: a row end?
+  uint64_t FStoryChars = 0;
   TStream* FDocStream = nullptr;    // the WordDocument stream (or flat file) while it is read
   RawByteString FPieceBuffer;       // bytes of the piece being decoded
   int FSummaryCodePage = 0;  // code page the summary property set declares, when a Windows one

@@ -112,6 +112,15 @@ TEST(MSWordX, FramesTheBodyInRtfAndHtml) {
   EXPECT_EQ(WideToUtf8(html.doc.Text()->Get(html.doc.Text()->Count() - 1)), "\r\n</body>\r\n</html>");
   Loaded rtf(DocxBuilder().Body(DocxBuilder::P("x")).Build(), tfRTF);
   EXPECT_EQ(WideToUtf8(rtf.doc.Text()->Get(0)).rfind("{\\rtf1", 0), 0u);
+  // The text-box list is framed too, its prologue ahead of its first line.
+  const std::string box = "<w:p><w:r><w:pict><v:shape><v:textbox><w:txbxContent>" + DocxBuilder::P("boxed") +
+                          "</w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>";
+  Loaded boxed(DocxBuilder().Body(box).Build(), tfHTML);
+  const TWideStrings& boxes = *boxed.doc.TextBoxText();
+  ASSERT_EQ(boxes.Count(), 3);
+  EXPECT_EQ(WideToUtf8(boxes.Get(0)).rfind("<html>", 0), 0u);
+  EXPECT_EQ(WideToUtf8(boxes.Get(1)), "<p>boxed</p>");
+  EXPECT_EQ(WideToUtf8(boxes.Get(2)), "\r\n</body>\r\n</html>");
 }
 
 TEST(MSWordX, TextBoxesGoToTheirListOnceAndTheParagraphGoesOn) {

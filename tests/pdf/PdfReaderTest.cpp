@@ -215,5 +215,34 @@ TEST(PdfReader, RtfAndHtmlEscapeTextAndRenderLineBreaks) {
   EXPECT_NE(rtf.find("a<b & \\{c\\}\\par \n\\\\x\\par "), std::string::npos) << rtf;
 }
 
+TEST(PdfReader, PagesStreamAsTheyAreReadAndTheLengthLimitStopsReading) {
+  std::vector<std::string> pages;
+  for (int i = 1; i <= 5; ++i) pages.push_back("BT /F1 12 Tf 72 712 Td (page " + std::to_string(i) + ") Tj ET");
+  const std::string doc = MakeTextPdf(pages);
+  for (const int32_t limit : {0, 12}) {
+    TZvPDFReader r;
+    r.SetTextFormating(tfHTML);
+    r.SetMaxTextLength(limit);
+    // Which page the reader was on when each item went out.
+    std::vector<std::pair<std::string, int>> seen;
+    r.Text()->SetConsumer([&](const WideString& item) { seen.emplace_back(WideToUtf8(item), r.Pages()->Count()); });
+    TBytesView v(doc);
+    r.LoadFromStream(v);
+    if (limit == 0) {
+      ASSERT_EQ(seen.size(), 7u);
+      EXPECT_EQ(seen[0].first.rfind("<html>", 0), 0u) << "prologue first";
+      EXPECT_EQ(seen[0].second, 1);
+      for (int i = 1; i <= 5; ++i) EXPECT_EQ(seen[i], std::make_pair("page " + std::to_string(i) + "<br>", i));
+      EXPECT_EQ(seen[6].first, "\r\n</body>\r\n</html>");
+    } else {
+      // The long prologue alone reaches the limit: it is cut and no other page is read.
+      ASSERT_EQ(seen.size(), 1u);
+      EXPECT_EQ(seen[0].first, "<html>\r\n<hea");
+      EXPECT_TRUE(r.IsCancelExtract);
+      EXPECT_EQ(r.Pages()->Count(), 1);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zvword::testing

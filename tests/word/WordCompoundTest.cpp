@@ -25,9 +25,10 @@ std::string Compound(const WordDocBuilder& w, CompoundFileBuilder cfb = Compound
   return cfb.Build();
 }
 
+// The body between prologue and epilogue, its lines joined as the list joins them.
 std::u16string Body(const TMSWordDocument& doc) {
   std::u16string s;
-  for (int i = 1; i + 1 < doc.Text()->Count(); ++i) s += doc.Text()->Get(i);
+  for (int i = 1; i + 1 < doc.Text()->Count(); ++i) s += (i > 1 ? u"\r\n" : u"") + doc.Text()->Get(i);
   return s;
 }
 
@@ -42,7 +43,7 @@ TEST(WordCompound, ReadsBodyAndStoriesFromMemory) {
   w.Piece(u"Hello ").Piece(u"world\r", true).Story(WordStory::Footnotes, u"\x02 note\r").Scattered();
   TMSWordDocument doc;
   EXPECT_EQ(Load(doc, Compound(w)), u"Hello world\r\n");
-  EXPECT_EQ(doc.FootNoteText()->Get(0), u" note\r\n");
+  EXPECT_EQ(doc.FootNoteText()->WideText(), u" note\r\n\r\n");
   EXPECT_TRUE(TMSWordDocument::IsWordData(Compound(w)));
 }
 
@@ -176,7 +177,7 @@ TEST(WordCompound, FileOnDisk) {
   doc.SetFileName(Utf8ToWide(path));
   doc.Execute();
   EXPECT_EQ(Body(doc), u"from disk\r\n");
-  EXPECT_EQ(doc.HeaderText()->Get(0), u"head\r\n");
+  EXPECT_EQ(doc.HeaderText()->WideText(), u"head\r\n\r\n");
   std::remove(path.c_str());
 }
 
