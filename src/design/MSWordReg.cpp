@@ -38,7 +38,7 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
   static const std::vector<TZvReaderEntry> entries = {
       {"docx", {"docx", "docm", "dotx", "dotm"}, TMSWordXDocument::IsWordXData, Make<TMSWordXDocument>},
       {"doc", {"doc", "dot"}, TMSWordDocument::IsWordData, Make<TMSWordDocument>},
-      {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>, true},
+      {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>},
       {"pdf", {"pdf"}, TZvPDFReader::IsPDFData, MakePDF},
   };
   return entries;

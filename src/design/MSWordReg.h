@@ -23,8 +23,6 @@ struct TZvReaderEntry {
   // True when the bytes are this format. Cheap: it looks at the first bytes or the directory.
   bool (*Signature)(std::string_view Data);
   std::unique_ptr<TMSWBaseDocument> (*Create)(const TZvReaderOptions& Options);
-  // The reader only ever appends to its body list, so its text may be consumed as it is read.
-  bool Streams = false;
 };
 
 // Every reader of this build, in detection order: fixed-offset signatures before scans.

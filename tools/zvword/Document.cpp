@@ -203,7 +203,7 @@ const TZvReaderEntry* ChooseReader(const std::string& file, std::string_view dat
 }
 
 bool CanStream(const Options& o) {
-  return !o.json && !o.summary && !o.listAll && o.maxLength == 0 && !o.utf16 && o.lists.size() == 1 &&
+  return !o.json && !o.summary && !o.listAll && !o.utf16 && o.lists.size() == 1 &&
          o.lists[0] == "body";
 }
 
@@ -223,7 +223,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
     doc->SetTextFormating(o.format);
     doc->SetMaxTextLength(o.maxLength);
     if (file != "-") doc->SetFileName(Utf8ToWide(file));
-    if (direct && entry->Streams && CanStream(o)) {
+    if (direct && CanStream(o)) {
       // Each line goes out as soon as the reader adds it; the list stays empty.
       streamed = true;
       doc->Text()->SetConsumer([direct, &o](const WideString& item) {
