@@ -1,5 +1,6 @@
 #include "framework/MSWBase.h"
 
+#include <new>
 #include <string>
 
 #include "framework/MSWordCnst.h"
@@ -121,6 +122,18 @@ WideString EscapeText(std::u16string_view s, TMSTextFormating mode) {
   out.reserve(s.size() + (mode == tfPlainText ? 0 : s.size() / 8));
   AppendEscaped(out, s, mode);
   return out;
+}
+
+void RethrowAsException() {
+  try {
+    throw;
+  } catch (const Exception&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw Exception("Out of memory while reading the document");
+  } catch (const std::exception& e) {
+    throw Exception(std::string("Could not read the document: ") + e.what());
+  }
 }
 
 // ---- TMSWBaseDocument ----

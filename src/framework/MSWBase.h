@@ -74,6 +74,11 @@ class TWideStrings {
   std::function<void(const WideString&)> FConsumer;
 };
 
+// Called inside a catch handler of a reader's entry point: what the standard library throws (memory
+// exhausted, a length no string can hold) reaches the host as an Exception with a message, like
+// every other failure; an Exception passes unchanged.
+[[noreturn]] void RethrowAsException();
+
 class TMSWBaseDocument;
 class TZvWordSummaryInformation;
 using TNotifyEvent = std::function<void(TMSWBaseDocument* Sender)>;

@@ -51,11 +51,13 @@ bool TPalmDocFile::IsPalmDocData(std::string_view head) {
   return sig == "TEXtREAd" || sig == "PNRDPPRS";
 }
 
-void TPalmDocFile::LoadFromFile(const WideString& AFileName) {
+void TPalmDocFile::LoadFromFile(const WideString& AFileName) try {
   TMSWBaseDocument::LoadFromFile(AFileName);
   TFileStream stream(AFileName);
   stream.SetPosition(0);
   LoadFromStream(stream);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
 RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, uint16_t capacity) {
@@ -99,7 +101,7 @@ size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteS
   return o;
 }
 
-void TPalmDocFile::LoadFromStream(TStream& Stream) {
+void TPalmDocFile::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   FHeader = TPDBHeader();
   FRecord0 = TPDB_DocRecord0();
@@ -199,6 +201,8 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) {
     EmitRecord(decoded);
   }
   FSink.Close();
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
 // Records are cut at fixed byte counts, so a line runs on into the next record; the last line

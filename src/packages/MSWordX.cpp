@@ -129,7 +129,7 @@ bool TMSWordXDocument::IsWordXPackage(std::string_view Bytes) {
   return BytesAreZipArchive(Bytes) && Bytes.find("word/document") != std::string_view::npos;
 }
 
-void TMSWordXDocument::LoadFromFile(const WideString& AFileName) {
+void TMSWordXDocument::LoadFromFile(const WideString& AFileName) try {
   TMSWBaseDocument::LoadFromFile(AFileName);
   TFileStream stream(AFileName);
   const RawByteString head = stream.ReadBytes(8);
@@ -141,9 +141,11 @@ void TMSWordXDocument::LoadFromFile(const WideString& AFileName) {
     throw Exception(FormatMessage(SNotValidWordFile, {AFileName}));
   }
   LoadFromStream(stream);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
-void TMSWordXDocument::LoadFromStream(TStream& Stream) {
+void TMSWordXDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   std::string_view view;
   RawByteString bytes;
@@ -160,9 +162,11 @@ void TMSWordXDocument::LoadFromStream(TStream& Stream) {
     return;
   }
   LoadPackage(view);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
-void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) {
+void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) try {
   const int64_t pos = Stream.Position();
   RawByteString bytes = Stream.ReadAll();
   if (!IsCompoundBytes(bytes)) {
@@ -172,6 +176,8 @@ void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) {
   }
   TMSWBaseDocument::LoadFromStream(Stream);
   LoadOLEBytes(bytes);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
 RawByteString TMSWordXDocument::ReadPart(const TZipArchive& Zip, std::string_view Name) {

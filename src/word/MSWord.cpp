@@ -86,7 +86,7 @@ void TMSWordDocument::ClearInternalLists() {
   FSummaryCodePage = 0;
 }
 
-void TMSWordDocument::LoadFromFile(const WideString& AFileName) {
+void TMSWordDocument::LoadFromFile(const WideString& AFileName) try {
   TMSWBaseDocument::LoadFromFile(AFileName);
   if (StgIsStorageFile(AFileName) == 0) {
     std::unique_ptr<IStorage> root = StgOpenStorage(AFileName);
@@ -104,9 +104,11 @@ void TMSWordDocument::LoadFromFile(const WideString& AFileName) {
   ClearInternalLists();
   FLoadName = AFileName;
   ReadDocFromStream(file, nullptr);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
-void TMSWordDocument::LoadFromStream(TStream& Stream) {
+void TMSWordDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   FLoadName.clear();
   const int64_t start = Stream.Position();
@@ -139,6 +141,8 @@ void TMSWordDocument::LoadFromStream(TStream& Stream) {
     TMemoryStream rest(Stream.ReadAll());
     ReadDocFromStream(rest, nullptr);
   }
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
 void TMSWordDocument::LoadIStorage(IStorage& Root) {

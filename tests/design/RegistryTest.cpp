@@ -143,5 +143,28 @@ TEST(Registry, EveryEntryIsReachableByNameAndExtension) {
   }
 }
 
+// A stream that runs out of memory on its first read, as a huge document would.
+class TStarvedStream : public TStream {
+ public:
+  int64_t Read(void*, int64_t) override { throw std::bad_alloc(); }
+  int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+  int64_t Size() override { return 1 << 20; }
+};
+
+TEST(Registry, EveryReaderReportsExhaustedMemoryAsAnException) {
+  for (const auto& e : ReaderEntries()) {
+    std::unique_ptr<TMSWBaseDocument> doc = CreateReader(e);
+    TStarvedStream stream;
+    try {
+      doc->LoadFromStream(stream);
+      ADD_FAILURE() << e.Name << ": no error";
+    } catch (const Exception& x) {
+      EXPECT_STREQ(x.what(), "Out of memory while reading the document") << e.Name;
+    } catch (const std::exception& x) {
+      ADD_FAILURE() << e.Name << ": " << x.what() << " escaped as a standard exception";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace zvword
