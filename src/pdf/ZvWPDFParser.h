@@ -45,6 +45,8 @@ class TLexer {
   void ParseHexString(RawByteString& out);
   void ParseName(RawByteString& out);
   void ParseNumber(std::string_view tok, TZvPDFObject& out);
+  // Passes over the array or dictionary at the position without building it.
+  void SkipContainer();
 
   std::string_view FData;
   size_t FPos;
