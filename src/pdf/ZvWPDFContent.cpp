@@ -551,15 +551,23 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
   // Each content stream decodes on its own, so a damaged one costs only its own text, and only
   // one is held at a time; the operators of the streams run as one sequence.
   TZvPDFContentParser::TOperands operands;
+  // A stream listed again in a row is decoded once, but its bytes count again.
+  const TZvPDFObject* last = nullptr;
+  RawByteString content;
   auto run = [&](const TZvPDFObject& s) {
     if (s.Kind != pokStream) return;
-    RawByteString content;
-    try {
-      content = GetStreamContent(s);
-    } catch (const EResourceLimit&) {
-      throw;
-    } catch (const Exception&) {
-      return;
+    if (&s == last) {
+      Budget().ChargeDecoded(static_cast<int64_t>(content.size()));
+    } else {
+      last = nullptr;
+      try {
+        content = GetStreamContent(s);
+      } catch (const EResourceLimit&) {
+        throw;
+      } catch (const Exception&) {
+        return;
+      }
+      last = &s;
     }
     parser.Run(content, Res, 0, operands);
   };

@@ -328,10 +328,14 @@ TEST(PdfReader, ABadStreamCostsOnlyItsOwnText) {
   int good = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Survivor) Tj ET", PdfFilter::Flate);
   int p1 = b.Add("<< /Type /Page " + res + " /Contents " + std::to_string(bad) + " 0 R >>");
   int p2 = b.Add("<< /Type /Page " + res + " /Contents [" + std::to_string(bad) + " 0 R " + std::to_string(good) + " 0 R] >>");
-  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R] /Count 2 >>");
+  // A stream cut inside a string: the string ends with its stream, not in the next one.
+  int cut = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Cut sh", PdfFilter::Flate);
+  int p3 = b.Add("<< /Type /Page " + res + " /Contents [" + std::to_string(cut) + " 0 R " + std::to_string(good) + " 0 R] >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R " + std::to_string(p3) +
+                   " 0 R] /Count 3 >>");
   b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
   b.SetRoot(cat);
-  EXPECT_EQ(PdfText(b.Build()), "Survivor");
+  EXPECT_EQ(PdfText(b.Build()), "Survivor\nSurvivor");
 }
 
 TEST(PdfReader, WrongLengthTakesTheDataUpToEndstream) {
