@@ -206,7 +206,9 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
     EXPECT_EQ(error, c.error) << c.what;
     std::string kept;
     for (int i = 0; i < r.Text()->Count(); ++i) kept += WideToUtf8(r.Text()->Get(i));
-    if (!c.kept.empty()) EXPECT_NE(kept.find(c.kept), std::string::npos) << c.what << ": " << kept;
+    if (!c.kept.empty()) {
+      EXPECT_NE(kept.find(c.kept), std::string::npos) << c.what << ": " << kept;
+    }
   }
 }
 
