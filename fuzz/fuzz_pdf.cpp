@@ -111,11 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     zvword::TZvPDFReader r;
     r.SetTextFormating(size % 3 == 0 ? zvword::tfPlainText : size % 3 == 1 ? zvword::tfRTF : zvword::tfHTML);
-    // Limits low enough that a run hits them in well under the fuzzer's timeout.
+    // Limits low enough that a run under the sanitizers hits them well within the fuzzer's timeout.
     zvword::TResourceLimits limits;
     limits.MaxDecodedBytes = 256 << 20;
-    limits.MaxOperations = 20'000'000;
+    limits.MaxOperations = 4'000'000;
     r.SetResourceLimits(limits);
+    r.SetMaxPageOperations(1'000'000);
     zvword::TBytesView v(data, static_cast<int64_t>(size));
     r.LoadFromStream(v);
     for (int i = 0; i < r.Pages()->Count(); ++i) {
