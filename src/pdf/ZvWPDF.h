@@ -24,13 +24,15 @@ class TZvPDFReader;
 class TZvPDFEncryption;  // the security handler (ZvWPDFSecurity.h)
 
 // ---- Limits against hostile files ----
+// Per-structure limits; the totals of a load (decoded bytes, objects fetched, operators run,
+// fetches nested in each other) are charged to the reader's resource budget.
 constexpr int kPDFMaxNesting = 256;                        // arrays/dictionaries inside each other
 constexpr int kPDFMaxRefDepth = 64;                        // references followed in a row
 constexpr int kPDFMaxPageTreeDepth = 64;                   // levels of the page tree
 constexpr int kPDFMaxFormDepth = 16;                       // forms drawn inside forms
 constexpr int64_t kPDFMaxObjectNumber = 8 * 1024 * 1024;   // highest object number accepted
 constexpr int64_t kPDFMaxDecodedStream = 256ll << 20;      // bytes one stream may decode to
-constexpr int64_t kPDFMaxDecodedTotal = 1024ll << 20;      // bytes all streams of a load may decode to
+constexpr int64_t kPDFMaxPageOperations = 10'000'000;      // default content operators one page may run
 constexpr int kPDFMaxPages = 200000;
 
 // ---- Object model ----
@@ -327,6 +329,9 @@ class TZvPDFReader : public TMSWBaseDocument {
   const RawByteString& DocID() const { return FDocID; }
   const RawByteString& Password() const { return FPassword; }
   void SetPassword(const RawByteString& v) { FPassword = v; }
+  // Content operators one page may run, its forms' as often as they are drawn.
+  int64_t MaxPageOperations() const { return FMaxPageOperations; }
+  void SetMaxPageOperations(int64_t v) { FMaxPageOperations = v; }
   TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
   void SetSummaryInformation(const TZvWordSummaryInformation& v) { FSummaryInformation->Assign(v); }
   // Public read-only properties.
@@ -403,6 +408,8 @@ class TZvPDFReader : public TMSWBaseDocument {
   bool ReadCompressed(int32_t StmNum, int32_t Index, int32_t ExpectNum, TZvPDFObject& Out);
   void DecryptObjectStrings(TZvPDFObject& Obj, int32_t Num, int32_t Gen, int Depth);
   bool RootUsable();
+  void LoadDocument(TStream& AStream);
+  void ReleaseInput();
 
   // Pages (ZvWPDFContent.cpp).
   void ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* InheritedRes, const TZvPDFObject* InheritedBox,
@@ -423,11 +430,13 @@ class TZvPDFReader : public TMSWBaseDocument {
   RawByteString FDocID;
   RawByteString FVersion = "1.0";
   RawByteString FPassword;
+  int64_t FMaxPageOperations = kPDFMaxPageOperations;
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   std::unique_ptr<TZvPDFEncryption> FEncryption;
 
   // Per-load state.
-  RawByteString FData;  // the whole file
+  std::string_view FData;     // the whole file: the caller's memory or FOwnedInput, for the load only
+  RawByteString FOwnedInput;  // a copy of the input, made only when the stream has no memory view
   TZvPDFObject FTrailer;
   TZvPDFObject FEncryptEntry;
   TZvPDFObject FNull;
@@ -439,10 +448,8 @@ class TZvPDFReader : public TMSWBaseDocument {
     bool Ok = false;
   };
   std::unordered_map<int32_t, std::unique_ptr<TObjStm>> FObjStms;
-  std::vector<std::unique_ptr<RawByteString>> FOwnedData;  // decoded buffers streams may view
   bool FReconstructed = false;
-  int64_t FDecodedTotal = 0;
-  int FResolveDepth = 0;
+  bool FEmitStarted = false;  // the pages went to the output (a limit hit later must not repeat them)
 };
 
 }  // namespace zvword

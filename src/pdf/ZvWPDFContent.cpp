@@ -58,11 +58,23 @@ class TZvPDFContentParser {
  public:
   TZvPDFContentParser(TZvPDFReader* Reader, TZvPDFFonts* Fonts, TZvPDFPage& Page) : R(Reader), FFonts(Fonts), P(Page) {}
 
+  // The operands read and not yet taken by an operator. Slots are reused from operator to
+  // operator, so their buffers are allocated once.
+  struct TOperands {
+    std::vector<TZvPDFObject> Slots = std::vector<TZvPDFObject>(8);
+    size_t N = 0;
+  };
+
   void Run(std::string_view content, const TZvPDFObject* resources, int depth) {
+    TOperands operands;
+    Run(content, resources, depth, operands);
+  }
+
+  // Runs one content stream; the page's streams share their operands, as they form one sequence.
+  void Run(std::string_view content, const TZvPDFObject* resources, int depth, TOperands& operands) {
     TLexer lx(content);
-    // Operand slots are reused from operator to operator, so their buffers are allocated once.
-    std::vector<TZvPDFObject> slots(8);
-    size_t n = 0;
+    std::vector<TZvPDFObject>& slots = operands.Slots;
+    size_t& n = operands.N;
     while (!lx.AtEnd()) {
       if (n == slots.size()) {
         if (n >= kMaxOperands) n = 0;  // a run of operands without an operator is noise
@@ -76,6 +88,7 @@ class TZvPDFContentParser {
       }
       if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
       if (kw.empty()) continue;
+      CountOperator();
       if (kw == "BI") {
         SkipInlineImage(lx);
       } else {
@@ -94,6 +107,14 @@ class TZvPDFContentParser {
   // The operands from the end: Arg(ops, 0) is the last.
   static double Arg(const TOps& ops, size_t fromEnd) {
     return fromEnd < ops.size() ? Num(ops, ops.size() - 1 - fromEnd) : 0;
+  }
+
+  // Every operator run counts, in forms as often as they are drawn: forms drawing forms multiply.
+  void CountOperator() {
+    const int64_t limit = R ? R->MaxPageOperations() : kPDFMaxPageOperations;
+    if (limit > 0 && ++FOperators > limit)
+      throw EResourceLimit("Page exceeds the limit of " + std::to_string(limit) + " content operators");
+    if (R) R->Budget().ChargeOperations();
   }
 
   void SkipInlineImage(TLexer& lx) {
@@ -279,9 +300,12 @@ class TZvPDFContentParser {
  private:
   void DrawFormObject(const TZvPDFObject& form, int64_t id, const TZvPDFObject* res, int depth, const TMatrix& place) {
     if (id >= 0 && std::find(FFormStack.begin(), FFormStack.end(), id) != FFormStack.end()) return;  // a form drawing itself
+    TResourceBudget::TDepthGuard nested(R->Budget());
     RawByteString content;
     try {
       content = R->GetStreamContent(form);
+    } catch (const EResourceLimit&) {
+      throw;
     } catch (const Exception&) {
       return;
     }
@@ -453,6 +477,7 @@ class TZvPDFContentParser {
 
   TZvPDFReader* R;
   TZvPDFFonts* FFonts;
+  int64_t FOperators = 0;
   TZvPDFPage& P;
   TGState G;
   std::vector<TGState> FStack;
@@ -512,7 +537,13 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
   // Past the length limit no more pages are read.
   if (FSink.Stopped()) return;
   TZvPDFPage* page = FPages->AddPage();
-  ReadPage(*page, Page, Res, Box);
+  try {
+    ReadPage(*page, Page, Res, Box);
+  } catch (const EResourceLimit&) {
+    // What the page showed before the limit is kept.
+    EmitPage(FPages->Count() - 1);
+    throw;
+  }
   EmitPage(FPages->Count() - 1);
 }
 
@@ -532,23 +563,34 @@ void TZvPDFReader::ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const 
   const TZvPDFObject* contents = ResolveKey(Page, "Contents");
   if (!contents) return;
   TZvPDFContentParser parser(this, FFonts.get(), *page);
-  // Each content stream decodes on its own, so a damaged one costs only its own text; the
-  // operators of the streams run as one sequence.
-  RawByteString joined;
-  auto add = [&](const TZvPDFObject& s) {
+  // Each content stream decodes on its own, so a damaged one costs only its own text, and only
+  // one is held at a time; the operators of the streams run as one sequence.
+  TZvPDFContentParser::TOperands operands;
+  // A stream listed again in a row is decoded once, but its bytes count again.
+  const TZvPDFObject* last = nullptr;
+  RawByteString content;
+  auto run = [&](const TZvPDFObject& s) {
     if (s.Kind != pokStream) return;
-    try {
-      joined += GetStreamContent(s);
-      joined += '\n';
-    } catch (const Exception&) {
+    if (&s == last) {
+      Budget().ChargeDecoded(static_cast<int64_t>(content.size()));
+    } else {
+      last = nullptr;
+      try {
+        content = GetStreamContent(s);
+      } catch (const EResourceLimit&) {
+        throw;
+      } catch (const Exception&) {
+        return;
+      }
+      last = &s;
     }
+    parser.Run(content, Res, 0, operands);
   };
   if (contents->Kind == pokArray) {
-    for (const auto& c : contents->Items) add(Resolve(c));
+    for (const auto& c : contents->Items) run(Resolve(c));
   } else {
-    add(*contents);
+    run(*contents);
   }
-  parser.Run(joined, Res, 0);
   // Annotations show their appearance on the page (form fields, free text, stamps).
   const TZvPDFObject* annots = ResolveKey(Page, "Annots");
   if (!annots || annots->Kind != pokArray) return;

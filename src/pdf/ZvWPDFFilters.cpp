@@ -258,8 +258,11 @@ int ParamInt(const TZvPDFObject* params, std::string_view key, int def) {
 }  // namespace
 
 RawByteString TZvPDFReader::DecodeContentByFilter(std::string_view Filter, std::string_view Data, const TZvPDFObject* Params) {
-  int64_t limit = std::min(kPDFMaxDecodedStream, kPDFMaxDecodedTotal - FDecodedTotal);
-  if (limit <= 0) throw Exception(std::string_view("The PDF document decodes to more data than allowed"));
+  // One byte past what the budget has left, so that output cut there still trips the limit.
+  const TResourceBudget& budget = Budget();
+  int64_t limit = kPDFMaxDecodedStream;
+  if (budget.Limits().MaxDecodedBytes > 0)
+    limit = std::min(limit, std::max<int64_t>(0, budget.Limits().MaxDecodedBytes - budget.Decoded()) + 1);
   RawByteString out;
   int predictor = ParamInt(Params, "Predictor", 1);
   if (Filter == "FlateDecode" || Filter == "Fl") {
@@ -267,18 +270,21 @@ RawByteString TZvPDFReader::DecodeContentByFilter(std::string_view Filter, std::
   } else if (Filter == "LZWDecode" || Filter == "LZW") {
     out = TZvWLZWDecoder::DecodeTIFF(Data, limit, ParamInt(Params, "EarlyChange", 1));
   } else if (Filter == "ASCIIHexDecode" || Filter == "AHx") {
-    return pdffilters::ASCIIHexDecode(Data);
+    out = pdffilters::ASCIIHexDecode(Data);
+    predictor = 1;
   } else if (Filter == "ASCII85Decode" || Filter == "A85") {
-    return pdffilters::ASCII85Decode(Data);
+    out = pdffilters::ASCII85Decode(Data);
+    predictor = 1;
   } else if (Filter == "RunLengthDecode" || Filter == "RL") {
-    return pdffilters::RunLengthDecode(Data, limit);
+    out = pdffilters::RunLengthDecode(Data, limit);
+    predictor = 1;
   } else {
     return RawByteString(Data);  // images and the like: text extraction has no use for them decoded
   }
   if (predictor > 1)
     out = pdffilters::ApplyPredictor(out, predictor, ParamInt(Params, "Colors", 1), ParamInt(Params, "BitsPerComponent", 8),
                                      ParamInt(Params, "Columns", 1));
-  FDecodedTotal += static_cast<int64_t>(out.size());
+  Budget().ChargeDecoded(static_cast<int64_t>(out.size()));
   return out;
 }
 

@@ -284,6 +284,8 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
   if (const TZvPDFObject* tu = R.ResolveKey(Dict, "ToUnicode"); tu && tu->Kind == pokStream) {
     try {
       SetCMap(R.GetStreamContent(*tu));
+    } catch (const EResourceLimit&) {
+      throw;
     } catch (const Exception&) {
     }
   }
@@ -301,6 +303,8 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
         TZvPDFFont cm;
         cm.SetCMap(R.GetStreamContent(*enc));
         if (FCodeSpace.empty()) FCodeSpace = cm.FCodeSpace;
+      } catch (const EResourceLimit&) {
+        throw;
       } catch (const Exception&) {
       }
       if (FCodeSpace.empty()) FIdentity = true;
@@ -360,6 +364,8 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
     if (ff && ff->Kind == pokStream) {
       try {
         ReadBuiltInEncoding(R.GetStreamContent(*ff));
+      } catch (const EResourceLimit&) {
+        throw;
       } catch (const Exception&) {
       }
     }

@@ -193,6 +193,8 @@ void TZvPDFReader::ProcessMetaData() {
   RawByteString xml;
   try {
     xml = GetStreamContent(*meta);
+  } catch (const EResourceLimit&) {
+    throw;
   } catch (const Exception&) {
     return;  // a damaged packet costs only the properties it would have given
   }

@@ -163,6 +163,44 @@ void TLexer::ParseNumber(std::string_view tok, TZvPDFObject& out) {
   out.Int = neg ? -iv : iv;
 }
 
+void TLexer::SkipContainer() {
+  size_t depth = 0;
+  do {
+    SkipWhite();
+    if (FPos >= FData.size()) return;
+    auto c = static_cast<uint8_t>(FData[FPos]);
+    bool pair = FPos + 1 < FData.size() && FData[FPos + 1] == FData[FPos];
+    if (c == '[' || (c == '<' && pair)) {
+      ++depth;
+      FPos += c == '[' ? 1 : 2;
+    } else if (c == ']' || (c == '>' && pair)) {
+      --depth;
+      FPos += c == ']' ? 1 : 2;
+    } else if (c == '(') {
+      ++FPos;
+      for (int open = 1; FPos < FData.size() && open > 0; ++FPos) {
+        char ch = FData[FPos];
+        if (ch == '\\') ++FPos;
+        else if (ch == '(') ++open;
+        else if (ch == ')') --open;
+      }
+    } else if (c == '<') {
+      size_t e = FData.find('>', FPos);
+      FPos = e == std::string_view::npos ? FData.size() : e + 1;
+    } else if (IsDelim(c)) {
+      ++FPos;
+      ReadRegular();  // a name, or a stray delimiter
+    } else {
+      std::string_view tok = ReadRegular();
+      // As in a container parsed in full, these keywords end it and stay for the caller.
+      if (tok == "endobj" || tok == "stream" || tok == "endstream") {
+        FPos -= tok.size();
+        return;
+      }
+    }
+  } while (depth > 0);
+}
+
 bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Keyword, int Depth) {
   // Reset in place: a reused object keeps its buffers.
   Out.Kind = pokNull;
@@ -176,9 +214,9 @@ bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Ke
   SkipWhite();
   if (FPos >= FData.size()) return false;
   auto c = static_cast<uint8_t>(FData[FPos]);
-  if (Depth > kPDFMaxNesting) {
-    // Too deep: skip the token so the caller still advances.
-    ++FPos;
+  if (Depth > kPDFMaxNesting && (c == '[' || (c == '<' && FPos + 1 < FData.size() && FData[FPos + 1] == '<'))) {
+    // Too deep: the whole container is passed over and reads as null, so no nesting builds objects.
+    SkipContainer();
     return true;
   }
   switch (c) {

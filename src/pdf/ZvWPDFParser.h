@@ -1,5 +1,6 @@
 // Tokens and objects of PDF syntax, shared by the file-structure and content-stream readers.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -8,11 +9,16 @@
 
 namespace zvword::pdfsyntax {
 
-inline bool IsWhite(uint8_t c) { return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32; }
-inline bool IsDelim(uint8_t c) {
-  return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/' || c == '%';
-}
-inline bool IsRegular(uint8_t c) { return !IsWhite(c) && !IsDelim(c); }
+// Character classes by table: the lexer asks for every byte of every content stream.
+inline constexpr std::array<uint8_t, 256> kCharClass = [] {
+  std::array<uint8_t, 256> t{};
+  for (int c : {0, 9, 10, 12, 13, 32}) t[static_cast<size_t>(c)] = 1;
+  for (char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) t[static_cast<uint8_t>(c)] = 2;
+  return t;
+}();
+inline bool IsWhite(uint8_t c) { return kCharClass[c] == 1; }
+inline bool IsDelim(uint8_t c) { return kCharClass[c] == 2; }
+inline bool IsRegular(uint8_t c) { return kCharClass[c] == 0; }
 
 class TLexer {
  public:
@@ -40,6 +46,8 @@ class TLexer {
   void ParseHexString(RawByteString& out);
   void ParseName(RawByteString& out);
   void ParseNumber(std::string_view tok, TZvPDFObject& out);
+  // Passes over the array or dictionary at the position without building it.
+  void SkipContainer();
 
   std::string_view FData;
   size_t FPos;

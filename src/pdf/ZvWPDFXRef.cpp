@@ -6,6 +6,7 @@
 #include "pdf/ZvWPDF.h"
 #include "pdf/ZvWPDFParser.h"
 #include "pdf/ZvWPDFSecurity.h"
+#include "platform/ByteReader.h"
 #include "platform/CodePages.h"
 
 namespace zvword {
@@ -62,18 +63,20 @@ void TZvPDFReader::ClearInternalLists() {
   FCache.clear();
   FLoading.clear();
   FObjStms.clear();
-  FOwnedData.clear();
   FReconstructed = false;
-  FDecodedTotal = 0;
-  FResolveDepth = 0;
-  FData.clear();
+  FEmitStarted = false;
+  FData = {};
+  FOwnedInput.clear();
+  FOwnedInput.shrink_to_fit();
 }
 
-void TZvPDFReader::LoadFromFile(const WideString& AFileName) {
+void TZvPDFReader::LoadFromFile(const WideString& AFileName) try {
   TMSWBaseDocument::LoadFromFile(AFileName);
   TFileStream fs(AFileName);
   fs.SetPosition(0);
   LoadFromStream(fs);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
 namespace {
@@ -101,7 +104,45 @@ size_t TZvPDFReader::FindPDFHeader(std::string_view Data) {
 
 void TZvPDFReader::LoadFromStream(TStream& AStream) {
   TMSWBaseDocument::LoadFromStream(AStream);
-  FData = AStream.ReadAll();
+  try {
+    LoadDocument(AStream);
+  } catch (const EResourceLimit&) {
+    // The pages read before the limit keep their text.
+    try {
+      if (!FEmitStarted && ParseItems().Contains(wpiText)) EmitPages();
+    } catch (const Exception&) {
+    } catch (const std::bad_alloc&) {
+    }
+    ReleaseInput();
+    throw;
+  } catch (...) {
+    ReleaseInput();
+    RethrowAsException();
+  }
+  ReleaseInput();
+}
+
+// The input is borrowed for the load only: views into it are dropped with it.
+void TZvPDFReader::ReleaseInput() {
+  const char* lo = FData.data();
+  const char* hi = lo + FData.size();
+  for (auto& [num, obj] : FCache)
+    if (obj && obj->Kind == pokStream && obj->Data.data() >= lo && obj->Data.data() < hi) obj->Data = {};
+  FData = {};
+  FOwnedInput.clear();
+  FOwnedInput.shrink_to_fit();
+}
+
+void TZvPDFReader::LoadDocument(TStream& AStream) {
+  // A stream that already lies in memory is read in place; others are read once into a copy.
+  std::string_view whole;
+  if (AStream.MemoryView(whole)) {
+    const int64_t at = AStream.Position();
+    FData = at > 0 && static_cast<uint64_t>(at) <= whole.size() ? whole.substr(static_cast<size_t>(at)) : whole;
+  } else {
+    FOwnedInput = AStream.ReadAll();
+    FData = FOwnedInput;
+  }
   std::string_view data(FData);
 
   // Some producers put junk before the header; offsets then count from the header.
@@ -110,7 +151,7 @@ void TZvPDFReader::LoadFromStream(TStream& AStream) {
   if (hdr == std::string_view::npos && data.find(" obj") == std::string_view::npos)
     throw Exception(std::string_view("This is not valid PDF-document"));
   if (hdr != std::string_view::npos && hdr > 0) {
-    FData.erase(0, hdr);
+    FData.remove_prefix(hdr);
     data = FData;
   }
   FVersion.clear();
@@ -155,6 +196,7 @@ void TZvPDFReader::LoadFromStream(TStream& AStream) {
     }
   }
   ProcessMetaData();
+  FEmitStarted = true;
   if (ParseItems().Contains(wpiText)) EmitPages();
 }
 
@@ -273,15 +315,13 @@ bool TZvPDFReader::LoadCrossXRefStream(int64_t Offset, TZvPDFObject& TrailerOut)
     const TZvPDFObject* size = obj.Get("Size");
     index.emplace_back(0, size && size->IsNumber() ? size->AsInt() : static_cast<int64_t>(data.size() / rec));
   }
-  size_t pos = 0;
+  TByteReader rd(data, "PDF cross-reference stream");
+  // Fields wider than 7 bytes cannot hold a usable offset: their top bits are dropped.
   auto field = [&](int width, int64_t def) {
-    if (width == 0) return def;
-    int64_t v = 0;
-    for (int i = 0; i < width; ++i) v = v << 8 | static_cast<uint8_t>(data[pos++]);
-    return v;
+    return width == 0 ? def : static_cast<int64_t>(rd.UBE(static_cast<unsigned>(width)) & 0x7FFFFFFFFFFFFFFFull);
   };
   for (auto [first, count] : index) {
-    for (int64_t k = 0; k < count && pos + rec <= data.size(); ++k) {
+    for (int64_t k = 0; k < count && rd.CanRead(rec); ++k) {
       int64_t t = field(widths[0], 1), f2 = field(widths[1], 0), f3 = field(widths[2], 0);
       int64_t num = first + k;
       if (num < 0 || num > kPDFMaxObjectNumber) continue;
@@ -525,6 +565,8 @@ bool TZvPDFReader::ReadCompressed(int32_t StmNum, int32_t Index, int32_t ExpectN
     if (so && so->Kind == pokStream) {
       try {
         os->Data = GetStreamContent(*so);
+      } catch (const EResourceLimit&) {
+        throw;
       } catch (const Exception&) {
         os->Data.clear();
       }
@@ -584,7 +626,15 @@ const TZvPDFObject* TZvPDFReader::GetObject(int32_t ObjNum) {
     }
     if (!x || x->Kind() == xrkFree) return nullptr;
   }
+  // A fetch may fetch again (a /Length reference, an object stream): the nesting is bounded.
+  TResourceBudget::TDepthGuard nested(Budget());
+  Budget().ChargeObjects();
   FLoading.insert(ObjNum);
+  struct TUnmark {
+    std::unordered_set<int32_t>& Set;
+    int32_t Num;
+    ~TUnmark() { Set.erase(Num); }
+  } unmark{FLoading, ObjNum};
   auto obj = std::make_unique<TZvPDFObject>();
   bool ok;
   if (x->Kind() == xrkUnCompressed) {
@@ -600,7 +650,6 @@ const TZvPDFObject* TZvPDFReader::GetObject(int32_t ObjNum) {
   } else {
     ok = x->ObjNumber() != ObjNum && ReadCompressed(x->ObjNumber(), static_cast<int32_t>(x->Offset()), ObjNum, *obj);
   }
-  FLoading.erase(ObjNum);
   if (!ok) obj.reset();
   auto* res = obj.get();
   FCache[ObjNum] = std::move(obj);
@@ -646,8 +695,8 @@ RawByteString TZvPDFReader::GetBodyByRefNo(int32_t RefNo) {
   int64_t s = x->Offset();
   if (s < 0 || s >= static_cast<int64_t>(FData.size())) return {};
   size_t e = FData.find("endobj", static_cast<size_t>(s));
-  e = e == std::string::npos ? FData.size() : e + 6;
-  return FData.substr(static_cast<size_t>(s), e - static_cast<size_t>(s));
+  e = e == std::string_view::npos ? FData.size() : e + 6;
+  return RawByteString(FData.substr(static_cast<size_t>(s), e - static_cast<size_t>(s)));
 }
 
 // The keys use the whole first identifier as written, whatever its length.

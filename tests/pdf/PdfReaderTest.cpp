@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "PdfTestUtil.h"
+#include "pdf/ZvWPDFParser.h"
 
 namespace zvword::testing {
 namespace {
@@ -94,14 +95,157 @@ TEST(PdfReader, NewestDefinitionWinsWhenRebuilding) {
   EXPECT_EQ(PdfText(s + later), "Updated");
 }
 
+// A one-page document whose page draws content (a reference or an array of them) with /F1 and
+// the forms in xobjects; extra objects come first, so their numbers start at 1.
+std::string PageDoc(PdfBuilder& b, const std::string& contents, const std::string& xobjects = "") {
+  int cat = b.Reserve(), pages = b.Reserve();
+  int font = b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  int page = b.Add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /Resources << /Font << /F1 " +
+                   std::to_string(font) + " 0 R >> /XObject << " + xobjects + " >> >> /Contents " + contents + " >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
+  b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
+  b.SetRoot(cat);
+  return b.Build();
+}
+
+std::string Ref(int n) { return std::to_string(n) + " 0 R"; }
+
+// Streams whose /Length is the next one's object: each fetch nests inside the one before.
+std::string LengthChain(int n) {
+  PdfBuilder b;
+  int first = b.Reserve();
+  for (int i = 1; i < n; ++i) b.Reserve();
+  for (int i = 0; i < n; ++i)
+    b.Set(first + i, "<< /Length " + (i + 1 < n ? Ref(first + i + 1) : std::string("5")) + " >>\nstream\nhello\nendstream");
+  return PageDoc(b, Ref(first));
+}
+
+// Two bytes behind `layers` RunLength filters (each layer 64 times larger), listed `times` times.
+std::string RunLengthBomb(int layers, int times) {
+  PdfBuilder b;
+  std::string filters;
+  for (int i = 0; i < layers; ++i) filters += " /RL";
+  int s = b.Add("<< /Length 2 /Filter [" + filters + "] >>\nstream\n\x81\x81\nendstream");
+  std::string list;
+  for (int i = 0; i < times; ++i) list += Ref(s) + " ";
+  return PageDoc(b, "[" + list + "]");
+}
+
+// Forms each drawing the next `fanout` times; the last one shows text.
+std::string FormFanout(int forms, int fanout) {
+  PdfBuilder b;
+  int first = b.Reserve();
+  for (int i = 1; i < forms; ++i) b.Reserve();
+  for (int i = 0; i < forms; ++i) {
+    std::string body, res;
+    if (i + 1 < forms) {
+      for (int k = 0; k < fanout; ++k) body += "/X Do ";
+      res = "/XObject << /X " + Ref(first + i + 1) + " >>";
+    }
+    b.SetStream(first + i, "/Type /XObject /Subtype /Form /BBox [0 0 9 9] /Resources << " + res + " >>",
+                i + 1 < forms ? body : "BT /F1 12 Tf (x) Tj ET");
+  }
+  int page1 = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Read before) Tj ET");
+  int page2 = b.AddStream("", "/X Do");
+  return PageDoc(b, "[" + Ref(page1) + " " + Ref(page2) + "]", "/X " + Ref(first));
+}
+
+TResourceLimits Limits(int64_t decoded, int64_t operations = 200'000'000, int32_t depth = 64) {
+  TResourceLimits l;
+  l.MaxDecodedBytes = decoded;
+  l.MaxOperations = operations;
+  l.MaxDepth = depth;
+  return l;
+}
+
+struct ErrorCase {
+  const char* what;
+  std::string bytes;
+  std::string error;
+  std::string kept;  // text still in the output list after the error
+  TResourceLimits limits = {};
+  int64_t pageOperations = kPDFMaxPageOperations;
+};
+
 TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
-  EXPECT_EQ(PdfError("GIF89a not a pdf at all"), "This is not valid PDF-document");
-  EXPECT_EQ(PdfError(""), "This is not valid PDF-document");
-  EXPECT_EQ(PdfError("%PDF-1.4\n%%EOF\n"), "The PDF document has no readable catalog or pages");
   std::string enc = MakeTextPdf({kHello});
   enc.insert(enc.rfind(">>\nstartxref"), " /Encrypt << /Filter /Standard /V 1 /R 2 >> ");
-  // Without its password hashes the file cannot be opened with any password.
-  EXPECT_EQ(PdfError(enc), "Password is not valid");
+  const std::string big = "BT /F1 12 Tf 72 712 Td (" + std::string(3000, 'a') + ") Tj ET";
+  const ErrorCase cases[] = {
+      {"not a PDF", "GIF89a not a pdf at all", "This is not valid PDF-document", ""},
+      {"empty", "", "This is not valid PDF-document", ""},
+      {"no catalog", "%PDF-1.4\n%%EOF\n", "The PDF document has no readable catalog or pages", ""},
+      // Without its password hashes the file cannot be opened with any password.
+      {"encryption without hashes", enc, "Password is not valid", ""},
+      {"lengths fetched inside lengths", LengthChain(100), "Document exceeds the nesting limit of 64 levels", ""},
+      {"nested fetches under a lower limit", LengthChain(12), "Document exceeds the nesting limit of 8 levels", "",
+       Limits(1 << 20, 1000, 8)},
+      {"run-length output counts", RunLengthBomb(3, 1), "Document exceeds the limit of 100000 bytes of decoded data", "",
+       Limits(100'000)},
+      {"a stream listed again counts again", RunLengthBomb(3, 4), "Document exceeds the limit of 2000000 bytes of decoded data",
+       "", Limits(2'000'000)},
+      {"hex output counts", MakeTextPdf({big}, PdfXRef::Table, PdfFilter::ASCIIHex),
+       "Document exceeds the limit of 2000 bytes of decoded data", "", Limits(2000)},
+      {"base-85 output counts", MakeTextPdf({big}, PdfXRef::Table, PdfFilter::ASCII85),
+       "Document exceeds the limit of 2000 bytes of decoded data", "", Limits(2000)},
+      {"forms drawing forms", FormFanout(6, 10), "Document exceeds the limit of 20000 operations of operations",
+       "Read before", Limits(1 << 20, 20'000)},
+      {"forms drawing forms past the page's share", FormFanout(5, 10), "Page exceeds the limit of 5000 content operators",
+       "Read before", {}, 5000},
+  };
+  for (const auto& c : cases) {
+    TZvPDFReader r;
+    r.SetResourceLimits(c.limits);
+    r.SetMaxPageOperations(c.pageOperations);
+    std::string error;
+    try {
+      PdfText(c.bytes, tfPlainText, &r);
+    } catch (const Exception& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error) << c.what;
+    std::string kept;
+    for (int i = 0; i < r.Text()->Count(); ++i) kept += WideToUtf8(r.Text()->Get(i));
+    if (!c.kept.empty()) {
+      EXPECT_NE(kept.find(c.kept), std::string::npos) << c.what << ": " << kept;
+    }
+  }
+}
+
+size_t ObjectsIn(const TZvPDFObject& o) {
+  size_t n = 1;
+  for (const auto& it : o.Items) n += ObjectsIn(it);
+  return n;
+}
+
+// Nesting past the limit is passed over whole: the objects built stay within the limit, and the
+// parse goes on after it (or stops before a keyword that ends the object).
+TEST(PdfReader, DeepNestingBuildsNothingPastTheLimit) {
+  const size_t n = 100000;
+  auto repeat = [](const std::string& s, size_t k) {
+    std::string r;
+    for (size_t i = 0; i < k; ++i) r += s;
+    return r;
+  };
+  const struct {
+    const char* what;
+    std::string text;
+    std::string next;  // the name or keyword that follows
+  } cases[] = {
+      {"arrays", std::string(n, '[') + "1 (])" + std::string(n, ']') + " /After", "After"},
+      {"dictionaries", repeat("<< /A ", n) + "<a>" + repeat(">>", n) + " /After", "After"},
+      {"never closed", std::string(n, '[') + " endobj", "endobj"},
+  };
+  for (const auto& c : cases) {
+    pdfsyntax::TLexer lx(c.text);
+    TZvPDFObject o;
+    ASSERT_TRUE(lx.ParseObject(o, true)) << c.what;
+    EXPECT_LE(ObjectsIn(o), static_cast<size_t>(kPDFMaxNesting) + 2) << c.what;
+    std::string_view kw;
+    TZvPDFObject next;
+    bool isObject = lx.ParseObject(next, true, &kw);
+    EXPECT_EQ(isObject ? std::string_view(next.Str) : kw, c.next) << c.what;
+  }
 }
 
 TEST(PdfReader, VersionAndHeaderAfterJunk) {
@@ -186,10 +330,14 @@ TEST(PdfReader, ABadStreamCostsOnlyItsOwnText) {
   int good = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Survivor) Tj ET", PdfFilter::Flate);
   int p1 = b.Add("<< /Type /Page " + res + " /Contents " + std::to_string(bad) + " 0 R >>");
   int p2 = b.Add("<< /Type /Page " + res + " /Contents [" + std::to_string(bad) + " 0 R " + std::to_string(good) + " 0 R] >>");
-  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R] /Count 2 >>");
+  // A stream cut inside a string: the string ends with its stream, not in the next one.
+  int cut = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Cut sh", PdfFilter::Flate);
+  int p3 = b.Add("<< /Type /Page " + res + " /Contents [" + std::to_string(cut) + " 0 R " + std::to_string(good) + " 0 R] >>");
+  b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(p1) + " 0 R " + std::to_string(p2) + " 0 R " + std::to_string(p3) +
+                   " 0 R] /Count 3 >>");
   b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
   b.SetRoot(cat);
-  EXPECT_EQ(PdfText(b.Build()), "Survivor");
+  EXPECT_EQ(PdfText(b.Build()), "Survivor\nSurvivor");
 }
 
 TEST(PdfReader, WrongLengthTakesTheDataUpToEndstream) {
