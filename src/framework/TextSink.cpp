@@ -1,6 +1,19 @@
 #include "framework/TextSink.h"
 
 namespace zvword {
+
+const TMarkTable& LineMarks() {
+  static const TMarkTable marks = {{
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // paragraph
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // line
+      {u"\t", u"\t", u"\t"},                    // tab
+      {u"\t", u"\t", u"\t"},                    // cell
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // row
+      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // page
+  }};
+  return marks;
+}
+
 namespace {
 
 // Characters HTML writes as entities; everything else is copied in runs.

@@ -19,6 +19,10 @@ enum TTextMark { tmParagraph, tmLine, tmTab, tmCell, tmRow, tmPage, tmMarkCount 
 // How a reader's format renders each mark.
 using TMarkTable = std::array<TMarkup, tmMarkCount>;
 
+// The marks of formats whose text is a run of lines (e-books, pages): every break is a line of
+// its own, and RTF and HTML break it too.
+const TMarkTable& LineMarks();
+
 // Appends s to Out escaped for the mode (see EscapeText); plain text is appended as it is.
 void AppendEscaped(WideString& Out, std::u16string_view s, TMSTextFormating Mode);
 

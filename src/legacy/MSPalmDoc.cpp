@@ -26,18 +26,9 @@ RawByteString ReadOrFail(TStream& stream, size_t count, const char* what) {
 
 bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
 
-const TMarkTable kMarks = {{
-    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // paragraph
-    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // line
-    {u"\t", u"\t", u"\t"},                    // tab
-    {u"\t", u"\t", u"\t"},                    // cell
-    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // row
-    {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // page
-}};
-
 }  // namespace
 
-TPalmDocFile::TPalmDocFile(TComponent* AOwner) : TMSWBaseDocument(AOwner), FSink(*this, kMarks) {}
+TPalmDocFile::TPalmDocFile(TComponent* AOwner) : TMSWBaseDocument(AOwner), FSink(*this, LineMarks()) {}
 
 void TPalmDocFile::ClearInternalLists() { TMSWBaseDocument::ClearInternalLists(); }
 

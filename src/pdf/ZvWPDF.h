@@ -421,12 +421,11 @@ class TZvPDFReader : public TMSWBaseDocument {
   void EmitPage(int Index);
   // Closes the output (opening it first for a document without pages).
   void EmitPages();
-  static const TMarkTable& PageMarks();
 
   std::unique_ptr<TZvPDFXRefList> FXRefs;
   std::unique_ptr<TZvPDFFonts> FFonts;
   std::unique_ptr<TZvPDFPages> FPages;
-  TTextSink FSink{*this, PageMarks()};
+  TTextSink FSink{*this, LineMarks()};
   RawByteString FDocID;
   RawByteString FVersion = "1.0";
   RawByteString FPassword;

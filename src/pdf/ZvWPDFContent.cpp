@@ -618,17 +618,6 @@ void TZvPDFReader::ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const 
   }
 }
 
-const TMarkTable& TZvPDFReader::PageMarks() {
-  static const TMarkTable marks = {{
-      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // paragraph
-      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // line
-      {u"\t", u"\t", u"\t"},                    // tab
-      {u"\t", u"\t", u"\t"},                    // cell
-      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // row
-      {u"\r\n", u"\\par \r\n", u"<br>\r\n"},  // page
-  }};
-  return marks;
-}
 
 void TZvPDFReader::EmitPage(int Index) {
   if (!ParseItems().Contains(wpiText)) return;
