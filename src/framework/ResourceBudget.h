@@ -17,7 +17,9 @@ class EResourceLimit : public Exception {
 
 // Safe defaults: far above what real documents need, far below what hurts a batch.
 struct TResourceLimits {
-  int64_t MaxDecodedBytes = 1024ll << 20;  // all inflation and filter output of one load
+  // All inflation and filter output of one load; below 1 GiB so that a document's memory, which
+  // holds the decoded bytes besides its input, stays under 1 GiB.
+  int64_t MaxDecodedBytes = 768ll << 20;
   int64_t MaxObjects = 20'000'000;         // objects, records or entries fetched
   int64_t MaxOperations = 200'000'000;     // content operators, XML items, records decoded
   int32_t MaxDepth = 64;                   // fetches, forms or containers nested in each other
