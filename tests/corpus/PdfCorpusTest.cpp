@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "corpus/CorpusUtil.h"
+#include "builders/Corpus.h"
 #include "pdf/ZvWPDF.h"
 
 namespace zvword {

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "corpus/CorpusUtil.h"
+#include "builders/Corpus.h"
 #include "word/MSWord.h"
 
 namespace zvword {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 
+#include "builders/Corpus.h"
 #include "framework/MSW_Sum.h"
 #include "platform/CompoundFile.h"
 #include "platform/Exception.h"
@@ -54,9 +55,8 @@ bool Ascii(const std::string& s) {
 }
 
 TEST(SummaryCorpus, AgreesWithAnIndependentReading) {
-  const char* env = std::getenv("ZVWORD_CORPUS_DIR");
-  const fs::path dir = fs::path(env && *env ? env : ZVWORD_CORPUS_DIR) / "real" / "doc";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "no corpus";
+  const fs::path dir = corpus::CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
   if (Shell("command -v file").empty()) GTEST_SKIP() << "no file utility";
   // One run of the tool over the folder: "name<TAB>report" per line.
   std::map<std::string, std::string> reports;

@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 
+#include "builders/Corpus.h"
 #include "builders/PalmDocBuilder.h"
 #include "legacy/MSPalmDoc.h"
 #include "platform/CodePages.h"
@@ -343,8 +344,8 @@ TEST(PalmDoc, SamplesGiveTheirSourceText) {
 }
 
 TEST(PalmDoc, CorpusBooksGiveTheirTruth) {
-  const std::string dir = std::string(ZVWORD_CORPUS_DIR) + "/generated/";
-  if (ReadFile(dir + "plain.txt2pdbdoc.pdb").empty()) GTEST_SKIP() << "no corpus";
+  const std::string dir = (corpus::CorpusDir() / "generated").string() + "/";
+  ZVWORD_REQUIRE_CORPUS(dir);
   for (const char* name : {"plain.txt2pdbdoc.pdb", "plain.txt2pdbdoc-nocomp.pdb", "plain.abiword.pdb",
                            "basic.txt2pdbdoc.pdb", "licence.txt2pdbdoc.pdb", "licence.txt2pdbdoc-nocomp.pdb"}) {
     std::string truth = ReadFile(dir + name + ".truth.txt");

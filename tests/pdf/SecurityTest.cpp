@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "builders/Corpus.h"
 #include "builders/PdfEncryptBuilder.h"
 #include "pdf/PdfTestUtil.h"
 #include "pdf/ZvWPDFSecurity.h"
@@ -240,9 +241,10 @@ TEST(StandardEncryption, PermissionsFromTheFileKeepTheirBitPattern) {
 
 // The generated corpus holds files encrypted by other writers (qpdf, LibreOffice, Ghostscript).
 TEST(EncryptedCorpus, EveryFileOpensWithEachPasswordItAccepts) {
-  std::string dir = std::string(ZVWORD_CORPUS_DIR) + "/generated/";
+  std::string dir = (corpus::CorpusDir() / "generated").string() + "/";
+  ZVWORD_REQUIRE_CORPUS(dir);
   std::ifstream manifest(dir + "manifest.tsv");
-  if (!manifest) GTEST_SKIP() << "no corpus";
+  ASSERT_TRUE(manifest) << "no manifest.tsv in " << dir;
   std::string line;
   int files = 0;
   while (std::getline(manifest, line)) {

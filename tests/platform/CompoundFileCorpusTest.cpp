@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "builders/Corpus.h"
 #include "platform/CompoundFile.h"
 #include "platform/Exception.h"
 
@@ -47,9 +48,8 @@ size_t Walk(IStorage& storage, size_t fileSize, int depth = 0) {
 }
 
 TEST(CompoundFileCorpus, RealDocumentsOpenAndReadWhole) {
-  const char* env = std::getenv("ZVWORD_CORPUS_DIR");
-  const fs::path dir = fs::path(env && *env ? env : ZVWORD_CORPUS_DIR) / "real" / "doc";
-  if (!fs::is_directory(dir)) GTEST_SKIP() << "no corpus at " << dir;
+  const fs::path dir = corpus::CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
   // The stream name as it sits in a directory entry, found without parsing the file.
   const std::string wordDocName("W\0o\0r\0d\0D\0o\0c\0u\0m\0e\0n\0t\0\0\0", 26);
   size_t compound = 0, withName = 0, found = 0, known = 0, failed = 0;

@@ -1,3 +1,4 @@
+#include "builders/Corpus.h"
 #include "word/MSWordVBA.h"
 
 #include <gtest/gtest.h>
@@ -263,9 +264,8 @@ std::string Slurp(const std::filesystem::path& p) {
 }
 
 TEST(VBACorpus, MacroDocumentsListReadableSource) {
-  const char* env = std::getenv("ZVWORD_CORPUS_DIR");
-  const std::filesystem::path dir = std::filesystem::path(env && *env ? env : ZVWORD_CORPUS_DIR) / "real" / "doc";
-  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no corpus";
+  const std::filesystem::path dir = corpus::CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
   struct Expect {
     const char* file;
     std::vector<std::string> words;

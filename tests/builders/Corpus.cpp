@@ -1,4 +1,4 @@
-#include "corpus/CorpusUtil.h"
+#include "builders/Corpus.h"
 
 #include <algorithm>
 #include <cstdlib>
