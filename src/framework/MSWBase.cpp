@@ -150,6 +150,7 @@ void TMSWBaseDocument::SetFileName(const WideString& Value) {
 void TMSWBaseDocument::ClearInternalLists() {
   if (FText) FText->Clear();
   IsCancelExtract = false;
+  FWarnings.clear();
 }
 
 void TMSWBaseDocument::AddText(const WideString& AText, TWideStrings* Strings) {

@@ -147,6 +147,11 @@ class TMSWBaseDocument : public TComponent {
 
   bool IsCancelExtract = false;
 
+  // What the last load noticed and read through (an archive rebuilt from its entries, say): the
+  // text may be incomplete. Emptied by every load.
+  const std::vector<WideString>& Warnings() const { return FWarnings; }
+  void AddWarning(const WideString& W) { FWarnings.push_back(W); }
+
   // The resources this load may take; counts restart with every load. Set limits before loading.
   TResourceBudget& Budget() { return FBudget; }
   const TResourceLimits& ResourceLimits() const { return FBudget.Limits(); }
@@ -166,6 +171,7 @@ class TMSWBaseDocument : public TComponent {
   TMSWTextChange FOnBeforeText;
   TMSWTextChange FOnAfterText;
   TResourceBudget FBudget;
+  std::vector<WideString> FWarnings;
 };
 
 }  // namespace zvword

@@ -191,6 +191,8 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
   // The archive charges what it inflates to this document's budget.
   zip.SetBudget(&Budget());
   zip.LoadFromView(Bytes);
+  if (zip.Recovered())
+    AddWarning(u"The package is damaged: its parts were recovered from what is intact, and text may be missing");
   const bool text = ParseItems().Contains(wpiText);
 
   // The main part as the package's relationships name it, else the usual name.
