@@ -126,27 +126,20 @@ std::vector<std::string> OutputNames(const std::vector<std::string>& files) {
     return s;
   };
   std::vector<std::string> names(n);
-  std::vector<size_t> open(n);
-  for (size_t i = 0; i < n; ++i) open[i] = i;
+  // Of inputs with one and the same path, only the first gets a name.
+  std::vector<size_t> open;
+  std::set<std::string> seen;
+  for (size_t i = 0; i < n; ++i)
+    if (seen.insert(suffix(i, parts[i].size())).second) open.push_back(i);
   for (size_t k = 1; !open.empty(); ++k) {
     std::map<std::string, size_t> count;
-    for (size_t i : open) ++count[suffix(i, std::min(k, parts[i].size()))];
+    for (size_t i : open) ++count[suffix(i, k)];
     std::vector<size_t> still;
-    for (size_t i : open) {
-      const std::string s = suffix(i, std::min(k, parts[i].size()));
-      if (count[s] == 1) names[i] = s;
-      else if (k < parts[i].size()) still.push_back(i);
-      // else: the whole path is shared; the name stays empty
-    }
+    for (size_t i : open)
+      if (count[suffix(i, k)] == 1 || k == parts[i].size()) names[i] = suffix(i, k);
+      else still.push_back(i);
     open = std::move(still);
   }
-  // Of inputs with one and the same path, the first keeps the name.
-  std::map<std::string, size_t> whole;
-  for (size_t i = 0; i < n; ++i)
-    if (names[i].empty()) {
-      const std::string s = suffix(i, parts[i].size());
-      if (whole.emplace(s, i).second) names[i] = s;
-    }
   return names;
 }
 
