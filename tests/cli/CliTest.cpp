@@ -92,7 +92,7 @@ TEST_F(Cli, NotAPalmDatabase) {
   WriteFile(Path("book.pdb"), text);
   Outcome r = Exec("'" + Path("book.pdb") + "'");  // chosen by its extension
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, Path("book.pdb") + ": not a pdb document (Not valid PalmDoc text file.)\n");
+  EXPECT_EQ(r.err, Path("book.pdb") + ": Not valid PalmDoc text file.\n");
   EXPECT_EQ(r.out, "");
   WriteFile(Path("book.bin"), text);
   r = Exec("-r pdb '" + Path("book.bin") + "'");

@@ -396,8 +396,9 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
   if (result.error.empty() && !doc) result.error = "No reader";
   // A reader reading from a stream may not know the name its message should give.
   if (const size_t at = result.error.find("File  "); at != std::string::npos) result.error.insert(at + 5, file);
-  if (foreign && doc) {
-    // Wrong bytes for the reader: an error, or nothing but the frame, means it was not that format.
+  if (foreign && doc && (result.error.empty() || o.reader != "auto")) {
+    // Bytes without the reader's signature that give nothing but the frame were not that format;
+    // a reader named on the command line is told so even when it failed its own way.
     bool text = false;
     const TWideStrings& body = *doc->Text();
     for (int i = 0; i < body.Count() && !text; ++i)

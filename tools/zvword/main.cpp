@@ -318,12 +318,6 @@ int main(int argc, char** argv) {
       room.notify_all();
     }
     const bool failed = !r.error.empty();
-    if (failed) {
-      if (std::fflush(stdout) != 0) WriteError("");  // the message follows the text printed before it
-      if (progress) bar.Clear();
-      std::fprintf(stderr, "%s: %s\n", files[i].c_str(), r.error.c_str());
-      status = 1;
-    }
     if (toDirectory) {
       if (failed) {
         // nothing is written for a document that could not be read
@@ -355,6 +349,12 @@ int main(int argc, char** argv) {
       if (std::fwrite(r.output.data(), 1, r.output.size(), sink) != r.output.size()) WriteError(single);
     }
     if (sink && std::ferror(sink)) WriteError(single);
+    if (failed) {
+      if (std::fflush(stdout) != 0) WriteError("");  // the message follows the text printed before it
+      if (progress) bar.Clear();
+      std::fprintf(stderr, "%s: %s\n", files[i].c_str(), r.error.c_str());
+      status = 1;
+    }
     if (progress) bar.Show(i + 1, total);
   }
   for (auto& t : threads) t.join();
