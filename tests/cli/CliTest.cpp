@@ -120,7 +120,8 @@ TEST_F(Cli, SomeFailedGivesStatusOneAndKeepsTheOthers) {
 
 TEST_F(Cli, UsageErrors) {
   for (const char* args : {"", "--bogus x.pdb", "-f pdf x.pdb", "-r nosuch x.pdb", "--max-length -3 x.pdb",
-                           "--codepage 4242 x.pdb", "-j 0 x.pdb", "-l body,nonsense x.pdb", "--json=1 x.pdb", "-o"}) {
+                           "--codepage 4242 x.pdb", "-j 0 x.pdb", "-l body,nonsense x.pdb", "--json=1 x.pdb", "-o",
+                           "--timeout 0 x.pdb", "--timeout 1s x.pdb", "--max-memory 0 x.pdb"}) {
     const Outcome r = Exec(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_NE(r.err, "") << args;
@@ -160,7 +161,7 @@ TEST_F(Cli, JsonLinesInInputOrder) {
   EXPECT_EQ(all[0].rfind("{\"file\":\"" + Sample("harbour.pdb") + "\",\"reader\":\"pdb\",\"text\":\"Harbour Notes\\n", 0), 0u);
   EXPECT_NE(all[0].find("\"summary\":{},\"lists\":{},\"error\":null}"), std::string::npos);
   EXPECT_NE(all[1].find("\"reader\":null"), std::string::npos);
-  EXPECT_NE(all[1].find("\"error\":\"File " + Path("nope.pdb") + " is not found.\"}"), std::string::npos);
+  EXPECT_NE(all[1].find("\"error\":\"File " + Path("nope.pdb") + " is not found.\",\"partial\":false}"), std::string::npos);
   EXPECT_NE(all[2].find("harbour-peanut.pdb\",\"reader\":\"pdb\""), std::string::npos);
   // The text of one document is escaped: quotes, backslashes and tabs stay inside the string.
   EXPECT_NE(all[0].find("back-slash \\\\ of luck"), std::string::npos);
@@ -329,6 +330,14 @@ TEST_F(Cli, Rows) {
       {"--files-from {d}/nolist", 2, "", "~cannot read {d}/nolist"},
       {"--password-file {d}/pw {d}/locked.pdf", 0, "~Hello encrypted world", ""},
       {"{d}/locked.pdf", 1, "*", "~{d}/locked.pdf: "},
+      // A worker that hangs, crashes or runs out of memory fails its document; the batch goes on.
+      {"--json --timeout 1 -j 2 {d}/x.pdb {d}/hang.pdb {d}/notes.doc", 1,
+       "~\"error\":\"timed out after 1 s (--timeout)\",\"partial\":false}\n{\"file\":\"{d}/notes.doc\",\"reader\":\"doc\"",
+       "{d}/hang.pdb: timed out after 1 s (--timeout)\n", {}, "ZVWORD_TEST_WORKER=hang:hang.pdb"},
+      {"--isolate {d}/crash.pdb {d}/x.pdb", 1, "a<b> & {c}\n\xC3\xA9t\xC3\xA9\n\n",
+       "{d}/crash.pdb: the reader crashed (signal 11, Segmentation fault)\n", {}, "ZVWORD_TEST_WORKER=crash:crash.pdb"},
+      {"--max-memory 256 --json {d}/hog.pdb {d}/x.pdb", 1, "~Out of memory (over --max-memory 256 MB)\",\"partial\":false}\n{",
+       "*", {}, "ZVWORD_TEST_WORKER=hog:hog.pdb"},
   };
   for (const Row& row : rows) {
     auto fill = [&](const std::string& t) { return Replace(Replace(t, "{d}", dir_.string()), "{s}", Sample("").substr(0, Sample("").size() - 1)); };

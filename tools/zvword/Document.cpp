@@ -329,6 +329,11 @@ std::string JsonString(std::string_view s) {
   return out;
 }
 
+std::string JsonErrorLine(const std::string& file, const std::string& error) {
+  return "{\"file\":" + JsonString(file) + ",\"reader\":null,\"text\":\"\",\"summary\":{},\"lists\":{},\"error\":" +
+         JsonString(error) + ",\"partial\":false}\n";
+}
+
 const TZvReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName) {
   if (readerName != "auto") return FindReaderEntry(readerName);
   return DetectFormat(data, file);
@@ -452,7 +457,10 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
       out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(t);
       first = false;
     }
-    out += "},\"error\":" + (result.error.empty() ? std::string("null") : JsonString(result.error)) + "}\n";
+    result.partial = !result.error.empty() && !text.empty();
+    out += "},\"error\":" + (result.error.empty() ? std::string("null") : JsonString(result.error));
+    if (!result.error.empty()) out += std::string(",\"partial\":") + (result.partial ? "true" : "false");
+    out += "}\n";
     return result;
   }
   const bool crlf = o.crlf || o.utf16;
@@ -465,6 +473,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
     if (o.listAll && plain && name != "body") out += "--- " + name + " ---" + eol;
     AppendList(out, *list, crlf, plain, o.format == tfRTF);
   }
+  result.partial = !result.error.empty() && !out.empty();
   if (o.utf16) out = ToUtf16(out, false);
   return result;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/CodePages.h"
 
@@ -69,6 +70,14 @@ const std::vector<OptionInfo>& OptionTable() {
       {"", "--files-from", "FILE", "input names from FILE (- for standard input), one a line"},
       {"-0", "--null", "", "names in --files-from are separated by NUL characters"},
       {"-j", "--jobs", "N", "documents in parallel (default: the CPUs this process may use)"},
+      {"", "--isolate", "",
+       "read each document in a worker process, so a crash or hang\ncosts only that document (the default with "
+       "a limit below)"},
+      {"", "--timeout", "SEC",
+       "a document not read within SEC seconds fails; the batch\ngoes on"},
+      {"", "--max-memory", "MB",
+       "a worker's address space limit; a document needing more\nfails, the batch goes on. A failed document's "
+       "JSON line\nsays why, and \"partial\" whether its text was cut short"},
       {"", "--progress", "", "progress bar on standard error"},
       {"", "--man", "", "print the manual page (roff)"},
       {"", "--completion", "", "print the bash completion script"},
@@ -288,6 +297,19 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     } else if (name == "-0" || name == "--null") {
       noValue();
       o.nulSeparated = true;
+    } else if (name == "--isolate") {
+      noValue();
+      o.isolate = true;
+    } else if (name == "--timeout") {
+      const std::string v = needValue();
+      char* end = nullptr;
+      o.timeout = std::strtod(v.c_str(), &end);
+      if (v.empty() || *end || !(o.timeout > 0) || o.timeout > 1e6)
+        throw UsageError{"invalid value for " + name + ": '" + v + "'"};
+      o.isolate = true;
+    } else if (name == "--max-memory") {
+      o.maxMemory = ParseInt(name, needValue(), 1);
+      o.isolate = true;
     } else if (name == "--password-file") {
       o.passwordFile = needValue();
     } else {

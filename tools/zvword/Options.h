@@ -35,6 +35,9 @@ struct Options {
   std::string filesFrom;  // a list of input names; "-" = standard input
   bool nulSeparated = false;
   std::string passwordFile;
+  bool isolate = false;
+  double timeout = 0;  // seconds per document; 0 = none
+  int maxMemory = 0;   // MB of a worker's address space; 0 = no limit
   std::vector<std::string> files;
 };
 

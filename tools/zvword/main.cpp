@@ -18,6 +18,7 @@
 
 #include "platform/CodePages.h"
 #include "tools/zvword/Document.h"
+#include "tools/zvword/Isolate.h"
 #include "tools/zvword/Options.h"
 
 using namespace zvword::cli;
@@ -285,7 +286,7 @@ int main(int argc, char** argv) {
         if (next >= total) return;
         i = next++;
       }
-      DocumentResult r = ProcessDocument(files[i], o);
+      DocumentResult r = o.isolate ? ProcessIsolated(files[i], o) : ProcessDocument(files[i], o);
       std::lock_guard<std::mutex> lock(mutex);
       ++queued;
       queuedBytes += r.output.size();
@@ -307,7 +308,8 @@ int main(int argc, char** argv) {
     DocumentResult r;
     if (jobs <= 1) {
       // One job: read on this thread, and write long texts to standard output as they are read.
-      r = ProcessDocument(files[i], o, sink == stdout && !toDirectory ? stdout : nullptr);
+      r = o.isolate ? ProcessIsolated(files[i], o)
+                    : ProcessDocument(files[i], o, sink == stdout && !toDirectory ? stdout : nullptr);
     } else {
       std::unique_lock<std::mutex> lock(mutex);
       ready.wait(lock, [&] { return results[i].has_value(); });
