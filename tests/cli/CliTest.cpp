@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -377,6 +378,21 @@ TEST_F(Cli, HelpManCompletionAndReadmeAgree) {
   const size_t from = readme.find("```\nusage: zvword");
   ASSERT_NE(from, std::string::npos) << "README has no --help block";
   EXPECT_EQ(readme.substr(from + 4, readme.find("```", from + 4) - from - 4), help);
+}
+
+}  // namespace
+
+namespace {
+
+// With one CPU allowed the tool reads one document at a time: three workers that hang until the
+// timeout take three timeouts, not one.
+TEST_F(Cli, DefaultJobsFollowTheAffinityMask) {
+  if (std::system("taskset -c 0 true >/dev/null 2>&1") != 0) GTEST_SKIP() << "taskset cannot pin this process";
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome r = Exec("--timeout 0.3 a.pdb b.pdb c.pdb", "", "ZVWORD_TEST_WORKER=hang:.pdb taskset -c 0");
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_GE(seconds, 0.9);
 }
 
 }  // namespace

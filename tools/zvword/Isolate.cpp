@@ -94,7 +94,10 @@ DocumentResult ProcessIsolated(const std::string& file, const Options& o) {
     return result;
   }
   if (pid == 0) {
-    ::close(fds[0]);
+    // Only this worker's pipe stays open: a sibling's write end held here would keep that
+    // sibling's reader from seeing the end of its output.
+    if (fds[1] > 3) ::close_range(3, static_cast<unsigned>(fds[1]) - 1, 0);
+    ::close_range(static_cast<unsigned>(fds[1]) + 1, ~0U, 0);
     RunWorker(fds[1], file, o);
   }
   ::close(fds[1]);
