@@ -341,6 +341,10 @@ TEST_F(Cli, Rows) {
        "*", {}, "ZVWORD_TEST_WORKER=hog:hog.pdb"},
   };
   for (const Row& row : rows) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer turns a crash into exit status 1 and cannot run under an address-space limit.
+    if (row.env.find("crash:") != std::string::npos || row.env.find("hog:") != std::string::npos) continue;
+#endif
     auto fill = [&](const std::string& t) { return Replace(Replace(t, "{d}", dir_.string()), "{s}", Sample("").substr(0, Sample("").size() - 1)); };
     std::string args;
     std::istringstream words(fill(row.args));
