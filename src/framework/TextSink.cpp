@@ -1,5 +1,7 @@
 #include "framework/TextSink.h"
 
+#include "platform/CodePages.h"
+
 namespace zvword {
 
 const TMarkTable& LineMarks() {
@@ -19,8 +21,11 @@ namespace {
 // Characters HTML writes as entities; everything else is copied in runs.
 inline bool NeedsEscape(char16_t c) { return c == u'&' || c == u'<' || c == u'>' || c == u'"'; }
 
-// Writes c as RTF text at d and returns the end: characters above 127 as \uN? with the code
-// unit as a signed 16-bit number, at most 9 characters.
+// Writes c as RTF text at d and returns the end: characters above 127 as \uN with the code unit
+// as a signed 16-bit number, followed by the one fallback byte the prologue's \uc1 announces: the
+// character in the ANSI code page, or "?" when it has no single byte for it. RTF readers skip that
+// byte; a bare "?" there is taken for the fallback and the next character of text is lost.
+// At most 12 characters.
 inline char16_t* PutRtf(char16_t* d, char16_t c) {
   if (c < 128) {
     if (c == u'\\' || c == u'{' || c == u'}') *d++ = u'\\';
@@ -38,7 +43,13 @@ inline char16_t* PutRtf(char16_t* d, char16_t c) {
   const int n = v >= 10000 ? 5 : v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1;
   for (int i = n - 1; i >= 0; --i, v /= 10) d[i] = static_cast<char16_t>(u'0' + v % 10);
   d += n;
-  *d++ = u'?';
+  const int ansi = CodePageEncodeChar(c, CP_ACP);
+  const unsigned byte = ansi >= 0 && ansi < 256 ? static_cast<unsigned>(ansi) : 0x3F;
+  static constexpr char16_t kHex[] = u"0123456789abcdef";
+  *d++ = u'\\';
+  *d++ = u'\'';
+  *d++ = kHex[byte >> 4];
+  *d++ = kHex[byte & 15];
   return d;
 }
 
@@ -52,7 +63,7 @@ void AppendEscaped(WideString& out, std::u16string_view s, TMSTextFormating mode
   if (mode == tfRTF) {
     // Escaped a block at a time into room for the longest escape of every character.
     constexpr size_t kBlock = 256;
-    char16_t buffer[kBlock * 9];
+    char16_t buffer[kBlock * 12];
     for (size_t at = 0; at < s.size(); at += kBlock) {
       char16_t* d = buffer;
       for (char16_t c : s.substr(at, kBlock)) d = PutRtf(d, c);

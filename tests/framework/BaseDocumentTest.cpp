@@ -189,8 +189,8 @@ TEST(BaseDocument, EscapeText) {
       {tfHTML, u"<a href=\"x\">&amp;</a>", u"&lt;a href=&quot;x&quot;&gt;&amp;amp;&lt;/a&gt;"},
       {tfHTML, u"{\\}\u00E9", u"{\\}\u00E9"},
       {tfRTF, u"{\\}", u"\\{\\\\\\}"},
-      {tfRTF, u"caf\u00E9 \u20AC", u"caf\\u233? \\u8364?"},
-      {tfRTF, u"\uFFFD", u"\\u-3?"},
+      {tfRTF, u"caf\u00E9 \u20AC", u"caf\\u233\\'e9 \\u8364\\'80"},
+      {tfRTF, u"\uFFFD", u"\\u-3\\'3f"},
       {tfRTF, u"<&>\"", u"<&>\""},
   };
   for (const auto& c : cases) EXPECT_EQ(EscapeText(c.in, c.mode), c.out);

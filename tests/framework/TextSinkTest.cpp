@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         RenderCase{"marks html", tfHTML, Marks, u"a&#9;b</td></tr>\r\nc<br><hr><p></p>\r\n"},
         RenderCase{"plain is never escaped", tfPlainText, Escapes, u"<a & \"b\"> {c}\\ \u00E9\u20AC\U0001F600\r\n"},
         RenderCase{"rtf escapes", tfRTF, Escapes,
-                   u"<a & \"b\"> \\{c\\}\\\\ \\u233?\\u8364?\\u-10179?\\u-8704?\r\n"},
+                   u"<a & \"b\"> \\{c\\}\\\\ \\u233\\'e9\\u8364\\'80\\u-10179\\'3f\\u-8704\\'3f\r\n"},
         RenderCase{"html escapes", tfHTML, Escapes,
                    u"&lt;a &amp; &quot;b&quot;&gt; {c}\\ \u00E9\u20AC\U0001F600\r\n"},
         RenderCase{"plain keeps the document's breaks", tfPlainText, Breaks, u"one\ntwo\r\r\n"},

@@ -231,7 +231,7 @@ TEST(PalmDoc, HtmlAndRtfEscapeTheTextAndMarkLineEnds) {
     return s;
   };
   EXPECT_EQ(body(Load(bytes, tfHTML)), u"a&lt;b &amp; &quot;c&quot;<br>\r\nd<br>\r\n{x}\\ \u00E9\r\n");
-  EXPECT_EQ(body(Load(bytes, tfRTF)), u"a<b & \"c\"\\par \r\nd\\par \r\n\\{x\\}\\\\ \\u233?\r\n");
+  EXPECT_EQ(body(Load(bytes, tfRTF)), u"a<b & \"c\"\\par \r\nd\\par \r\n\\{x\\}\\\\ \\u233\\'e9\r\n");
   // Plain text is never touched.
   EXPECT_EQ(body(Load(bytes)), u"a<b & \"c\"\r\nd\r\n{x}\\ \u00E9\r\n");
 }

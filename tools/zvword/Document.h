@@ -10,7 +10,11 @@ namespace zvword::cli {
 struct DocumentResult {
   std::string output;  // bytes to write (UTF-8 text, UTF-16LE, or one JSON line)
   std::string error;   // empty when the document was read
+  bool partial = false;  // with an error: the output holds the text read before it
 };
+
+// The JSON line of a document that gave no result at all.
+std::string JsonErrorLine(const std::string& file, const std::string& error);
 
 // Reads `file` ("-" = standard input) with its own reader instance; never throws. With `direct`,
 // a reader that only appends writes its text straight there as it reads (when the options ask
@@ -21,7 +25,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& options, 
 const TZvReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName);
 
 // Helpers shared with the tests' expectations of the output format.
-std::string FormatDateTime(TDateTime value);  // YYYY-MM-DD HH:MM:SS
+std::string FormatDateTime(TDateTime value);  // ISO 8601 with Z: the tool runs in UTC
 std::string JsonString(std::string_view utf8);
 
 }  // namespace zvword::cli
