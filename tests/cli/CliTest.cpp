@@ -183,7 +183,7 @@ TEST_F(Cli, MaxLengthStandardInputAndOutputFiles) {
   const std::string f = "'" + Sample("harbour.pdb") + "'";
   Outcome r = Exec("--max-length 30 " + f);
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "Harbour Notes\nA small book a\n");
+  EXPECT_EQ(r.out, "Harbour Notes\nA small book abo\n");
   r = Exec("-r pdb -", Sample("harbour-peanut.pdb"));
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Trim(r.out), ReadFile(Sample("harbour.txt")));
@@ -317,7 +317,7 @@ TEST_F(Cli, Rows) {
       {"--summary {d}/notes.doc", 0, "~Title: Line one\\nLine two\nCreated: 2024-01-31T12:00:00Z\n", "", {}, "TZ=Asia/Tokyo"},
       {"--json {d}/notes.doc", 0, "~\"Created\":\"2024-01-31T12:00:00Z\",\"PageCount\":3}", "", {}, "TZ=America/New_York"},
       // Plain text starts with its text; no bare CR from a cut; one kind of line end.
-      {"--max-length 1 {d}/x.pdb", 0, "", ""},
+      {"--max-length 1 {d}/x.pdb", 0, "a\n", ""},
       {"--crlf {d}/x.pdb", 0, "a<b> & {c}\r\n\xC3\xA9t\xC3\xA9\r\n\r\n", ""},
       {"--list all {d}/notes.doc", 0, "Body text\n\n\n--- footnotes ---\nA note\n\n", ""},
       {"--progress {d}/x.pdb {d}/missing.pdb {d}/x.pdb", 1, "*", "~" + progressClear},

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -126,6 +128,12 @@ void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
   out.append(start, static_cast<size_t>(d - start));
 }
 
+// Plain text has an empty frame, which the library still hands on as an empty first line; the
+// tool marks it so that it can leave it out without also dropping an empty first paragraph.
+constexpr char16_t kFrameMark = 0xFFFF;
+// The marked frame is one character and a line end of the joined text a length limit counts.
+constexpr int32_t kFrameMarkLength = 3;
+
 // The list's text: every item followed by a line end. `plain` drops what plain text should not
 // start with: the empty prologue line (whole, or the line end it leaves at the front of a text cut
 // to --max-length) and a CR left alone at the end by that cut.
@@ -136,7 +144,7 @@ void AppendList(std::string& out, const TWideStrings& list, bool crlf, bool plai
   for (int i = 0; i < list.Count(); ++i) {
     std::u16string_view item = list.Item(i);
     if (plain && i == 0) {
-      if (item.empty()) continue;
+      if (item.size() == 1 && item[0] == kFrameMark) continue;
       if (item.substr(0, 2) == u"\r\n") item.remove_prefix(2);
       else if (item == u"\r") continue;
     }
@@ -322,11 +330,13 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
     foreign = entry->Signature && !entry->Signature(data);
     doc = CreateReader(*entry, o.readerOptions);
     doc->SetTextFormating(o.format);
-    doc->SetMaxTextLength(o.maxLength);
+    doc->SetMaxTextLength(plain && o.maxLength > 0 ? std::min(o.maxLength, INT32_MAX - kFrameMarkLength) + kFrameMarkLength
+                                                  : o.maxLength);
     if (file != "-") doc->SetFileName(Utf8ToWide(file));
     // HTML declares the encoding this tool writes, not the code page the library assumes.
     const std::u16string charset = o.utf16 && !o.json ? u"utf-16" : u"utf-8";
-    doc->SetOnBeforeText([&prologue, &charset](TMSWBaseDocument*, WideString& s) {
+    doc->SetOnBeforeText([&prologue, &charset, plain](TMSWBaseDocument*, WideString& s) {
+      if (plain && s.empty()) s.assign(1, kFrameMark);
       const size_t at = s.find(u"charset=");
       if (at != WideString::npos) {
         const size_t end = s.find(u'"', at);
@@ -339,7 +349,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
       // Each line goes out as soon as the reader adds it; the list stays empty.
       streamed = true;
       doc->Text()->SetConsumer([direct, &o, plain, first = true](const WideString& item) mutable {
-        const bool skip = plain && first && item.empty();  // the empty plain prologue
+        const bool skip = plain && first && item.size() == 1 && item[0] == kFrameMark;
         first = false;
         if (skip) return;
         thread_local std::string chunk;
