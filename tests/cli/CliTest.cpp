@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "builders/DocxBuilder.h"
 #include "builders/CompoundFileBuilder.h"
 #include "builders/PalmDocBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
@@ -284,6 +285,8 @@ TEST_F(Cli, Rows) {
              PropertySetBuilder().I2(1, 1252).Str(2, "Line one\nLine two").FileTime(12, kJan31Noon).Int(14, 3).Build());
   cfb.Stream("WordDocument", w.WordDocument()).Stream("1Table", w.Table());
   WriteFile(Path("notes.doc"), cfb.Build());
+  const std::string docx = zvword::test::DocxBuilder().Body(zvword::test::DocxBuilder::P("kept")).Build();
+  WriteFile(Path("cut.docx"), docx.substr(0, docx.size() - 30));
   const std::string progressClear = "1/3\r" + std::string(36, ' ') + "\r{d}/missing.pdb: File";
 
   const std::vector<Row> rows = {
@@ -294,6 +297,9 @@ TEST_F(Cli, Rows) {
       {"-r docx {s}/harbour.pdf", 1, "", "~{s}/harbour.pdf: not a docx document"},
       {"-r pdf {d}/x.pdb", 1, "", "~{d}/x.pdb: not a pdf document"},
       {"-r pdb {d}/notes.doc", 1, "", "~{d}/notes.doc: not a pdb document"},
+      // A package rebuilt from what is intact gives its text, says so, and counts as read.
+      {"{d}/cut.docx", 0, "kept\n", "~{d}/cut.docx: warning: The package is damaged"},
+      {"--json {d}/cut.docx", 0, "~\"warnings\":[\"The package is damaged", "~warning: The package is damaged"},
       // Word's messages name the file.
       {"-r doc {s}/harbour.pdf", 1, "", "~File {s}/harbour.pdf is not valid MS Word document"},
       // -o: a directory by its slash, created; JSON lines into one file; names that stay apart;

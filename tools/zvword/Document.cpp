@@ -383,6 +383,8 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
                      (result.error.empty() ? "" : " (" + result.error + ")");
   }
 
+  if (doc)
+    for (const WideString& w : doc->Warnings()) result.warnings.push_back(WideToUtf8(w));
   if (streamed) return result;
   // What a failed load produced so far is still printed: partial text beats none.
   std::vector<std::pair<std::string, TWideStrings*>> extra;
@@ -427,9 +429,15 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
       out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(t);
       first = false;
     }
-    result.partial = !result.error.empty() && !text.empty();
-    out += "},\"error\":" + (result.error.empty() ? std::string("null") : JsonString(result.error));
-    if (!result.error.empty()) out += std::string(",\"partial\":") + (result.partial ? "true" : "false");
+    result.partial = (!result.error.empty() && !text.empty()) || !result.warnings.empty();
+    out += "}";
+    if (!result.warnings.empty()) {
+      out += ",\"warnings\":[";
+      for (size_t i = 0; i < result.warnings.size(); ++i) out += (i ? "," : "") + JsonString(result.warnings[i]);
+      out += "]";
+    }
+    out += ",\"error\":" + (result.error.empty() ? std::string("null") : JsonString(result.error));
+    if (!result.error.empty() || result.partial) out += std::string(",\"partial\":") + (result.partial ? "true" : "false");
     out += "}\n";
     return result;
   }

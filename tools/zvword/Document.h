@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tools/zvword/Options.h"
 
@@ -11,6 +12,7 @@ struct DocumentResult {
   std::string output;  // bytes to write (UTF-8 text, UTF-16LE, or one JSON line)
   std::string error;   // empty when the document was read
   bool partial = false;  // with an error: the output holds the text read before it
+  std::vector<std::string> warnings;  // what the reader read through (its text may be incomplete)
 };
 
 // The JSON line of a document that gave no result at all.

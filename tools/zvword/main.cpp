@@ -351,11 +351,13 @@ int main(int argc, char** argv) {
       if (std::fwrite(r.output.data(), 1, r.output.size(), sink) != r.output.size()) WriteError(single);
     }
     if (sink && std::ferror(sink)) WriteError(single);
-    if (failed) {
+    if (failed || !r.warnings.empty()) {
       if (std::fflush(stdout) != 0) WriteError("");  // the message follows the text printed before it
       if (progress) bar.Clear();
-      std::fprintf(stderr, "%s: %s\n", files[i].c_str(), r.error.c_str());
-      status = 1;
+      // A warning leaves the exit status alone: the text was read, maybe not all of it.
+      for (const std::string& w : r.warnings) std::fprintf(stderr, "%s: warning: %s\n", files[i].c_str(), w.c_str());
+      if (failed) std::fprintf(stderr, "%s: %s\n", files[i].c_str(), r.error.c_str());
+      if (failed) status = 1;
     }
     if (progress) bar.Show(i + 1, total);
   }
