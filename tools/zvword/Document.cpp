@@ -18,6 +18,7 @@
 #include "platform/CodePages.h"
 #include "platform/LocalTime.h"
 #include "platform/Streams.h"
+#include "platform/Unicode.h"
 
 namespace zvword::cli {
 namespace {
@@ -219,18 +220,6 @@ std::vector<Property> SummaryLines(const TZvWordSummaryInformation& s) {
   number("HiddenSlideCount", s.HiddenSlideCount());
   number("MMClipCount", s.MMClipCount());
   return lines;
-}
-
-std::string ToUtf16(std::string_view utf8, bool bom) {
-  const WideString w = Utf8ToWide(utf8);
-  std::string out;
-  out.reserve(w.size() * 2 + 2);
-  if (bom) out += "\xFF\xFE";
-  for (char16_t c : w) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
-  return out;
 }
 
 }  // namespace
@@ -452,7 +441,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
     AppendList(out, *list, crlf, plain);
   }
   result.partial = !result.error.empty() && !out.empty();
-  if (o.utf16) out = ToUtf16(out, false);
+  if (o.utf16) out = WideToUtf16LE(Utf8ToWide(out));
   return result;
 }
 

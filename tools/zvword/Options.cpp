@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/CodePages.h"
+#include "platform/Version.h"
 
 namespace zvword::cli {
 namespace {
@@ -146,7 +147,7 @@ std::string ManPage() {
     return out;
   };
   std::string man =
-      ".TH ZVWORD 1 \"\" \"zvword 1.47\" \"User Commands\"\n"
+      ".TH ZVWORD 1 \"\" \"zvword " + std::string(LibraryVersion()) + "\" \"User Commands\"\n"
       ".SH NAME\nzvword \\- extract the text and properties of office documents\n"
       ".SH SYNOPSIS\n.B zvword\n[\\fIOPTIONS\\fR] \\fIFILE\\fR...\n"
       ".SH DESCRIPTION\nPrints the text of each FILE (\\- for standard input) as UTF\\-8, RTF or HTML.\n"
@@ -239,7 +240,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       std::fputs(BashCompletion().c_str(), stdout);
       return false;
     } else if (name == "--version") {
-      std::puts("zvword 1.47");
+      std::printf("zvword %s\n", LibraryVersion());
       return false;
     } else if (name == "-f" || name == "--format") {
       const std::string v = needValue();
