@@ -128,6 +128,7 @@ TCustomOpenOfficeDocument::TCustomOpenOfficeDocument(TComponent* AOwner)
       FAnnotations(std::make_unique<TWideStrings>()),
       FHeaders(std::make_unique<TWideStrings>()),
       FFooters(std::make_unique<TWideStrings>()),
+
       FSink(*this, kMarks) {}
 
 TCustomOpenOfficeDocument::~TCustomOpenOfficeDocument() = default;
@@ -149,6 +150,18 @@ void TCustomOpenOfficeDocument::ClearInternalLists() {
   FAnnotations->Clear();
   FHeaders->Clear();
   FFooters->Clear();
+}
+
+bool TCustomOpenOfficeDocument::IsEncryptedPackage(const TZipArchive& Zip) {
+  const int i = Zip.GetIndexByFileName(std::string_view("META-INF/manifest.xml"));
+  if (i < 0) return false;
+  try {
+    return Zip.GetUncompressed(i).find("encryption-data") != std::string::npos;
+  } catch (const EResourceLimit&) {
+    throw;
+  } catch (const Exception&) {
+    return false;  // a damaged manifest says nothing; the parts speak for themselves
+  }
 }
 
 std::string TCustomOpenOfficeDocument::PackageMediaType(std::string_view Bytes) {
@@ -214,6 +227,8 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) {
   };
   const int content = zip.GetIndexByFileName(std::string_view("content.xml"));
   if (content < 0) throw Exception("The OpenDocument package has no content.xml");
+  if (IsEncryptedPackage(zip))
+    throw Exception("The OpenDocument package is encrypted; a password is needed to read it");
 
   if (ParseItems().Contains(wpiText)) {
     FSink.Prologue(Text(), false);
@@ -228,6 +243,12 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) {
       }
     }
     FSink.Epilogue(Text(), false);
+    if (TextFormating() != tfPlainText)
+      for (TWideStrings* side : {HeaderText(), FooterText(), AnnotationText()})
+        if (side->Count() > 0) {
+          side->Insert(0, GetTextStart());
+          FSink.Epilogue(side, false);
+        }
   }
   if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(part("meta.xml"));
 }

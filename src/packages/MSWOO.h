@@ -112,6 +112,8 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
   static bool IsPresentationData(std::string_view Bytes);
 
  protected:
+  // True when the manifest lists encrypted entries.
+  static bool IsEncryptedPackage(const TZipArchive& Zip);
   // Reads "content.xml" into List.
   void LoadXMLFilePart(std::string_view Bytes, TWideStrings* List);
   // The styles of "office:automatic-styles", and in HTML their CSS block.

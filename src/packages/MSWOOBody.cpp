@@ -20,15 +20,17 @@ enum EKind : uint8_t {
 EKind KindOf(std::u16string_view name) {
   static const std::unordered_map<std::u16string_view, EKind> kinds = {
       {u"text:p", kParagraph}, {u"text:h", kParagraph}, {u"text:s", kSpace}, {u"text:tab", kTab},
-      {u"text:line-break", kLineBreak}, {u"office:annotation", kAnnotation},
+      {u"text:line-break", kLineBreak}, {u"office:annotation", kAnnotation}, {u"svg:title", kParagraph},
       {u"text:list", kList}, {u"text:list-item", kListItem}, {u"text:list-header", kListItem},
       {u"table:table", kTable}, {u"table:table-row", kRow}, {u"table:table-cell", kCell},
       {u"table:covered-table-cell", kCell}, {u"draw:page", kPage}, {u"draw:image", kImage},
-      // Not text of the document: the number a note is cited by, deleted text kept for tracking,
-      // declarations, alternative text of drawings, the templates an index is made from.
+      // The title of a drawing is its only text when it is a picture; the description is longer
+      // prose for screen readers. Not text of the document: the number a note is cited by (the
+      // note follows its paragraph), deleted text kept for tracking, declarations, the templates
+      // an index is made from.
       {u"text:note-citation", kSkip}, {u"text:tracked-changes", kSkip}, {u"office:forms", kSkip},
       {u"text:sequence-decls", kSkip}, {u"text:variable-decls", kSkip}, {u"text:user-field-decls", kSkip},
-      {u"text:dde-connection-decls", kSkip}, {u"svg:title", kSkip}, {u"svg:desc", kSkip},
+      {u"text:dde-connection-decls", kSkip}, {u"svg:desc", kSkip},
       {u"text:table-of-content-source", kSkip}, {u"text:alphabetical-index-source", kSkip},
       {u"text:illustration-index-source", kSkip}, {u"text:table-index-source", kSkip},
       {u"text:object-index-source", kSkip}, {u"text:user-index-source", kSkip},
@@ -61,7 +63,7 @@ struct TOpenLine {
   TOpenLine(TZvXMLItem* AItem, EKind AKind, TWideStrings* AList, bool AIntoRow = false)
       : Item(AItem), Kind(AKind), List(AList), IntoRow(AIntoRow) {}
   TZvXMLItem* Item;
-  EKind Kind;             // kParagraph, kRow, or kAnnotation (a block that sends lines elsewhere)
+  EKind Kind;             // kParagraph, kRow, or kAnnotation (a comment: its lines go to their own list)
   TWideStrings* List;     // where the line goes
   bool IntoRow = false;   // a paragraph in a cell: its text joins the row's line
   WideString Text;        // rendered: the paragraph's text, or the row's cells so far
