@@ -340,10 +340,16 @@ void TCustomOpenOfficeDocument::ReadMasterPages(std::string_view Bytes) {
   if (!master) return;
   for (TZvXMLItem* page : FindXMLItems(master, u"master-page")) {
     for (const auto& part : page->Items()) {
-      const std::u16string_view local = XMLLocalName(part->TagName);
+      if (part->Kind != ikProperty) continue;
+      std::u16string_view local = XMLLocalName(part->TagName);
+      // A presentation's master page carries its header and footer as placeholder frames.
+      WideString frameClass;
+      if (part->TagName == u"draw:frame") {
+        frameClass = part->AttributeValue(u"presentation:class");
+        local = frameClass;
+      }
       if (!local.starts_with(u"header") && !local.starts_with(u"footer")) continue;
-      // Only styled pages may hold text for the writer to print: a bare "style:header-style" has none.
-      if (local.ends_with(u"-style")) continue;
+      if (local.ends_with(u"-style")) continue;  // page-layout properties, no text
       TWideStrings* list = local.starts_with(u"header") ? HeaderText() : FooterText();
       WalkBody(part.get(), list);
     }

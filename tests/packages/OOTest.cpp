@@ -154,6 +154,23 @@ TEST(OpenDocument, CommentsHeadersAndFootersGoToTheirLists) {
   EXPECT_EQ(Joined(*l.doc->AnnotationText()), "A remark\n");
   EXPECT_EQ(Joined(*l.doc->HeaderText()), "Head\n");
   EXPECT_EQ(Joined(*l.doc->FooterText()), "Foot\n");
+
+  const std::string frame = "<draw:frame presentation:class=\"%s\"><draw:text-box>" + OdfBuilder::P("%s") +
+                            "</draw:text-box></draw:frame>";
+  auto placeholder = [&](const std::string& cls, const std::string& text) {
+    std::string f = frame;
+    f.replace(f.find("%s"), 2, cls);
+    f.replace(f.find("%s"), 2, text);
+    return f;
+  };
+  Loaded slides(OdfBuilder("presentation")
+                    .MasterStyles("<style:master-page style:name=\"Default\">" + placeholder("title", "Master title") +
+                                  placeholder("footer", "Slide foot") + placeholder("page-number", "&lt;number&gt;") +
+                                  "</style:master-page>")
+                    .Build(),
+                "presentation");
+  EXPECT_EQ(Joined(*slides.doc->FooterText()), "Slide foot\n");
+  EXPECT_EQ(Joined(*slides.doc->HeaderText()), "");
 }
 
 TEST(OpenDocument, AutomaticStylesMakeStyleObjectsAndCss) {
