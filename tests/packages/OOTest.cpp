@@ -89,6 +89,8 @@ TEST(OpenDocument, BodyText) {
        tfPlainText, "a b c d   e\tf\r\ng" "link end\n"},
       {"white space collapses; none at the ends", "text", OdfBuilder::P("\n   lead \n\t  and   trail  "), tfPlainText,
        "lead and trail\n"},
+      {"a space between two spans", "text", OdfBuilder::P(Span("a") + " " + Span("b") + "<text:s/>" + Span("c")),
+       tfPlainText, "a b c\n"},
       {"entities", "text", OdfBuilder::P("Fish &amp; chips &lt;3 &#x263A;"), tfPlainText, "Fish & chips <3 \xE2\x98\xBA\n"},
       {"empty paragraph", "text", "<text:p/>" + OdfBuilder::P("x"), tfPlainText, "\nx\n"},
       {"a note follows its paragraph; its citation is left out", "text", OdfBuilder::P("before" + note + " after"),
