@@ -171,7 +171,8 @@ std::string TCustomOpenOfficeDocument::PackageMediaType(std::string_view Bytes) 
   auto u16 = [&](size_t at) { return static_cast<size_t>(static_cast<uint8_t>(Bytes[at]) | static_cast<uint8_t>(Bytes[at + 1]) << 8); };
   if (Bytes.size() >= 38 && Bytes.substr(30, 8) == "mimetype" && u16(8) == 0 && u16(26) == 8) {
     const size_t size = u16(18) | u16(20) << 16, at = 38 + u16(28);
-    if (size <= 100 && at + size <= Bytes.size()) {
+    // Sizes of 0 mean they follow the data (a data descriptor): the archive is asked instead.
+    if (size > 0 && size <= 100 && at + size <= Bytes.size()) {
       const std::string_view type = Bytes.substr(at, size);
       return type.starts_with(kMediaPrefix) ? std::string(type) : std::string();
     }

@@ -269,6 +269,9 @@ TEST(OpenDocument, DetectionByMediaType) {
       {"presentation", OdfBuilder("presentation").Build(), false, false, true},
       {"media type not first", OdfBuilder("spreadsheet").MimetypeLast().Build(), false, true, false},
       {"no media type", OdfBuilder().WithoutMimetype().Build(), false, false, false},
+      {"media type sized after its data",
+       test::ZipBuilder().Add("mimetype", "application/vnd.oasis.opendocument.presentation", false, true)
+           .Add("content.xml", "<x/>").Build(), false, false, true},
       {"other package", test::ZipBuilder().Add("mimetype", "application/epub+zip", false).Build(), false, false, false},
       {"not a ZIP", "mimetypeapplication/vnd.oasis.opendocument.text", false, false, false},
   };
