@@ -6,6 +6,7 @@
 #include "framework/MSWBase.h"
 #include "framework/MSW_Sum.h"
 #include "legacy/MSPalmDoc.h"
+#include "packages/MSWOO.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "platform/CodePages.h"

@@ -1,6 +1,7 @@
 #include "design/MSWordReg.h"
 
 #include "legacy/MSPalmDoc.h"
+#include "packages/MSWOO.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "word/MSWord.h"
@@ -37,6 +38,9 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
   // before the binary Word reader; PDF scans for its header, so it goes after the fixed offsets.
   static const std::vector<TZvReaderEntry> entries = {
       {"docx", {"docx", "docm", "dotx", "dotm"}, TMSWordXDocument::IsWordXData, Make<TMSWordXDocument>},
+      {"odt", {"odt", "ott", "odm"}, TCustomOpenOfficeDocument::IsTextData, Make<TOpenOfficeTextDocument>},
+      {"ods", {"ods", "ots"}, TCustomOpenOfficeDocument::IsSpreadsheetData, Make<TOpenOfficeSpreadsheet>},
+      {"odp", {"odp", "otp"}, TCustomOpenOfficeDocument::IsPresentationData, Make<TOpenOfficePresentation>},
       {"doc", {"doc", "dot"}, TMSWordDocument::IsWordData, Make<TMSWordDocument>},
       {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>},
       {"pdf", {"pdf"}, TZvPDFReader::IsPDFData, MakePDF},

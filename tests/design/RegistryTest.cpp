@@ -5,6 +5,7 @@
 
 #include "builders/CompoundFileBuilder.h"
 #include "builders/DocxBuilder.h"
+#include "builders/OdfBuilder.h"
 #include "builders/PalmDocBuilder.h"
 #include "builders/PdfBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
@@ -48,6 +49,10 @@ TEST(Registry, DetectFormat) {
       {"compound file without Word: by extension", CompoundFileBuilder().Stream("Book", "x").Build(), "x.doc", "doc"},
       {"compound file without Word, other name", CompoundFileBuilder().Stream("Book", "x").Build(), "x.xls", ""},
       {"ZIP without a Word part", test::ZipBuilder().Add("content.xml", "<x/>").Build(), "a.zip", ""},
+      {"OpenDocument text named .docx", test::OdfBuilder().Build(), "a.docx", "odt"},
+      {"OpenDocument spreadsheet", test::OdfBuilder("spreadsheet").Build(), "", "ods"},
+      {"OpenDocument presentation, media type last", test::OdfBuilder("presentation").MimetypeLast().Build(), "", "odp"},
+      {"OpenDocument without a media type: by extension", test::OdfBuilder().WithoutMimetype().Build(), "a.ods", "ods"},
       {"PDF", pdf, "", "pdf"},
       {"PDF named .doc", pdf, "report.doc", "pdf"},
       {"junk before %PDF within 1024 bytes", junk + pdf, "", "pdf"},
@@ -94,6 +99,12 @@ TEST(Registry, FactoryGivesTheFormatsReaderWithItsOptions) {
        "Hello encrypted world", "", "", "", "Encrypted title"},
       {"pdf without the password", testing::MakeEncryptedPdf(locked), {}, "pdf", "", "Password is not valid", "", "", ""},
       {"pdb", Pdb(), {}, "pdb", "Book text", "", "", "", nullptr},
+      {"odt with a comment",
+       test::OdfBuilder()
+           .Body(test::OdfBuilder::P("Odt text<office:annotation>" + test::OdfBuilder::P("Remark") + "</office:annotation>"))
+           .Meta("<dc:title>Odt title</dc:title>")
+           .Build(),
+       {}, "odt", "Odt text", "", "annotations", "Remark", "Odt title"},
   };
   for (const auto& c : cases) {
     std::unique_ptr<TMSWBaseDocument> r = CreateReaderFor(c.bytes, "", c.options);
@@ -126,7 +137,7 @@ TEST(Registry, FactoryGivesTheFormatsReaderWithItsOptions) {
       EXPECT_EQ(r->SummaryInformation(), nullptr) << c.what;
     }
   }
-  EXPECT_EQ(CreateReader("odt"), nullptr);  // planned, not yet a reader
+  EXPECT_EQ(CreateReader("no-such-reader"), nullptr);
   TZvReaderOptions all;
   all.VBA = all.Hidden = true;
   const auto macros = CreateReader("doc", all);

@@ -1,0 +1,398 @@
+// The OpenDocument readers: the package, its media type, the automatic styles and "meta.xml".
+#include "packages/MSWOO.h"
+
+#include <algorithm>
+
+#include "framework/MSWordCnst.h"
+
+namespace zvword {
+namespace {
+
+constexpr std::string_view kMediaPrefix = "application/vnd.oasis.opendocument.";
+
+// The body of a package: a paragraph is one item; a table row is one item of its cells.
+const TMarkTable kMarks = {{
+    {u"", u"\\par ", u"</p>"},       // paragraph (its end)
+    {u"\r\n", u"\\line ", u"<br>"},  // line
+    {u"\t", u"\\tab ", u"&#9;"},      // tab
+    {u"\t", u"\\tab ", u""},          // cell (between two cells)
+    {u"", u"\\par ", u"</tr>"},      // row (its end)
+    {u"", u"", u""},                  // page
+}};
+
+bool MediaIs(std::string_view type, std::initializer_list<std::string_view> kinds) {
+  if (!type.starts_with(kMediaPrefix)) return false;
+  type.remove_prefix(kMediaPrefix.size());
+  return std::find(kinds.begin(), kinds.end(), type) != kinds.end();
+}
+
+int32_t ToInt(std::u16string_view s) {
+  int64_t v = 0;
+  size_t i = 0;
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v = std::min<int64_t>(v * 10 + (s[i] - u'0'), INT32_MAX);
+  return i > 0 && i == s.size() ? static_cast<int32_t>(v) : 0;
+}
+
+// The integer the value starts with ("12pt" gives 12); false when it starts with no digit.
+bool LeadingInt(std::u16string_view s, int32_t& out) {
+  int64_t v = 0;
+  size_t i = 0;
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v = std::min<int64_t>(v * 10 + (s[i] - u'0'), INT32_MAX);
+  if (i == 0) return false;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+WideString Hex2(uint32_t v) {
+  static const char16_t digits[] = u"0123456789abcdef";
+  return {digits[(v >> 4) & 15], digits[v & 15]};
+}
+
+WideString CssColor(uint32_t c) { return u"#" + Hex2(c) + Hex2(c >> 8) + Hex2(c >> 16); }
+
+// "rect(0cm, 1cm, 2cm, 3cm)": runs of digits, the first four taken as left, top, width, height.
+TOORect ParseClip(std::u16string_view v) {
+  TOORect r;
+  if (!v.starts_with(u"rect(") || v.size() < 6) return r;
+  v = v.substr(5, v.size() - 6);
+  int32_t runs[4] = {0, 0, 0, 0};
+  int n = 0;
+  int64_t cur = -1;
+  for (char16_t c : v) {
+    if (c >= u'0' && c <= u'9') {
+      cur = std::min<int64_t>((cur < 0 ? 0 : cur) * 10 + (c - u'0'), INT32_MAX / 2);
+    } else if (cur >= 0) {
+      if (n < 4) runs[n++] = static_cast<int32_t>(cur);
+      cur = -1;
+    }
+  }
+  r.Left = runs[0];
+  r.Top = runs[1];
+  r.Right = runs[0] + runs[2];
+  r.Bottom = runs[1] + runs[3];
+  return r;
+}
+
+std::u16string_view AlignmentName(int32_t a) { return a == 1 ? u"right" : a == 2 ? u"center" : u"left"; }
+
+}  // namespace
+
+// ---- styles -------------------------------------------------------------------------------------
+
+void TOOStyles::ClearStyles() {
+  while (!FList.empty()) FList.pop_back();
+}
+
+TOOStyle* TOOStyles::GetStyle(int AIndex) const {
+  return AIndex >= 0 && AIndex < Count() ? FList[static_cast<size_t>(AIndex)].get() : nullptr;
+}
+
+TOOStyle* TOOStyles::FindByStyleName(std::u16string_view AStyleName) const {
+  for (const auto& s : FList)
+    if (s->FStyleName == AStyleName) return s.get();
+  return nullptr;
+}
+
+int64_t OODurationSeconds(std::u16string_view v) {
+  if (!v.starts_with(u"PT")) return 0;
+  int64_t h = 0, m = 0, s = 0, digits = 0;
+  for (char16_t c : v.substr(2)) {
+    if (c >= u'0' && c <= u'9') {
+      digits = std::min<int64_t>(digits * 10 + (c - u'0'), int64_t(1) << 40);
+      continue;
+    }
+    if (c == u'H') h = digits, digits = 0;
+    else if (c == u'M') m = digits, digits = 0;
+    else if (c == u'S') s = digits, digits = 0;
+  }
+  return h * 3600 + m * 60 + s;
+}
+
+bool OOParseColor(std::u16string_view v, uint32_t& color) {
+  if (v.size() != 7 || v[0] != u'#') return false;
+  uint32_t rgb = 0;
+  for (char16_t c : v.substr(1)) {
+    int d = c >= u'0' && c <= u'9' ? c - u'0' : c >= u'a' && c <= u'f' ? c - u'a' + 10 : c >= u'A' && c <= u'F' ? c - u'A' + 10 : -1;
+    if (d < 0) return false;
+    rgb = rgb << 4 | static_cast<uint32_t>(d);
+  }
+  color = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+  return true;
+}
+
+// ---- the reader ---------------------------------------------------------------------------------
+
+TCustomOpenOfficeDocument::TCustomOpenOfficeDocument(TComponent* AOwner)
+    : TMSWBaseDocument(AOwner),
+      FSummaryInformation(std::make_unique<TZvWordSummaryInformation>()),
+      FAnnotations(std::make_unique<TWideStrings>()),
+      FHeaders(std::make_unique<TWideStrings>()),
+      FFooters(std::make_unique<TWideStrings>()),
+
+      FSink(*this, kMarks) {}
+
+TCustomOpenOfficeDocument::~TCustomOpenOfficeDocument() = default;
+
+TOpenOfficeTextDocument::TOpenOfficeTextDocument(TComponent* AOwner) : TCustomOpenOfficeDocument(AOwner) {
+  FXMLTagText = u"office:text";
+}
+TOpenOfficeSpreadsheet::TOpenOfficeSpreadsheet(TComponent* AOwner) : TCustomOpenOfficeDocument(AOwner) {
+  FXMLTagText = u"office:spreadsheet";
+}
+TOpenOfficePresentation::TOpenOfficePresentation(TComponent* AOwner) : TCustomOpenOfficeDocument(AOwner) {
+  FXMLTagText = u"office:presentation";
+}
+
+void TCustomOpenOfficeDocument::ClearInternalLists() {
+  TMSWBaseDocument::ClearInternalLists();
+  FStyles.ClearStyles();
+  FSummaryInformation->Clear();
+  FAnnotations->Clear();
+  FHeaders->Clear();
+  FFooters->Clear();
+}
+
+bool TCustomOpenOfficeDocument::IsEncryptedPackage(const TZipArchive& Zip) {
+  const int i = Zip.GetIndexByFileName(std::string_view("META-INF/manifest.xml"));
+  if (i < 0) return false;
+  try {
+    return Zip.GetUncompressed(i).find("encryption-data") != std::string::npos;
+  } catch (const EResourceLimit&) {
+    throw;
+  } catch (const Exception&) {
+    return false;  // a damaged manifest says nothing; the parts speak for themselves
+  }
+}
+
+std::string TCustomOpenOfficeDocument::PackageMediaType(std::string_view Bytes) {
+  if (!BytesAreZipArchive(Bytes)) return {};
+  // Packages store "mimetype" first and uncompressed, so its bytes sit right after the first
+  // local header; anything else is looked up in the archive.
+  auto u16 = [&](size_t at) { return static_cast<size_t>(static_cast<uint8_t>(Bytes[at]) | static_cast<uint8_t>(Bytes[at + 1]) << 8); };
+  if (Bytes.size() >= 38 && Bytes.substr(30, 8) == "mimetype" && u16(8) == 0 && u16(26) == 8) {
+    const size_t size = u16(18) | u16(20) << 16, at = 38 + u16(28);
+    // Sizes of 0 mean they follow the data (a data descriptor): the archive is asked instead.
+    if (size > 0 && size <= 100 && at + size <= Bytes.size()) {
+      const std::string_view type = Bytes.substr(at, size);
+      return type.starts_with(kMediaPrefix) ? std::string(type) : std::string();
+    }
+  }
+  try {
+    TZipArchive zip;
+    zip.SetMaxUncompressedSize(4096);
+    zip.LoadFromView(Bytes);
+    const int i = zip.GetIndexByFileName(std::string_view("mimetype"));
+    if (i < 0) return {};
+    std::string type = zip.GetUncompressed(i);
+    while (!type.empty() && static_cast<unsigned char>(type.back()) <= 32) type.pop_back();
+    return type.starts_with(kMediaPrefix) ? type : std::string();
+  } catch (const Exception&) {
+    return {};
+  }
+}
+
+bool TCustomOpenOfficeDocument::IsTextData(std::string_view Bytes) {
+  return MediaIs(PackageMediaType(Bytes), {"text", "text-template", "text-master", "text-web"});
+}
+bool TCustomOpenOfficeDocument::IsSpreadsheetData(std::string_view Bytes) {
+  return MediaIs(PackageMediaType(Bytes), {"spreadsheet", "spreadsheet-template"});
+}
+bool TCustomOpenOfficeDocument::IsPresentationData(std::string_view Bytes) {
+  return MediaIs(PackageMediaType(Bytes), {"presentation", "presentation-template"});
+}
+
+void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) {
+  TMSWBaseDocument::LoadFromFile(AFileName);
+  TFileStream stream(AFileName);
+  LoadFromStream(stream);
+}
+
+void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) {
+  TMSWBaseDocument::LoadFromStream(Stream);
+  std::string_view view;
+  RawByteString bytes;
+  if (Stream.MemoryView(view)) {
+    view.remove_prefix(std::min<size_t>(view.size(), static_cast<size_t>(std::max<int64_t>(Stream.Position(), 0))));
+    Stream.Seek(0, TSeekOrigin::soEnd);
+  } else {
+    bytes = Stream.ReadAll();
+    view = bytes;
+  }
+  if (!BytesAreZipArchive(view)) throw Exception("The file is not an OpenDocument package (not a ZIP archive)");
+  TZipArchive zip;
+  zip.SetBudget(&Budget());
+  zip.LoadFromView(view);
+  auto part = [&](std::string_view name) {
+    const int i = zip.GetIndexByFileName(name);
+    return i < 0 ? RawByteString() : zip.GetUncompressed(i);
+  };
+  const int content = zip.GetIndexByFileName(std::string_view("content.xml"));
+  if (content < 0) throw Exception("The OpenDocument package has no content.xml");
+  if (IsEncryptedPackage(zip))
+    throw Exception("The OpenDocument package is encrypted; a password is needed to read it");
+
+  if (ParseItems().Contains(wpiText)) {
+    FSink.Prologue(Text(), false);
+    LoadXMLFilePart(zip.GetUncompressed(content), Text());
+    if (!FSink.Stopped()) {
+      // Damaged styles only cost the headers and footers, not the body already read.
+      try {
+        ReadMasterPages(part("styles.xml"));
+      } catch (const EResourceLimit&) {
+        throw;
+      } catch (const Exception&) {
+      }
+    }
+    FSink.Epilogue(Text(), false);
+    if (TextFormating() != tfPlainText)
+      for (TWideStrings* side : {HeaderText(), FooterText(), AnnotationText()})
+        if (side->Count() > 0) {
+          side->Insert(0, GetTextStart());
+          FSink.Epilogue(side, false);
+        }
+  }
+  if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(part("meta.xml"));
+}
+
+void TCustomOpenOfficeDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* List) {
+  if (Bytes.empty()) return;
+  TZvXMLEngine engine(this);
+  engine.SetBudget(&Budget());
+  engine.LoadFromBytes(Bytes);
+  TZvXMLItem* root = engine.RootItem();
+  if (TextFormating() != tfPlainText)
+    if (TZvXMLItem* automatic = FindXMLItem(root, u"automatic-styles", {}, true)) ReadStyles(automatic, List);
+  TZvXMLItem* body = engine.GetItemByTag(root, FXMLTagRoot);
+  if (!body) return;
+  // A package read with another kind's reader still gives its text.
+  TZvXMLItem* text = engine.GetItemByTag(body, FXMLTagText);
+  WalkBody(text ? text : body, List);
+}
+
+void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* List) {
+  for (const auto& s : Automatic->Items()) {
+    if (s->Kind != ikProperty || s->TagName.empty() || s->TagName[0] == u'?') continue;
+    const WideString family = s->AttributeValue(u"style:family");
+    std::unique_ptr<TOOStyle> style;
+    if (family == u"text" || family == u"paragraph") {
+      auto t = std::make_unique<TOOStyleText>();
+      // Alignment lives in the paragraph properties, the rest in the text properties.
+      for (const auto& p : s->Items()) {
+        const std::u16string_view name = p->TagName;
+        if (name != u"style:text-properties" && name != u"style:paragraph-properties") continue;
+        const WideString align = p->AttributeValue(u"fo:text-align");
+        if (!align.empty()) t->Alignment = align == u"center" ? 2 : align == u"end" || align == u"right" ? 1 : 0;
+        if (p->AttributeValue(u"fo:font-style") == u"italic") t->TextFont.Style |= fsItalic;
+        const WideString underline = p->AttributeValue(u"style:text-underline-style");
+        if (!underline.empty() && underline != u"none") t->TextFont.Style |= fsUnderline;
+        if (p->AttributeValue(u"fo:font-weight") == u"bold") t->TextFont.Style |= fsBold;
+        OOParseColor(p->AttributeValue(u"fo:color"), t->TextFont.Color);
+        OOParseColor(p->AttributeValue(u"fo:background-color"), t->Color);
+        LeadingInt(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);
+        WideString font = p->AttributeValue(u"style:font-name");
+        if (font.empty()) font = p->AttributeValue(u"fo:font-family");
+        if (!font.empty()) t->TextFont.Name = font, t->HasFontName = true;
+      }
+      style = std::move(t);
+    } else if (family == u"graphic") {
+      auto g = std::make_unique<TOOStyleGraphic>();
+      for (const auto& p : s->Items())
+        if (p->TagName == u"style:graphic-properties") g->ClipRect = ParseClip(p->AttributeValue(u"fo:clip"));
+      style = std::move(g);
+    } else if (family.empty() && s->TagName == u"text:list-style") {
+      style = std::make_unique<TOOStyleNumList>();
+    } else {
+      style = std::make_unique<TOOStyle>();
+    }
+    style->FStyleName = s->AttributeValue(u"style:name");
+    style->FStyleFamily = family;
+    Budget().ChargeObjects();
+    FStyles.Add(std::move(style));
+  }
+  if (TextFormating() != tfHTML) return;
+  FSink.Item(List, u"<style type=\"text/css\">");
+  for (int i = 0; i < FStyles.Count(); ++i) {
+    const auto* text = dynamic_cast<const TOOStyleText*>(FStyles.GetStyle(i));
+    if (!text) continue;
+    // Names are written by the application ("P1", "T2"); anything that could end the block is not.
+    const WideString& name = text->FStyleName;
+    if (name.empty() || name.find_first_of(u"<>{}&\"") != WideString::npos) continue;
+    WideString css = u"." + name + u" {";
+    if (text->HasFontName && text->TextFont.Name.find_first_of(u"<>{};&\"") == WideString::npos)
+      css += u" font-family: " + text->TextFont.Name + u";";
+    css += u"\r\nfont-size: " + WideString(Utf8ToWide(std::to_string(text->TextFont.Size))) + u"pt;" + u"color: " +
+           CssColor(text->TextFont.Color) + u";\r\n" + u"background: " + CssColor(text->Color) + u";\r\n" +
+           u"text-align: " + WideString(AlignmentName(text->Alignment)) + u";";
+    if (text->TextFont.Style & fsBold) css += u"\r\nfont-weight: bold;";
+    if (text->TextFont.Style & fsItalic) css += u"\r\nfont-style: italic;";
+    if (text->TextFont.Style & fsUnderline) css += u"\r\ntext-decoration: underline;";
+    css += u"}";
+    FSink.Item(List, css);
+  }
+  FSink.Item(List, u"</style>");
+}
+
+void TCustomOpenOfficeDocument::ReadMasterPages(std::string_view Bytes) {
+  if (Bytes.empty()) return;
+  TZvXMLEngine engine(this);
+  engine.SetBudget(&Budget());
+  engine.LoadFromBytes(Bytes);
+  TZvXMLItem* master = FindXMLItem(engine.RootItem(), u"master-styles", {}, true);
+  if (!master) return;
+  for (TZvXMLItem* page : FindXMLItems(master, u"master-page")) {
+    for (const auto& part : page->Items()) {
+      if (part->Kind != ikProperty) continue;
+      std::u16string_view local = XMLLocalName(part->TagName);
+      // A presentation's master page carries its header and footer as placeholder frames.
+      WideString frameClass;
+      if (part->TagName == u"draw:frame") {
+        frameClass = part->AttributeValue(u"presentation:class");
+        local = frameClass;
+      }
+      if (!local.starts_with(u"header") && !local.starts_with(u"footer")) continue;
+      if (local.ends_with(u"-style")) continue;  // page-layout properties, no text
+      TWideStrings* list = local.starts_with(u"header") ? HeaderText() : FooterText();
+      WalkBody(part.get(), list);
+    }
+  }
+}
+
+void TCustomOpenOfficeDocument::ReadSummary(std::string_view Bytes) {
+  if (Bytes.empty()) return;
+  TZvXMLEngine engine(this);
+  engine.SetBudget(&Budget());
+  engine.LoadFromBytes(Bytes);
+  TZvXMLItem* meta = FindXMLItem(engine.RootItem(), u"meta", {}, true);
+  if (!meta) return;
+  auto item = [&](std::u16string_view qualified) -> TZvXMLItem* {
+    for (TZvXMLItem* i : FindXMLItems(meta, XMLLocalName(qualified)))
+      if (SameStrings(false, i->TagName, qualified)) return i;
+    return nullptr;
+  };
+  auto text = [&](std::u16string_view qualified) {
+    TZvXMLItem* i = item(qualified);
+    return i ? i->FullText() : WideString();
+  };
+  TZvWordSummaryInformation& s = *FSummaryInformation;
+  s.SetAppName(text(u"meta:generator"));
+  s.SetTitle(text(u"dc:title"));
+  s.SetSubject(text(u"dc:subject"));
+  s.SetAuthor(text(u"meta:initial-creator"));
+  s.SetKeywords(text(u"meta:keyword"));
+  s.SetComments(text(u"dc:description"));
+  s.SetLastAuthor(text(u"dc:creator"));
+  if (TZvXMLItem* t = item(u"meta:template"))
+    s.SetTemplate(t->AttributeValue(u"xlink:title") + u" " + t->AttributeValue(u"xlink:href"));
+  s.SetCreated(XMLStringToDateTime(text(u"meta:creation-date")));
+  s.SetLastSaved(XMLStringToDateTime(text(u"dc:date")));
+  s.SetEditTime(static_cast<int32_t>(std::min<int64_t>(OODurationSeconds(text(u"meta:editing-duration")) / 60, INT32_MAX)));
+  if (TZvXMLItem* st = item(u"meta:document-statistic")) {
+    s.SetPageCount(ToInt(st->AttributeValue(u"meta:page-count")));
+    s.SetWordCount(ToInt(st->AttributeValue(u"meta:word-count")));
+    s.SetCharCount(ToInt(st->AttributeValue(u"meta:character-count")));
+    s.SetParagraphCount(ToInt(st->AttributeValue(u"meta:paragraph-count")));
+    s.SetCharCount2(ToInt(st->AttributeValue(u"meta:non-whitespace-character-count")));
+  }
+}
+
+}  // namespace zvword

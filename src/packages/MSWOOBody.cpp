@@ -1,0 +1,305 @@
+// The OpenDocument readers: the walk over a body that turns paragraphs, tables, lists and pages
+// into lines.
+#include <algorithm>
+#include <unordered_map>
+
+#include "packages/MSWOO.h"
+
+namespace zvword {
+namespace {
+
+// Repeated cells and rows stand for copies of one cell; a sheet repeats its empty tail a million
+// times, and copies beyond these counts say nothing new.
+constexpr int64_t kMaxRepeat = 1024;
+
+enum EKind : uint8_t {
+  kOther, kParagraph, kSpace, kTab, kLineBreak, kSkip, kAnnotation, kList, kListItem,
+  kTable, kRow, kCell, kPage, kImage
+};
+
+EKind KindOf(std::u16string_view name) {
+  static const std::unordered_map<std::u16string_view, EKind> kinds = {
+      {u"text:p", kParagraph}, {u"text:h", kParagraph}, {u"text:s", kSpace}, {u"text:tab", kTab},
+      {u"text:line-break", kLineBreak}, {u"office:annotation", kAnnotation}, {u"svg:title", kParagraph},
+      {u"text:list", kList}, {u"text:list-item", kListItem}, {u"text:list-header", kListItem},
+      {u"table:table", kTable}, {u"table:table-row", kRow}, {u"table:table-cell", kCell},
+      {u"table:covered-table-cell", kCell}, {u"draw:page", kPage}, {u"draw:image", kImage},
+      // The title of a drawing is its only text when it is a picture; the description is longer
+      // prose for screen readers. Not text of the document: the number a note is cited by (the
+      // note follows its paragraph), deleted text kept for tracking, declarations, the templates
+      // an index is made from.
+      {u"text:note-citation", kSkip}, {u"text:tracked-changes", kSkip}, {u"office:forms", kSkip},
+      {u"text:sequence-decls", kSkip}, {u"text:variable-decls", kSkip}, {u"text:user-field-decls", kSkip},
+      {u"text:dde-connection-decls", kSkip}, {u"svg:desc", kSkip},
+      {u"text:table-of-content-source", kSkip}, {u"text:alphabetical-index-source", kSkip},
+      {u"text:illustration-index-source", kSkip}, {u"text:table-index-source", kSkip},
+      {u"text:object-index-source", kSkip}, {u"text:user-index-source", kSkip},
+      {u"text:bibliography-source", kSkip}, {u"office:event-listeners", kSkip},
+      {u"table:named-expressions", kSkip}, {u"table:database-ranges", kSkip}, {u"text:ruby-text", kSkip},
+      {u"office:annotation-end", kSkip}, {u"table:shapes", kOther}};
+  const auto it = kinds.find(name);
+  return it == kinds.end() ? kOther : it->second;
+}
+
+bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+int64_t CountAttribute(const TZvXMLItem& item, std::u16string_view name) {
+  const WideString v = item.AttributeValue(name);
+  int64_t n = 0;
+  for (char16_t c : v) {
+    if (c < u'0' || c > u'9') break;
+    n = std::min<int64_t>(n * 10 + (c - u'0'), int64_t(1) << 40);
+  }
+  return v.empty() ? 1 : std::max<int64_t>(n, 1);
+}
+
+const TMarkup kTableStart{u"", u"", u"<table border=\"1\">"}, kTableEnd{u"", u"", u"</table>"};
+const TMarkup kRowStart{u"", u"", u"<tr>"}, kCellStart{u"", u"", u"<td>"}, kCellEnd{u"", u"", u"</td>"};
+const TMarkup kListStart{u"", u"", u"<ul>"}, kListEnd{u"", u"", u"</ul>"};
+const TMarkup kItemStart{u"", u"", u"  <li>"}, kItemEnd{u"", u"", u"  </li>"};
+
+// A line being built: a paragraph, or a table row whose cells gather the paragraphs inside them.
+struct TOpenLine {
+  TOpenLine(TZvXMLItem* AItem, EKind AKind, TWideStrings* AList, bool AIntoRow = false)
+      : Item(AItem), Kind(AKind), List(AList), IntoRow(AIntoRow) {}
+  TZvXMLItem* Item;
+  EKind Kind;             // kParagraph, kRow, or kAnnotation (a comment: its lines go to their own list)
+  TWideStrings* List;     // where the line goes
+  bool IntoRow = false;   // a paragraph in a cell: its text joins the row's line
+  WideString Text;        // rendered: the paragraph's text, or the row's cells so far
+  bool Space = true;      // the text ends in collapsible white space (or has none yet)
+  bool CollapsedTail = false;
+  // Rows: the open cell, how often it repeats, empty cells not yet written, cells written.
+  WideString Cell;
+  int64_t CellRepeat = 1, PendingEmpty = 0, Cells = 0, RowRepeat = 1;
+};
+
+}  // namespace
+
+void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
+  if (!Root) return;
+  const TMSTextFormating mode = TextFormating();
+  std::vector<TOpenLine> open;
+  int lines = 0;  // open paragraphs and rows
+  // Lines that finished inside an open one (a note, a text box) follow it.
+  std::vector<std::pair<TWideStrings*, WideString>> deferred;
+
+  auto listNow = [&]() { return open.empty() ? List : open.back().List; };
+  auto emit = [&](TWideStrings* list, WideString line) {
+    if (lines > 0) {
+      deferred.emplace_back(list, std::move(line));
+      return;
+    }
+    FSink.Item(list, line);
+    for (auto& d : deferred) FSink.Item(d.first, d.second);
+    deferred.clear();
+  };
+  auto emitMarkup = [&](const TMarkup& m) {
+    if (mode == tfHTML) emit(listNow(), WideString(m.In(mode)));
+  };
+  auto paragraph = [&]() -> TOpenLine* {
+    return !open.empty() && open.back().Kind == kParagraph ? &open.back() : nullptr;
+  };
+  // Runs of white space in a paragraph count as one space; none at its start.
+  auto addText = [&](std::u16string_view raw) {
+    TOpenLine* p = paragraph();
+    if (!p || raw.empty()) return;
+    WideString collapsed;
+    collapsed.reserve(raw.size());
+    for (char16_t c : raw) {
+      if (IsSpace(c)) {
+        if (!p->Space) collapsed += u' ';
+        p->Space = true;
+      } else {
+        collapsed += c;
+        p->Space = false;
+      }
+    }
+    if (collapsed.empty()) return;
+    p->CollapsedTail = p->Space;
+    if (collapsed.find(u'&') == WideString::npos) FSink.Text(collapsed, p->Text);
+    else FSink.Text(DecodeEntities(collapsed), p->Text);
+  };
+  auto addMark = [&](std::u16string_view rendered, bool space) {
+    if (TOpenLine* p = paragraph()) {
+      p->Text += rendered;
+      p->Space = space;
+      p->CollapsedTail = false;
+    }
+  };
+  auto closeCell = [&](TOpenLine& row) {
+    if (row.Cell.empty()) {
+      row.PendingEmpty = std::min(row.PendingEmpty + row.CellRepeat, kMaxRepeat);
+    } else {
+      auto write = [&](std::u16string_view cell) {
+        if (row.Cells++ > 0) FSink.Mark(tmCell, row.Text);
+        FSink.Markup(kCellStart, row.Text);
+        row.Text += cell;
+        FSink.Markup(kCellEnd, row.Text);
+      };
+      for (int64_t i = 0; i < row.PendingEmpty; ++i) write(u"");
+      row.PendingEmpty = 0;
+      for (int64_t i = 0; i < std::min(row.CellRepeat, kMaxRepeat); ++i) write(row.Cell);
+    }
+    row.Cell.clear();
+    row.CellRepeat = 1;
+  };
+
+  auto onEnter = [&](TZvXMLItem& item, int) -> TZvXMLWalkAction {
+    if (FSink.Stopped()) return waStop;
+    switch (KindOf(item.TagName)) {
+      case kParagraph: {
+        const bool intoRow = !open.empty() && open.back().Kind == kRow;
+        open.emplace_back(&item, kParagraph, listNow(), intoRow);
+        ++lines;
+        break;
+      }
+      case kSpace: {
+        const int64_t n = std::min<int64_t>(CountAttribute(item, u"text:c"), kMaxRepeat);
+        addMark(WideString(static_cast<size_t>(n), u' '), false);
+        return waSkipChildren;
+      }
+      case kTab:
+        addMark(FSink.Rendering(tmTab), true);
+        return waSkipChildren;
+      case kLineBreak:
+        addMark(FSink.Rendering(tmLine), true);
+        return waSkipChildren;
+      case kSkip:
+        return waSkipChildren;
+      case kAnnotation:
+        open.emplace_back(&item, kAnnotation, AnnotationText());
+        break;
+      case kList:
+        emitMarkup(kListStart);
+        break;
+      case kListItem:
+        emitMarkup(kItemStart);
+        break;
+      case kTable:
+        emitMarkup(kTableStart);
+        break;
+      case kRow: {
+        TOpenLine row(&item, kRow, listNow());
+        row.RowRepeat = CountAttribute(item, u"table:number-rows-repeated");
+        open.push_back(std::move(row));
+        ++lines;
+        break;
+      }
+      case kCell:
+        if (!open.empty() && open.back().Kind == kRow) {
+          open.back().Cell.clear();
+          open.back().CellRepeat = CountAttribute(item, u"table:number-columns-repeated");
+        }
+        break;
+      case kImage: {
+        const WideString href = item.AttributeValue(u"xlink:href");
+        if (href.empty() || (mode != tfHTML && !FSink.Reports())) break;
+        WideString s = href;
+        WideString result;
+        FSink.Report(scIncludePicture, href, result);
+        s += result;
+        if (mode == tfHTML) {
+          WideString tag = u"<img src=\"";
+          FSink.Text(s, tag);
+          s = tag + u"\"><br>";
+        }
+        emit(listNow(), s);
+        break;
+      }
+      default:
+        break;
+    }
+    return waContinue;
+  };
+  auto onText = [&](TZvXMLItem&, std::u16string_view text, int) {
+    addText(text);
+    return waContinue;
+  };
+  auto onLeave = [&](TZvXMLItem& item, int) -> TZvXMLWalkAction {
+    if (!open.empty() && open.back().Item == &item) {
+      TOpenLine line = std::move(open.back());
+      open.pop_back();
+      if (line.Kind == kParagraph) {
+        --lines;
+        if (line.CollapsedTail && !line.Text.empty() && line.Text.back() == u' ') line.Text.pop_back();
+        if (line.IntoRow && !open.empty() && open.back().Kind == kRow) {
+          TOpenLine& row = open.back();
+          if (!line.Text.empty()) {
+            if (!row.Cell.empty()) row.Cell += u' ';
+            row.Cell += line.Text;
+          }
+        } else {
+          WideString out;
+          if (mode == tfHTML) {
+            const WideString style = item.AttributeValue(u"text:style-name");
+            out = u"<p";
+            if (!style.empty()) {
+              out += u" class=\"";
+              FSink.Text(style, out);
+              out += u"\"";
+            }
+            out += u">";
+          }
+          out += line.Text;
+          FSink.Mark(tmParagraph, out);
+          emit(line.List, std::move(out));
+        }
+      } else if (line.Kind == kRow) {
+        --lines;
+        if (line.Cells > 0) {
+          WideString out(FSink.Rendering(kRowStart));
+          out += line.Text;
+          FSink.Mark(tmRow, out);
+          for (int64_t i = 0; i < std::min(line.RowRepeat, kMaxRepeat); ++i) emit(line.List, out);
+        }
+      }
+      return FSink.Stopped() ? waStop : waContinue;
+    }
+    switch (KindOf(item.TagName)) {
+      case kCell:
+        if (!open.empty() && open.back().Kind == kRow) closeCell(open.back());
+        if (FSink.Reports()) {
+          WideString result;
+          FSink.Report(scColumnEnd, u"", result);
+          if (!result.empty()) emit(listNow(), result);
+        }
+        break;
+      case kListItem:
+        emitMarkup(kItemEnd);
+        break;
+      case kList:
+        emitMarkup(kListEnd);
+        break;
+      case kTable:
+        emitMarkup(kTableEnd);
+        break;
+      case kPage: {
+        // A blank line between pages; the host may put its own mark there.
+        WideString result;
+        FSink.Report(scEndOfPage, u"", result);
+        emit(listNow(), result);
+        break;
+      }
+      default:
+        break;
+    }
+    return FSink.Stopped() ? waStop : waContinue;
+  };
+  auto onTail = [&](TZvXMLItem&, std::u16string_view text, int) {
+    addText(text);
+    return waContinue;
+  };
+  WalkXMLItems(Root, onEnter, onText, onLeave, onTail);
+  // A walk stopped early leaves lines open: what they hold is kept.
+  while (!open.empty()) {
+    TOpenLine line = std::move(open.back());
+    open.pop_back();
+    if (line.Kind == kAnnotation) continue;
+    --lines;
+    if (!line.Text.empty()) emit(line.List, std::move(line.Text));
+  }
+  for (auto& d : deferred) FSink.Item(d.first, d.second);
+}
+
+}  // namespace zvword
