@@ -201,13 +201,15 @@ bool TCustomOpenOfficeDocument::IsPresentationData(std::string_view Bytes) {
   return MediaIs(PackageMediaType(Bytes), {"presentation", "presentation-template"});
 }
 
-void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) {
+void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) try {
   TMSWBaseDocument::LoadFromFile(AFileName);
   TFileStream stream(AFileName);
   LoadFromStream(stream);
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
-void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) {
+void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   std::string_view view;
   RawByteString bytes;
@@ -252,6 +254,8 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) {
         }
   }
   if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(part("meta.xml"));
+} catch (const std::exception&) {
+  RethrowAsException();
 }
 
 void TCustomOpenOfficeDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* List) {

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "corpus/CorpusUtil.h"
+#include "builders/Corpus.h"
 #include "packages/MSWOO.h"
 
 namespace zvword {
