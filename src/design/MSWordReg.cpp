@@ -1,6 +1,8 @@
 #include "design/MSWordReg.h"
 
 #include "legacy/MSPalmDoc.h"
+#include "legacy/MSWPD.h"
+#include "legacy/MSWRI.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "word/MSWord.h"
@@ -37,6 +39,9 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
   // before the binary Word reader; PDF scans for its header, so it goes after the fixed offsets.
   static const std::vector<TZvReaderEntry> entries = {
       {"docx", {"docx", "docm", "dotx", "dotm"}, TMSWordXDocument::IsWordXData, Make<TMSWordXDocument>},
+      // WordPerfect and Write files are often named .doc: their content decides before Word's.
+      {"wpd", {"wpd", "wp", "wp5", "wp6", "wpt"}, TWordPerfectFile::IsWordPerfectData, Make<TWordPerfectFile>},
+      {"wri", {"wri"}, TWRIFile::IsWriteData, Make<TWRIFile>},
       {"doc", {"doc", "dot"}, TMSWordDocument::IsWordData, Make<TMSWordDocument>},
       {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>},
       {"pdf", {"pdf"}, TZvPDFReader::IsPDFData, MakePDF},
