@@ -36,6 +36,8 @@ const TMarkTable kMarks = {{
     {u"\r\n", u"\\page \r\n", u"<br>\r\n"},  // page
 }};
 const TMarkup kParagraphStart = {u"", u"\\pard ", u"<p>"};
+// A paragraph whose text is not shown (a picture, a running head) leaves no empty line behind.
+const TMarkup kHiddenParagraphEnd = {u"", u"\\par \r\n", u"</p>\r\n"};
 
 WideString Decimal(uint32_t v) {
   const std::string s = std::to_string(v);
@@ -61,10 +63,11 @@ void WalkRunPage(const TByteReader& Page, uint32_t& Expected, F&& OnRun) {
   for (unsigned i = 0; i < count; ++i) {
     const uint32_t limit = Page.U32LEAt(4 + 6 * i);
     const uint16_t offset = Page.U16LEAt(8 + 6 * i);
-    // Runs only go forward; a limit behind the start would replay text.
-    if (limit <= Expected) throw Exception(kFcFirstWrong);
-    if (!OnRun(Expected, limit, offset)) return;
+    // Runs only go forward: an empty run, or one behind the start (which would replay text), is passed over.
+    if (limit <= Expected) continue;
+    const bool more = OnRun(Expected, limit, offset);
     Expected = limit;
+    if (!more) return;
   }
 }
 
@@ -216,14 +219,23 @@ void TWRIFile::ReadPAP(const TByteReader& File, const std::vector<TRun>& Runs) {
       if (FSink.Stopped()) return false;
       const uint32_t end = std::min(limit, FHeader.fcMac);
       const int b16 = PropertyByte(page, offset, 16);
-      const bool picture = b16 >= 0 && (b16 & 0x10);
+      // Word for DOS files share Write's identifier but not its paragraph flags: a picture
+      // paragraph must also start with a picture header's mapping mode.
+      bool picture = false;
+      if (b16 >= 0 && (b16 & 0x10) && File.CanReadAt(start, 2)) {
+        const uint16_t mm = File.U16LEAt(start);
+        picture = (mm >= 1 && mm <= 8) || mm == 0x88 || mm == 0xE3;
+      }
       const bool runningHead = b16 >= 0 && (b16 & 0x06);
       FSink.Markup(kParagraphStart);
       if (!picture && !runningHead) {
         while (next < Runs.size() && Runs[next].Limit <= start) ++next;
         for (size_t i = next; i < Runs.size() && Runs[i].Start < end; ++i) ReadCharInfo(File, Runs[i], start, end);
       }
-      FSink.Mark(tmParagraph);
+      if (picture || runningHead)
+        FSink.Markup(kHiddenParagraphEnd);
+      else
+        FSink.Mark(tmParagraph);
       return limit < FHeader.fcMac;
     });
     // A page of no runs ends the walk: the next one would be checked against the same offset.
