@@ -29,11 +29,10 @@ const TMarkTable kMarks = {{
     {u"\r\n", u"\\page \r\n", u"<br>\r\n"},    // page
 }};
 
-// WordPerfect 6+ stores these 31 characters in one byte each, in the order of the PC's
-// code page 437 upper half.
+// WordPerfect 6+ stores the commonest accented letters in one byte each, 0x01-0x1F. Only the
+// entries confirmed on real documents are mapped; the others yield nothing rather than a guess.
 constexpr char16_t kDefaultExtended[32] = {
-    0,      u'Ç', u'ü', u'é', u'â', u'ä', u'à', u'å', u'ç', u'ê', u'ë', u'è', u'ï', u'î', u'ì', u'Ä',
-    u'Å', u'É', u'æ', u'Æ', u'ô', u'ö', u'ò', u'û', u'ù', u'ÿ', u'Ö', u'Ü', u'¢', u'£', u'¥', u'₧'};
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u'ë', u'é', 0, u'è', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
 struct TAttributeMarkup {
   uint8_t Number;
@@ -250,7 +249,7 @@ void TWordPerfectFile::ReadText6(TByteReader& R) {
     if (c >= 0x21 && c <= 0x7E) {
       if (!FUndoOn) run += static_cast<char16_t>(c);
     } else if (c >= 0x01 && c <= 0x1F) {
-      if (!FUndoOn) run += kDefaultExtended[c];
+      if (!FUndoOn && kDefaultExtended[c]) run += kDefaultExtended[c];
     } else {
       flush();
       ProcessSysCharacter(R, c);
@@ -327,8 +326,10 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
   switch (Code) {
     case 0xD0:  // end of line / page group
       if (!show) break;
-      if (sub <= 0x03 || (sub >= 0x14 && sub <= 0x16))
+      if (sub <= 0x03)
         FSink.Text(u" ");  // soft ends: word wraps
+      else if (sub >= 0x14 && sub <= 0x16)
+        break;  // soft ends after a hyphen: the word goes on
       else if ((sub >= 0x04 && sub <= 0x06) || (sub >= 0x17 && sub <= 0x19))
         FSink.Mark(tmParagraph);
       else if (sub == 0x07)

@@ -1,5 +1,6 @@
 // The WordPerfect character sets, as far as they are mapped: ASCII (set 0), the accented Latin
-// letters of the multinational set (set 1) and the common typographic symbols (set 4). Unknown
+// letters of the multinational set (set 1), the common typographic symbols (set 4), the first
+// math symbols (set 6) and Greek (set 8). Unknown
 // entries yield nothing rather than a guess.
 #include <cstdint>
 
@@ -19,9 +20,15 @@ constexpr char16_t kMultinational[] = {
 
 // Set 4: bullets, Latin-1 symbols and fractions, quotation marks and dashes.
 constexpr char16_t kTypographic[] = {
-    u'•', u'◦', u'■', u'•', u'¶', u'§', u'¡', u'¿', u'«', u'»', u'£', u'¥', u'₧', u'ƒ', u'ª', u'º', u'½',
+    u'●', u'○', u'■', u'•', u'¶', u'§', u'¡', u'¿', u'«', u'»', u'£', u'¥', u'₧', u'ƒ', u'ª', u'º', u'½',
     u'¼', u'¢', u'²', u'ⁿ', u'®', u'©', u'¤', u'¾', u'³', 0,    0,    u'’', u'‘', 0,    u'”', u'“', u'–',
     u'—'};
+
+// Set 8: the Greek letters in capital/small pairs, with the variant beta and the final sigma.
+constexpr char16_t kGreek[] = {
+    u'Α', u'α', u'Β', u'β', u'Β', u'ϐ', u'Γ', u'γ', u'Δ', u'δ', u'Ε', u'ε', u'Ζ', u'ζ', u'Η', u'η', u'Θ', u'θ',
+    u'Ι', u'ι', u'Κ', u'κ', u'Λ', u'λ', u'Μ', u'μ', u'Ν', u'ν', u'Ξ', u'ξ', u'Ο', u'ο', u'Π', u'π', u'Ρ', u'ρ',
+    u'Σ', u'σ', u'Σ', u'ς', u'Τ', u'τ', u'Υ', u'υ', u'Φ', u'φ', u'Χ', u'χ', u'Ψ', u'ψ', u'Ω', u'ω'};
 
 constexpr char16_t kMath[] = {u'−', u'±', u'≤', u'≥'};
 
@@ -42,6 +49,8 @@ char16_t WPCharToUnicode(uint8_t Set, uint8_t Number) {
       return Lookup(kTypographic, Number);
     case 6:
       return Lookup(kMath, Number);
+    case 8:
+      return Lookup(kGreek, Number);
     default:
       return 0;
   }
