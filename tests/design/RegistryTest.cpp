@@ -8,6 +8,8 @@
 #include "builders/PalmDocBuilder.h"
 #include "builders/PdfBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
+#include "builders/WordPerfectBuilder.h"
+#include "builders/WriteBuilder.h"
 #include "builders/WordDocBuilder.h"
 #include "builders/ZipBuilder.h"
 #include "zvword.h"
@@ -61,6 +63,12 @@ TEST(Registry, DetectFormat) {
       {"unknown data, extension in capitals", std::string(200, 'x'), "dir/BOOK.PDF", "pdf"},
       {"unknown data, unknown extension", std::string(200, 'x'), "book.xyz", ""},
       {"dot in a folder name only", std::string(200, 'x'), "dir.pdf/book", ""},
+      {"WordPerfect 6 named .doc", test::WordPerfectBuilder().Text("wp").Build(), "a.doc", "wpd"},
+      {"WordPerfect 5 named .doc", test::WordPerfectBuilder(0).Text("wp").Build(), "a.doc", "wpd"},
+      {"WordPerfect in a compound file",
+       CompoundFileBuilder().Stream("PerfectOffice_MAIN", test::WordPerfectBuilder().Build()).Build(), "a.doc", "wpd"},
+      {"WPC header of another major version", "\xFFWPC" + std::string(6, '\0') + "\x01" + std::string(20, '\0'), "", ""},
+      {"Write named .doc", test::WriteBuilder().Run("w").EndParagraph().Build(), "a.doc", "wri"},
       {"nothing at all", "", "", ""},
   };
   for (const auto& c : cases) {
@@ -94,6 +102,8 @@ TEST(Registry, FactoryGivesTheFormatsReaderWithItsOptions) {
        "Hello encrypted world", "", "", "", "Encrypted title"},
       {"pdf without the password", testing::MakeEncryptedPdf(locked), {}, "pdf", "", "Password is not valid", "", "", ""},
       {"pdb", Pdb(), {}, "pdb", "Book text", "", "", "", nullptr},
+      {"wpd", test::WordPerfectBuilder().Text("Perfect text").Build(), {}, "wpd", "Perfect text", "", "", "", nullptr},
+      {"wri", test::WriteBuilder().Run("Write text").EndParagraph().Build(), {}, "wri", "Write text", "", "", "", nullptr},
   };
   for (const auto& c : cases) {
     std::unique_ptr<TMSWBaseDocument> r = CreateReaderFor(c.bytes, "", c.options);
