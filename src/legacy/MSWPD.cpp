@@ -84,7 +84,31 @@ bool TWordPerfectFile::IsWordPerfectData(std::string_view Data) {
     return false;
   }
   // Only the versions this reader takes: 5.x (major 0) and 6+ (major 2).
-  return Data.size() >= 16 && Data.substr(0, 4) == "\xFFWPC" && (Data[10] == 0 || Data[10] == 2);
+  if (Data.size() >= 16 && Data.substr(0, 4) == "\xFFWPC") return Data[10] == 0 || Data[10] == 2;
+  return IsWordPerfect42Data(Data);
+}
+
+namespace {
+// The end of the 4.2 function whose code is at At: just after the next byte with the same code,
+// found within a bounded distance; 0 when there is none.
+size_t End42(std::string_view Data, size_t At, size_t Reach) {
+  const size_t close = Data.find(Data[At], At + 1);
+  return close == std::string_view::npos || close - At > Reach ? 0 : close + 1;
+}
+constexpr size_t kReach42 = 1024;
+}  // namespace
+
+bool TWordPerfectFile::IsWordPerfect42Data(std::string_view Data) {
+  // Three well-formed short functions in a row, from the first byte on.
+  size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (at >= Data.size() || static_cast<uint8_t>(Data[at]) < 0xC0 || static_cast<uint8_t>(Data[at]) == 0xFF)
+      return false;
+    const size_t end = End42(Data, at, 32);
+    if (end == 0 || end - at < 3) return false;
+    at = end;
+  }
+  return true;
 }
 
 void TWordPerfectFile::LoadFromFile(const WideString& AFileName) {
@@ -155,6 +179,16 @@ void TWordPerfectFile::ReadDocFromStream(TStream& Stream) {
   FHeader.IndexHeaderPosition = 0;
   FHeader.Reserved = 0;
   FHeader.DocumentEnd = static_cast<int32_t>(std::min<size_t>(view.size(), INT32_MAX));
+  if (std::memcmp(FHeader.Ident, "\xFFWPC", 4) != 0 && IsWordPerfect42Data(view)) {
+    FHeader = TWPDFileHeader();
+    if (!ParseItems().Contains(wpiText)) return;
+    TByteReader body = file;
+    FSink.Open(Text());
+    ReadText42(body);
+    CloseOpenElements();
+    FSink.Close();
+    return;
+  }
   if (std::memcmp(FHeader.Ident, "\xFFWPC", 4) != 0 || (FHeader.MajorVersion != 0 && !wp6))
     throw Exception(kNotValid);
   if (wp6) {
@@ -529,6 +563,52 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
     else
       FSink.Mark(tmRow);
   }
+}
+
+// ---- WordPerfect 4.2 ----
+
+void TWordPerfectFile::ReadText42(TByteReader& R) {
+  WideString run;
+  auto flush = [&] {
+    if (!run.empty()) FSink.Text(run);
+    run.clear();
+  };
+  const std::string_view data(reinterpret_cast<const char*>(R.Data()), R.Size());
+  while (!R.AtEnd() && !FSink.Stopped()) {
+    const size_t at = R.Position();
+    const uint8_t c = R.U8();
+    if (c >= 0x20 && c <= 0x7E) {
+      run += static_cast<char16_t>(c);
+      continue;
+    }
+    flush();
+    switch (c) {
+      case 0x0A:  // hard return
+        FSink.Mark(tmParagraph);
+        break;
+      case 0x0C:
+        FSink.Mark(tmPage);
+        break;
+      case 0x0D:  // soft return: a word wrap
+        FSink.Text(u" ");
+        break;
+      case 0x09:
+        FSink.Mark(tmTab);
+        break;
+      case 0xA9:
+        FSink.Text(u"-");
+        break;
+      default:
+        // Functions run to the next byte of their own code; one left open ends the text.
+        if (c >= 0xC0 && c < 0xFF) {
+          const size_t end = End42(data, at, kReach42);
+          if (end == 0) return;
+          R.Seek(end);
+        }
+        break;
+    }
+  }
+  flush();
 }
 
 }  // namespace zvword

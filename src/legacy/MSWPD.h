@@ -84,8 +84,11 @@ class TWordPerfectFile : public TMSWBaseDocument {
   void LoadIStorage(IStorage& Storage);
   void ReadDocFromStream(TStream& Stream);
 
-  // True for a WordPerfect 5+ file, or a compound file holding one.
+  // True for a WordPerfect 5+ file, a compound file holding one, or a WordPerfect 4.2 file.
   static bool IsWordPerfectData(std::string_view Data);
+  // WordPerfect 4.2 has no header: its files start with formatting functions, each closed by
+  // its own code.
+  static bool IsWordPerfect42Data(std::string_view Data);
 
   const TWPDFileHeader& Header() const { return FHeader; }
   const THeaderPacketList& HeaderPacketList() const { return FHeaderPacketList; }
@@ -96,6 +99,7 @@ class TWordPerfectFile : public TMSWBaseDocument {
   void ParseFontDescriptor(const TByteReader& File, uint16_t PID, uint32_t Size, uint32_t Position);
   void ReadText6(TByteReader& R);
   void ReadText5(TByteReader& R);
+  void ReadText42(TByteReader& R);
   // Handles the function at R's position (its code already read); leaves R after the function.
   void ProcessSysCharacter(TByteReader& R, uint8_t Code);
   void ProcessSysCharacter5(TByteReader& R, uint8_t Code);

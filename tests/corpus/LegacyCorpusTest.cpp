@@ -63,8 +63,8 @@ TEST(LegacyCorpus, WordPerfectAndWriteReadWithHighRecall) {
     if (Words(ref).empty()) continue;
     EXPECT_GE(Recall(ref, doc->Text()->GetText()), 0.95) << f.file;
   }
-  // The corpus holds WordPerfect 5 and 6 files and Write files; none may go unseen.
-  EXPECT_GE(wordPerfect, 7);
+  // The corpus holds WordPerfect 4.2, 5 and 6 files and Write files; none may go unseen.
+  EXPECT_GE(wordPerfect, 9);
   EXPECT_GE(write, 3);
 }
 

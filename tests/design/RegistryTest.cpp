@@ -68,6 +68,9 @@ TEST(Registry, DetectFormat) {
       {"WordPerfect in a compound file",
        CompoundFileBuilder().Stream("PerfectOffice_MAIN", test::WordPerfectBuilder().Build()).Build(), "a.doc", "wpd"},
       {"WPC header of another major version", "\xFFWPC" + std::string(6, '\0') + "\x01" + std::string(20, '\0'), "", ""},
+      {"WordPerfect 4.2 named .doc", std::string("\xCB\x0A\x01\xCB\xC0\x0A\x4A\xC0\xCE\x0C\xCE", 11) + "text",
+       "a.doc", "wpd"},
+      {"one high byte function only: not WordPerfect 4.2", std::string("\xCB\x0A\xCB", 3) + "text", "", ""},
       {"Write named .doc", test::WriteBuilder().Run("w").EndParagraph().Build(), "a.doc", "wri"},
       {"nothing at all", "", "", ""},
   };

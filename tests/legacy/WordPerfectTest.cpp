@@ -54,6 +54,8 @@ TEST_P(WordPerfectRows, Reads) {
 }
 
 const std::string kLong(400, 'x');
+// WordPerfect 4.2: no header, the file starts with functions closed by their own code.
+const std::string k42Start("\xCB\x0A\x01\xF6\x01\xCB\xC0\x0A\x4A\x09\x4A\xC0\xCE\x0C\x0A\xCE", 16);
 
 INSTANTIATE_TEST_SUITE_P(
     WordPerfect, WordPerfectRows,
@@ -152,6 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
                tfPlainText, u"a\tb\r\nc\r\n", ""},
         WPCase{"5.x function cut off", WP5().Text("a").Raw(Data("\xD1\x01\x40\x00", 4)).Build(), tfPlainText, u"",
                "cut off"},
+        WPCase{"4.2 text, functions skipped", k42Start + "Hi\rthere\xC3\x01\xC3!\x0A" + "end", tfPlainText,
+               u"Hi there!\r\nend\r\n", ""},
+        WPCase{"4.2 function left open ends the text", k42Start + "ab\xD0xyz", tfPlainText, u"ab\r\n", ""},
         WPCase{"5.x long text", WP5().Text(kLong).Build(), tfPlainText,
                std::u16string(kLong.begin(), kLong.end()) + u"\r\n", ""}));
 
