@@ -7,6 +7,8 @@
 #include "framework/MSW_Sum.h"
 #include "legacy/MSPalmDoc.h"
 #include "packages/MSWOO.h"
+#include "legacy/MSWPD.h"
+#include "legacy/MSWRI.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "platform/CodePages.h"

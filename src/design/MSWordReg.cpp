@@ -2,6 +2,8 @@
 
 #include "legacy/MSPalmDoc.h"
 #include "packages/MSWOO.h"
+#include "legacy/MSWPD.h"
+#include "legacy/MSWRI.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "word/MSWord.h"
@@ -41,6 +43,9 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
       {"odt", {"odt", "ott", "odm"}, TCustomOpenOfficeDocument::IsTextData, Make<TOpenOfficeTextDocument>},
       {"ods", {"ods", "ots"}, TCustomOpenOfficeDocument::IsSpreadsheetData, Make<TOpenOfficeSpreadsheet>},
       {"odp", {"odp", "otp"}, TCustomOpenOfficeDocument::IsPresentationData, Make<TOpenOfficePresentation>},
+      // WordPerfect and Write files are often named .doc: their content decides before Word's.
+      {"wpd", {"wpd", "wp", "wp5", "wp6", "wpt"}, TWordPerfectFile::IsWordPerfectData, Make<TWordPerfectFile>},
+      {"wri", {"wri"}, TWRIFile::IsWriteData, Make<TWRIFile>},
       {"doc", {"doc", "dot"}, TMSWordDocument::IsWordData, Make<TMSWordDocument>},
       {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>},
       {"pdf", {"pdf"}, TZvPDFReader::IsPDFData, MakePDF},

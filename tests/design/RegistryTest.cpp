@@ -9,6 +9,8 @@
 #include "builders/PalmDocBuilder.h"
 #include "builders/PdfBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
+#include "builders/WordPerfectBuilder.h"
+#include "builders/WriteBuilder.h"
 #include "builders/WordDocBuilder.h"
 #include "builders/ZipBuilder.h"
 #include "zvword.h"
@@ -66,6 +68,15 @@ TEST(Registry, DetectFormat) {
       {"unknown data, extension in capitals", std::string(200, 'x'), "dir/BOOK.PDF", "pdf"},
       {"unknown data, unknown extension", std::string(200, 'x'), "book.xyz", ""},
       {"dot in a folder name only", std::string(200, 'x'), "dir.pdf/book", ""},
+      {"WordPerfect 6 named .doc", test::WordPerfectBuilder().Text("wp").Build(), "a.doc", "wpd"},
+      {"WordPerfect 5 named .doc", test::WordPerfectBuilder(0).Text("wp").Build(), "a.doc", "wpd"},
+      {"WordPerfect in a compound file",
+       CompoundFileBuilder().Stream("PerfectOffice_MAIN", test::WordPerfectBuilder().Build()).Build(), "a.doc", "wpd"},
+      {"WPC header of another major version", "\xFFWPC" + std::string(6, '\0') + "\x01" + std::string(20, '\0'), "", ""},
+      {"WordPerfect 4.2 named .doc", std::string("\xCB\x0A\x01\xCB\xC0\x0A\x4A\xC0\xCE\x0C\xCE", 11) + "text",
+       "a.doc", "wpd"},
+      {"one high byte function only: not WordPerfect 4.2", std::string("\xCB\x0A\xCB", 3) + "text", "", ""},
+      {"Write named .doc", test::WriteBuilder().Run("w").EndParagraph().Build(), "a.doc", "wri"},
       {"nothing at all", "", "", ""},
   };
   for (const auto& c : cases) {
@@ -105,6 +116,8 @@ TEST(Registry, FactoryGivesTheFormatsReaderWithItsOptions) {
            .Meta("<dc:title>Odt title</dc:title>")
            .Build(),
        {}, "odt", "Odt text", "", "annotations", "Remark", "Odt title"},
+      {"wpd", test::WordPerfectBuilder().Text("Perfect text").Build(), {}, "wpd", "Perfect text", "", "", "", nullptr},
+      {"wri", test::WriteBuilder().Run("Write text").EndParagraph().Build(), {}, "wri", "Write text", "", "", "", nullptr},
   };
   for (const auto& c : cases) {
     std::unique_ptr<TMSWBaseDocument> r = CreateReaderFor(c.bytes, "", c.options);

@@ -1,0 +1,72 @@
+// The WordPerfect and Write documents of the shared corpus, also those named .doc: each reads
+// without error and with high recall against the peer tools' text.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "builders/Corpus.h"
+#include "legacy/MSWPD.h"
+#include "legacy/MSWRI.h"
+#include "platform/Unicode.h"
+
+namespace zvword {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace corpus;
+
+struct Found {
+  fs::path file;
+  bool wordPerfect;
+};
+
+// Every file of the folders that one of the two readers takes by its content.
+std::vector<Found> Documents() {
+  std::vector<Found> out;
+  for (const char* folder : {"wpd", "wri", "doc"}) {
+    const fs::path dir = CorpusDir() / "real" / folder;
+    if (!fs::is_directory(dir)) continue;
+    for (const auto& e : fs::directory_iterator(dir)) {
+      const std::string bytes = ReadFile(e.path());
+      if (TWordPerfectFile::IsWordPerfectData(bytes)) out.push_back({e.path(), true});
+      else if (TWRIFile::IsWriteData(bytes)) out.push_back({e.path(), false});
+    }
+  }
+  std::sort(out.begin(), out.end(), [](const Found& a, const Found& b) { return a.file < b.file; });
+  return out;
+}
+
+std::u16string Reference(const fs::path& f) {
+  for (const char* peer : {"wpd2text", "libreoffice"}) {
+    const fs::path p = CorpusDir() / "reference" / peer / "real" / f.parent_path().filename() / (f.filename().string() + ".txt");
+    if (fs::exists(p)) return Utf8ToWide(ReadFile(p, true));
+  }
+  return {};
+}
+
+TEST(LegacyCorpus, WordPerfectAndWriteReadWithHighRecall) {
+  ZVWORD_REQUIRE_CORPUS(CorpusDir() / "real" / "wpd");
+  int wordPerfect = 0, write = 0;
+  for (const Found& f : Documents()) {
+    std::unique_ptr<TMSWBaseDocument> doc;
+    if (f.wordPerfect) {
+      doc = std::make_unique<TWordPerfectFile>();
+      ++wordPerfect;
+    } else {
+      doc = std::make_unique<TWRIFile>();
+      ++write;
+    }
+    const std::string bytes = ReadFile(f.file);
+    TBytesView stream(bytes);
+    EXPECT_NO_THROW(doc->LoadFromStream(stream)) << f.file;
+    const std::u16string ref = Reference(f.file);
+    if (Words(ref).empty()) continue;
+    EXPECT_GE(Recall(ref, doc->Text()->GetText()), 0.95) << f.file;
+  }
+  // The corpus holds WordPerfect 4.2, 5 and 6 files and Write files; none may go unseen.
+  EXPECT_GE(wordPerfect, 9);
+  EXPECT_GE(write, 3);
+}
+
+}  // namespace
+}  // namespace zvword
