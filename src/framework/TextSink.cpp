@@ -26,7 +26,7 @@ inline bool NeedsEscape(char16_t c) { return c == u'&' || c == u'<' || c == u'>'
 // character in the ANSI code page, or "?" when it has no single byte for it. RTF readers skip that
 // byte; a bare "?" there is taken for the fallback and the next character of text is lost.
 // At most 12 characters.
-inline char16_t* PutRtf(char16_t* d, char16_t c) {
+inline char16_t* PutRtf(char16_t* d, char16_t c, const uint16_t* ansi) {
   if (c < 128) {
     if (c == u'\\' || c == u'{' || c == u'}') *d++ = u'\\';
     *d++ = c;
@@ -43,8 +43,8 @@ inline char16_t* PutRtf(char16_t* d, char16_t c) {
   const int n = v >= 10000 ? 5 : v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1;
   for (int i = n - 1; i >= 0; --i, v /= 10) d[i] = static_cast<char16_t>(u'0' + v % 10);
   d += n;
-  const int ansi = CodePageEncodeChar(c, CP_ACP);
-  const unsigned byte = ansi >= 0 && ansi < 256 ? static_cast<unsigned>(ansi) : 0x3F;
+  const unsigned code = ansi ? ansi[c] : 0;
+  const unsigned byte = code != 0 && code < 256 ? code : 0x3F;
   static constexpr char16_t kHex[] = u"0123456789abcdef";
   *d++ = u'\\';
   *d++ = u'\'';
@@ -64,9 +64,10 @@ void AppendEscaped(WideString& out, std::u16string_view s, TMSTextFormating mode
     // Escaped a block at a time into room for the longest escape of every character.
     constexpr size_t kBlock = 256;
     char16_t buffer[kBlock * 12];
+    const uint16_t* ansi = CodePageEncodeTable(CP_ACP);
     for (size_t at = 0; at < s.size(); at += kBlock) {
       char16_t* d = buffer;
-      for (char16_t c : s.substr(at, kBlock)) d = PutRtf(d, c);
+      for (char16_t c : s.substr(at, kBlock)) d = PutRtf(d, c, ansi);
       out.append(buffer, static_cast<size_t>(d - buffer));
     }
     return;

@@ -223,6 +223,12 @@ RawByteString WideToCodePage(std::u16string_view text, int cp, char def) {
   return out;
 }
 
+const uint16_t* CodePageEncodeTable(int cp) {
+  cp = Resolve(cp);
+  if (cp == CP_UTF8 || cp == CP_UTF16LE || cp == CP_UTF16BE) return nullptr;
+  return GetCodec(PageIndex(cp)).encode.data();
+}
+
 int CodePageEncodeChar(char16_t u, int cp) {
   cp = Resolve(cp);
   if (cp == CP_UTF8 || cp == CP_UTF16LE || cp == CP_UTF16BE) return u < 0x80 ? u : -1;

@@ -30,6 +30,9 @@ RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, ch
 // The encoding of one UTF-16 unit: a byte, or lead << 8 | trail for a double-byte character;
 // -1 when the code page has none.
 int CodePageEncodeChar(char16_t c, int codePage);
+// The table behind CodePageEncodeChar, for callers that encode many characters: 65,536 entries,
+// 0 for none (U+0000 itself encodes as 0); nullptr for the Unicode encodings.
+const uint16_t* CodePageEncodeTable(int codePage);
 
 // True for the double-byte pages (932, 936, 949, 950, 1361); CP_ACP asks about the system's.
 bool IsDoubleByteCodePage(int codePage);
