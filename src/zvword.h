@@ -6,6 +6,8 @@
 #include "framework/MSWBase.h"
 #include "framework/MSW_Sum.h"
 #include "legacy/MSPalmDoc.h"
+#include "packages/MSWEPub.h"
+#include "packages/MSWFB2.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "platform/CodePages.h"

@@ -1,6 +1,8 @@
 #include "design/MSWordReg.h"
 
 #include "legacy/MSPalmDoc.h"
+#include "packages/MSWEPub.h"
+#include "packages/MSWFB2.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "word/MSWord.h"
@@ -37,6 +39,8 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
   // before the binary Word reader; PDF scans for its header, so it goes after the fixed offsets.
   static const std::vector<TZvReaderEntry> entries = {
       {"docx", {"docx", "docm", "dotx", "dotm"}, TMSWordXDocument::IsWordXData, Make<TMSWordXDocument>},
+      {"epub", {"epub"}, TZvWEPub::IsEPubData, Make<TZvWEPub>},
+      {"fb2", {"fb2"}, TFictionBook::IsFictionBookData, Make<TFictionBook>},
       {"doc", {"doc", "dot"}, TMSWordDocument::IsWordData, Make<TMSWordDocument>},
       {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>},
       {"pdf", {"pdf"}, TZvPDFReader::IsPDFData, MakePDF},
