@@ -24,7 +24,7 @@ TMarkupRole ClassifyXHTML(std::u16string_view name) {
       {u"center", mrBlock},      {u"body", mrBlock},       {u"html", mrBlock},      {u"form", mrBlock},
       {u"fieldset", mrBlock},    {u"legend", mrBlock},     {u"details", mrBlock},   {u"summary", mrBlock},
       {u"pre", mrPre},           {u"br", mrBreak},         {u"tr", mrRow},          {u"td", mrCell},
-      {u"th", mrCell},
+      {u"th", mrCell},           {u"a", mrLink},
   };
   // Older books write their tags in capitals.
   char16_t lower[12];

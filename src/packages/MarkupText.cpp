@@ -7,6 +7,20 @@ const TMarkup kLineStart{u"", u"", u"<p>"};
 
 inline bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\f'; }
 
+// A link to a note of the same book: marked as one, or a short number pointing inside the book.
+// Its number would otherwise run into the words around it ("workshop.1 It", "1The").
+bool IsNoteReference(const TZvXMLItem& item) {
+  const WideString type = item.AttributeValue(u"epub:type");
+  if (type.find(u"noteref") != WideString::npos) return true;
+  const WideString href = item.AttributeValue(u"href");
+  if (href.empty() || href[0] != u'#') return false;
+  const WideString text = TrimmedText(item.FullText());
+  if (text.empty() || text.size() > 4) return false;
+  for (char16_t c : text)
+    if (c < u'0' || c > u'9') return false;
+  return true;
+}
+
 }  // namespace
 
 const TMarkTable kMarkupMarks = {{
@@ -103,8 +117,14 @@ void TMarkupText::PutDecoded(std::u16string_view raw) {
   Put(FDecoded);
 }
 
-void TMarkupText::Enter(TZvXMLItem&, TMarkupRole role) {
+void TMarkupText::Enter(TZvXMLItem& item, TMarkupRole role) {
   switch (role) {
+    case mrLink:
+      if (IsNoteReference(item)) {
+        FBracketed.push_back(&item);
+        Put(u"[");
+      }
+      break;
     case mrBlock:
     case mrSection:
     case mrPre:
@@ -145,8 +165,14 @@ void TMarkupText::Enter(TZvXMLItem&, TMarkupRole role) {
   }
 }
 
-void TMarkupText::Leave(TMarkupRole role) {
+void TMarkupText::Leave(TZvXMLItem& item, TMarkupRole role) {
   switch (role) {
+    case mrLink:
+      if (!FBracketed.empty() && FBracketed.back() == &item) {
+        FBracketed.pop_back();
+        Put(u"] ");
+      }
+      break;
     case mrPre:
       --FPre;
       [[fallthrough]];
@@ -202,7 +228,7 @@ void TMarkupText::Walk(TZvXMLItem* Root) {
         return waContinue;
       },
       [&](TZvXMLItem& item, int) {
-        if (item.Kind == ikProperty) Leave(roleOf(item));
+        if (item.Kind == ikProperty) Leave(item, roleOf(item));
         return waContinue;
       },
       [&](TZvXMLItem&, std::u16string_view text, int) {

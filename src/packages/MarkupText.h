@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "framework/TextSink.h"
 #include "support/ZvWXML.h"
@@ -18,7 +19,8 @@ enum TMarkupRole : uint8_t {
   mrCell,       // a table cell: cells after the first are set off by the cell mark
   mrPre,        // preformatted: whitespace and line breaks are kept
   mrEmptyLine,  // an empty line of its own
-  mrSection     // a block whose end the host may mark (OnConvertSysChar with scParagraphEnd)
+  mrSection,    // a block whose end the host may mark (OnConvertSysChar with scParagraphEnd)
+  mrLink        // inline; a note reference (a numbered link inside the book) is set in brackets
 };
 
 // The role of an element by its local name.
@@ -47,7 +49,7 @@ class TMarkupText {
   void Open();
   void EndBlock();
   void Enter(TZvXMLItem& Item, TMarkupRole Role);
-  void Leave(TMarkupRole Role);
+  void Leave(TZvXMLItem& Item, TMarkupRole Role);
 
   TTextSink& FSink;
   TMarkupClassify FClassify;
@@ -57,6 +59,7 @@ class TMarkupText {
   int FCells = 0;       // depth inside table cells, where blocks do not end the line
   int FCellIndex = 0;   // cells seen in the current row
   WideString FDecoded;
+  std::vector<const TZvXMLItem*> FBracketed;  // open note references
 };
 
 }  // namespace zvword
