@@ -109,6 +109,7 @@ void TZvWEPub::LoadFromStream(TStream& Stream) {
   TZipArchive zip;
   zip.SetBudget(&Budget());
   zip.LoadFromView(view);
+  if (zip.Count() == 0) throw Exception("Not an EPUB book: the data is no ZIP archive");
 
   std::vector<std::string> packages;
   if (const RawByteString container = ReadPart(zip, "META-INF/container.xml"); !container.empty()) {
