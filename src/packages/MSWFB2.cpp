@@ -93,9 +93,10 @@ bool TFictionBook::IsFictionBookData(std::string_view Bytes) {
     if (c != '<') return false;
     const std::string_view rest = Bytes.substr(i, limit - i);
     if (rest.starts_with("<?") || rest.starts_with("<!")) {
-      const size_t end = rest.starts_with("<!--") ? rest.find("-->") : rest.find('>');
+      const bool comment = rest.starts_with("<!--");
+      const size_t end = comment ? rest.find("-->") : rest.find('>');
       if (end == std::string_view::npos) return false;
-      i += end + 1;
+      i += end + (comment ? 3 : 1);
       continue;
     }
     std::string_view name = rest.substr(1, std::min<size_t>(rest.size() - 1, 64));

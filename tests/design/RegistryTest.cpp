@@ -5,6 +5,7 @@
 
 #include "builders/CompoundFileBuilder.h"
 #include "builders/DocxBuilder.h"
+#include "builders/EBookBuilder.h"
 #include "builders/PalmDocBuilder.h"
 #include "builders/PdfBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
@@ -23,6 +24,14 @@ using test::WordStory;
 
 std::string Docx() { return DocxBuilder().Body(DocxBuilder::P("Body text")).Build(); }
 std::string Pdf() { return testing::MakeTextPdf({"BT /F1 12 Tf 72 700 Td (Pdf text) Tj ET"}); }
+std::string EPub() {
+  return test::EPubBuilder().Metadata("<dc:title>Book title</dc:title>").Item("a", "a.xhtml",
+      test::EPubBuilder::XHTML("<p>Book text</p>")).Build();
+}
+std::string Fb2(const std::string& lead = "<?xml version=\"1.0\"?>") {
+  return lead + "<FictionBook><description><title-info><book-title>Fb2 title</book-title></title-info></description>"
+                "<body><p>Fb2 text</p></body></FictionBook>";
+}
 std::string Pdb(std::string_view text = "Book text\n") { return PalmDocBuilder().Record(text).Build(); }
 std::string Doc(const WordDocBuilder& w) {
   return CompoundFileBuilder().Stream("WordDocument", w.WordDocument()).Stream("1Table", w.Table()).Build();
@@ -48,6 +57,14 @@ TEST(Registry, DetectFormat) {
       {"compound file without Word: by extension", CompoundFileBuilder().Stream("Book", "x").Build(), "x.doc", "doc"},
       {"compound file without Word, other name", CompoundFileBuilder().Stream("Book", "x").Build(), "x.xls", ""},
       {"ZIP without a Word part", test::ZipBuilder().Add("content.xml", "<x/>").Build(), "a.zip", ""},
+      {"EPUB book", EPub(), "a.zip", "epub"},
+      {"EPUB without the media type entry", test::ZipBuilder().Add("META-INF/container.xml", "<container/>").Build(), "",
+       "epub"},
+      {"FictionBook", Fb2(), "a.txt", "fb2"},
+      {"FictionBook after a BOM and a comment", Fb2("\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- <html> -->"),
+       "", "fb2"},
+      {"zipped FictionBook", test::ZipBuilder().Add("War.fb2", Fb2()).Build(), "", "fb2"},
+      {"XML of another kind", "<?xml version=\"1.0\"?><html><FictionBook/></html>", "", ""},
       {"PDF", pdf, "", "pdf"},
       {"PDF named .doc", pdf, "report.doc", "pdf"},
       {"junk before %PDF within 1024 bytes", junk + pdf, "", "pdf"},
@@ -94,6 +111,8 @@ TEST(Registry, FactoryGivesTheFormatsReaderWithItsOptions) {
        "Hello encrypted world", "", "", "", "Encrypted title"},
       {"pdf without the password", testing::MakeEncryptedPdf(locked), {}, "pdf", "", "Password is not valid", "", "", ""},
       {"pdb", Pdb(), {}, "pdb", "Book text", "", "", "", nullptr},
+      {"epub", EPub(), {}, "epub", "Book text", "", "", "", "Book title"},
+      {"fb2", Fb2(), {}, "fb2", "Fb2 text", "", "", "", "Fb2 title"},
   };
   for (const auto& c : cases) {
     std::unique_ptr<TMSWBaseDocument> r = CreateReaderFor(c.bytes, "", c.options);
