@@ -77,7 +77,7 @@ bool TZvWEPub::IsEPubData(std::string_view Bytes) {
   if (!BytesAreZipArchive(Bytes)) return false;
   // The first entry is the media type, stored, by the format's rule; the container is looked
   // for too, for books that were zipped carelessly.
-  if (Bytes.substr(30, 8) == "mimetype" && Bytes.substr(38, 64).find("application/epub+zip") != std::string_view::npos)
+  if (Bytes.size() >= 38 && Bytes.substr(30, 8) == "mimetype" && Bytes.substr(38, 64).find("application/epub+zip") != std::string_view::npos)
     return true;
   return Bytes.find("META-INF/container.xml") != std::string_view::npos;
 }

@@ -64,6 +64,7 @@ TEST(Registry, DetectFormat) {
       {"FictionBook after a BOM and a comment", Fb2("\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- <html> -->"),
        "", "fb2"},
       {"zipped FictionBook", test::ZipBuilder().Add("War.fb2", Fb2()).Build(), "", "fb2"},
+      {"ZIP signature alone", std::string("PK\x03\x04", 4), "", ""},
       {"XML of another kind", "<?xml version=\"1.0\"?><html><FictionBook/></html>", "", ""},
       {"PDF", pdf, "", "pdf"},
       {"PDF named .doc", pdf, "report.doc", "pdf"},
