@@ -9,6 +9,8 @@
 #include "packages/MSWOO.h"
 #include "legacy/MSWPD.h"
 #include "legacy/MSWRI.h"
+#include "packages/MSWEPub.h"
+#include "packages/MSWFB2.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "platform/CodePages.h"

@@ -4,6 +4,8 @@
 #include "packages/MSWOO.h"
 #include "legacy/MSWPD.h"
 #include "legacy/MSWRI.h"
+#include "packages/MSWEPub.h"
+#include "packages/MSWFB2.h"
 #include "packages/MSWordX.h"
 #include "pdf/ZvWPDF.h"
 #include "word/MSWord.h"
@@ -46,6 +48,8 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
       // WordPerfect and Write files are often named .doc: their content decides before Word's.
       {"wpd", {"wpd", "wp", "wp5", "wp6", "wpt"}, TWordPerfectFile::IsWordPerfectData, Make<TWordPerfectFile>},
       {"wri", {"wri"}, TWRIFile::IsWriteData, Make<TWRIFile>},
+      {"epub", {"epub"}, TZvWEPub::IsEPubData, Make<TZvWEPub>},
+      {"fb2", {"fb2"}, TFictionBook::IsFictionBookData, Make<TFictionBook>},
       {"doc", {"doc", "dot"}, TMSWordDocument::IsWordData, Make<TMSWordDocument>},
       {"pdb", {"pdb", "prc"}, TPalmDocFile::IsPalmDocData, Make<TPalmDocFile>},
       {"pdf", {"pdf"}, TZvPDFReader::IsPDFData, MakePDF},

@@ -6,6 +6,7 @@
 #include "builders/CompoundFileBuilder.h"
 #include "builders/DocxBuilder.h"
 #include "builders/OdfBuilder.h"
+#include "builders/EBookBuilder.h"
 #include "builders/PalmDocBuilder.h"
 #include "builders/PdfBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
@@ -26,6 +27,14 @@ using test::WordStory;
 
 std::string Docx() { return DocxBuilder().Body(DocxBuilder::P("Body text")).Build(); }
 std::string Pdf() { return testing::MakeTextPdf({"BT /F1 12 Tf 72 700 Td (Pdf text) Tj ET"}); }
+std::string EPub() {
+  return test::EPubBuilder().Metadata("<dc:title>Book title</dc:title>").Item("a", "a.xhtml",
+      test::EPubBuilder::XHTML("<p>Book text</p>")).Build();
+}
+std::string Fb2(const std::string& lead = "<?xml version=\"1.0\"?>") {
+  return lead + "<FictionBook><description><title-info><book-title>Fb2 title</book-title></title-info></description>"
+                "<body><p>Fb2 text</p></body></FictionBook>";
+}
 std::string Pdb(std::string_view text = "Book text\n") { return PalmDocBuilder().Record(text).Build(); }
 std::string Doc(const WordDocBuilder& w) {
   return CompoundFileBuilder().Stream("WordDocument", w.WordDocument()).Stream("1Table", w.Table()).Build();
@@ -55,6 +64,15 @@ TEST(Registry, DetectFormat) {
       {"OpenDocument spreadsheet", test::OdfBuilder("spreadsheet").Build(), "", "ods"},
       {"OpenDocument presentation, media type last", test::OdfBuilder("presentation").MimetypeLast().Build(), "", "odp"},
       {"OpenDocument without a media type: by extension", test::OdfBuilder().WithoutMimetype().Build(), "a.ods", "ods"},
+      {"EPUB book", EPub(), "a.zip", "epub"},
+      {"EPUB without the media type entry", test::ZipBuilder().Add("META-INF/container.xml", "<container/>").Build(), "",
+       "epub"},
+      {"FictionBook", Fb2(), "a.txt", "fb2"},
+      {"FictionBook after a BOM and a comment", Fb2("\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- <html> -->"),
+       "", "fb2"},
+      {"zipped FictionBook", test::ZipBuilder().Add("War.fb2", Fb2()).Build(), "", "fb2"},
+      {"ZIP signature alone", std::string("PK\x03\x04", 4), "", ""},
+      {"XML of another kind", "<?xml version=\"1.0\"?><html><FictionBook/></html>", "", ""},
       {"PDF", pdf, "", "pdf"},
       {"PDF named .doc", pdf, "report.doc", "pdf"},
       {"junk before %PDF within 1024 bytes", junk + pdf, "", "pdf"},
@@ -118,6 +136,8 @@ TEST(Registry, FactoryGivesTheFormatsReaderWithItsOptions) {
        {}, "odt", "Odt text", "", "annotations", "Remark", "Odt title"},
       {"wpd", test::WordPerfectBuilder().Text("Perfect text").Build(), {}, "wpd", "Perfect text", "", "", "", nullptr},
       {"wri", test::WriteBuilder().Run("Write text").EndParagraph().Build(), {}, "wri", "Write text", "", "", "", nullptr},
+      {"epub", EPub(), {}, "epub", "Book text", "", "", "", "Book title"},
+      {"fb2", Fb2(), {}, "fb2", "Fb2 text", "", "", "", "Fb2 title"},
   };
   for (const auto& c : cases) {
     std::unique_ptr<TMSWBaseDocument> r = CreateReaderFor(c.bytes, "", c.options);
