@@ -129,6 +129,10 @@ void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
   out.append(start, static_cast<size_t>(d - start));
 }
 
+// Text that is more than line ends and blanks: a failed document that gave only its frame or
+// empty page lines gave no partial text.
+bool HasText(std::string_view s) { return s.find_first_not_of(" \t\r\n") != std::string_view::npos; }
+
 // Plain text has an empty frame, which the library still hands on as an empty first line; the
 // tool marks it so that it can leave it out without also dropping an empty first paragraph.
 constexpr char16_t kFrameMark = 0xFFFF;
@@ -418,7 +422,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
       out += (first ? "" : ",") + JsonString(name) + ":" + JsonString(t);
       first = false;
     }
-    result.partial = (!result.error.empty() && !text.empty()) || !result.warnings.empty();
+    result.partial = (!result.error.empty() && HasText(text)) || !result.warnings.empty();
     out += "}";
     if (!result.warnings.empty()) {
       out += ",\"warnings\":[";
@@ -440,7 +444,7 @@ DocumentResult ProcessDocument(const std::string& file, const Options& o, std::F
     if (o.listAll && plain && name != "body") out += "--- " + name + " ---" + eol;
     AppendList(out, *list, crlf, plain);
   }
-  result.partial = !result.error.empty() && !out.empty();
+  result.partial = !result.error.empty() && HasText(out);
   if (o.utf16) out = WideToUtf16LE(Utf8ToWide(out));
   return result;
 }
