@@ -99,15 +99,8 @@ RawByteString TZvWEPub::ReadPart(const TZipArchive& Zip, std::string_view Name) 
 void TZvWEPub::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   FContentDocuments = 0;
-  std::string_view view;
-  RawByteString bytes;
-  if (Stream.MemoryView(view)) {
-    view.remove_prefix(std::min<size_t>(view.size(), static_cast<size_t>(std::max<int64_t>(Stream.Position(), 0))));
-    Stream.Seek(0, TSeekOrigin::soEnd);
-  } else {
-    bytes = Stream.ReadAll();
-    view = bytes;
-  }
+  RawByteString bytes;  // only when the stream is not in memory
+  const std::string_view view = Stream.ReadAllView(bytes);
   TZipArchive zip;
   zip.SetBudget(&Budget());
   zip.LoadFromView(view);

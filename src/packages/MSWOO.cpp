@@ -211,15 +211,8 @@ void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) try {
 
 void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
-  std::string_view view;
-  RawByteString bytes;
-  if (Stream.MemoryView(view)) {
-    view.remove_prefix(std::min<size_t>(view.size(), static_cast<size_t>(std::max<int64_t>(Stream.Position(), 0))));
-    Stream.Seek(0, TSeekOrigin::soEnd);
-  } else {
-    bytes = Stream.ReadAll();
-    view = bytes;
-  }
+  RawByteString bytes;  // only when the stream is not in memory
+  const std::string_view view = Stream.ReadAllView(bytes);
   if (!BytesAreZipArchive(view)) throw Exception("The file is not an OpenDocument package (not a ZIP archive)");
   TZipArchive zip;
   zip.SetBudget(&Budget());

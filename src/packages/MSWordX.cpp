@@ -147,16 +147,8 @@ void TMSWordXDocument::LoadFromFile(const WideString& AFileName) try {
 
 void TMSWordXDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
-  std::string_view view;
-  RawByteString bytes;
-  if (Stream.MemoryView(view)) {
-    // Bytes already in memory are read where they lie.
-    view.remove_prefix(std::min<size_t>(view.size(), static_cast<size_t>(std::max<int64_t>(Stream.Position(), 0))));
-    Stream.Seek(0, TSeekOrigin::soEnd);
-  } else {
-    bytes = Stream.ReadAll();
-    view = bytes;
-  }
+  RawByteString bytes;  // only when the stream is not in memory
+  const std::string_view view = Stream.ReadAllView(bytes);
   if (IsCompoundBytes(view)) {
     LoadOLEBytes(view);
     return;

@@ -31,6 +31,17 @@ RawByteString TStream::ReadBytes(int64_t count) {
 
 RawByteString TStream::ReadAll() { return ReadBytes(Size() - Position()); }
 
+std::string_view TStream::ReadAllView(RawByteString& Owned) {
+  std::string_view view;
+  if (MemoryView(view)) {
+    view.remove_prefix(std::min<size_t>(view.size(), static_cast<size_t>(std::max<int64_t>(Position(), 0))));
+    Seek(0, TSeekOrigin::soEnd);
+    return view;
+  }
+  Owned = ReadAll();
+  return Owned;
+}
+
 std::string FileNameToNative(const WideString& fileName) { return WideToUtf8(fileName); }
 
 bool FileExists(const WideString& fileName) {

@@ -36,6 +36,9 @@ class TStream {
   RawByteString ReadBytes(int64_t count);
   // The rest of the stream from the current position.
   RawByteString ReadAll();
+  // The rest of the stream from the current position, which moves to the end: the bytes where
+  // they lie when the stream is in memory, else read once into Owned.
+  std::string_view ReadAllView(RawByteString& Owned);
 };
 
 // A file opened read-only (the sharing modes of the original platform have no meaning here).
