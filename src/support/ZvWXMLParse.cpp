@@ -93,11 +93,13 @@ class Scanner {
     return v;
   }
 
-  // Skips the element whose start tag was just read, with everything inside it.
-  void SkipElement() {
+  // Skips the element whose start tag (from Start) was just read, with everything inside it.
+  // The scan restarts after the tag's ">", never before the tag: a tag without one would
+  // otherwise send it back over markup already read, again and again.
+  void SkipElement(size_t Start) {
     if (!(At(p_) == u'/' && At(p_ + 1) == u'>')) {
       size_t q = std::min(p_, n_);
-      while (q > 0 && At(q) != u'>') --q;
+      while (q > Start && At(q) != u'>') --q;
       p_ = q;
     }
     int depth = 1;
@@ -239,7 +241,7 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
         if (name[0] == u'?' || name[0] == u'!') {
           tail = value;  // an instruction holds no elements: nothing to skip
         } else {
-          s.SkipElement();
+          s.SkipElement(start);
           tail = s.ReadTail();
         }
       }
@@ -264,7 +266,7 @@ void TZvXMLEngine::ParseXMLFromString(std::u16string_view Text) {
         if (cancel) return;
       }
     }
-    if (s.p_ == start) ++s.p_;  // always move on, whatever the markup
+    if (s.p_ <= start) s.p_ = start + 1;  // always move on, whatever the markup
   }
 }
 

@@ -347,6 +347,18 @@ TEST(XMLEngine, SecondLoadStartsAfresh) {
   EXPECT_EQ(e.RootItem()->Items().Count(), 0);
 }
 
+TEST(XMLEngine, RejectedTagsWithoutEndNeverSendTheScanBack) {
+  // Each tag is offered once: a rejected start tag cut short by "/" must not rewind the scan.
+  std::string xml = "<r><p>a></w:L w\" w:l";
+  for (int i = 0; i < 200; ++i) xml += "<w:p/2\"/ith";
+  int offered = 0;
+  TZvXMLEngine e;
+  e.SetOnTag([&](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
+                 bool& accept) { ++offered, accept = name != u"w:p"; });
+  e.LoadFromBytes(xml);
+  EXPECT_LE(offered, 400);
+}
+
 TEST(XMLEngine, MalformedInputNeverHangs) {
   const char* cases[] = {"", "<", "/>", "<a/>/>/>", "< < <", "<a b=\"/>", "<![CDATA[", "<!--",
                          "<a>x</", "<<<>>>", "<?xml?>/>x", "<a>\0<b/>", "</></></>"};
