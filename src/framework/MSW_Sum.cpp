@@ -62,9 +62,10 @@ bool DecodeFileTime(std::string_view v, uint32_t type, uint64_t& out) {
 }  // namespace
 
 TDateTime TZvWordSummaryInformation::FileTimeToDateTime(uint64_t FileTime) {
-  // The date passes through local time and a DOS date: 2-second steps, years 1980 to 2107.
-  const auto unixSeconds = static_cast<int64_t>(FileTime / kTicksPerSecond) - kFileTimeToUnix;
-  const TSystemTime t = DecodeDateTime(UnixToLocalDateTime(unixSeconds));
+  // The date passes through a DOS date: 2-second steps, years 1980 to 2107. It stays in UTC, as
+  // the other formats' dates do: through local time it would move with the reading machine's zone.
+  if (FileTime / kTicksPerSecond > static_cast<uint64_t>(kFileTimeToUnix) + 5000000000ull) return 0;
+  const TSystemTime t = DecodeDateTime(FileTimeToDateTimeUTC(FileTime));
   if (t.Year < 1980 || t.Year > 2107) return 0;
   TSystemTime dos = t;
   dos.Second -= dos.Second % 2;

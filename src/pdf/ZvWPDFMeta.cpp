@@ -44,15 +44,26 @@ TDateTime PDFDateToDateTime(const WideString& S) {
     return true;
   };
   // Only the year is required; the later fields default to the start of their period.
-  // The time-zone part is ignored: the time is kept as written.
+  // A writer's offset from UTC ("+09'00'", "-05'30", "Z") is taken out, so every date is UTC
+  // like the other formats' dates; a date without one is taken as written.
   TSystemTime t;
   t.Month = t.Day = 1;
   if (!digits(4, t.Year)) return 0;
-  if (digits(2, t.Month) && digits(2, t.Day) && digits(2, t.Hour) && digits(2, t.Minute)) digits(2, t.Second);
+  int offsetMinutes = 0;
+  if (digits(2, t.Month) && digits(2, t.Day) && digits(2, t.Hour) && digits(2, t.Minute) && digits(2, t.Second) &&
+      i < S.size() && (S[i] == '+' || S[i] == '-')) {
+    const int sign = S[i++] == '-' ? -1 : 1;
+    int hours = 0, minutes = 0;
+    if (digits(2, hours)) {
+      if (i < S.size() && S[i] == '\'') ++i;
+      digits(2, minutes);
+      if (hours <= 23 && minutes <= 59) offsetMinutes = sign * (hours * 60 + minutes);
+    }
+  }
   if (t.Hour > 23 || t.Minute > 59 || t.Second > 59) return 0;
   TDateTime r;
   if (!TryEncodeDateTime(t, r)) return 0;
-  return r;
+  return r - offsetMinutes / 1440.0;
 }
 
 namespace {

@@ -150,12 +150,12 @@ struct DateCase {
   TSystemTime expect;  // zero year: not set
 };
 
-TEST(Summary, DatesPassThroughLocalTimeAndDosResolution) {
+TEST(Summary, DatesStayInUtcWithDosResolution) {
   const DateCase cases[] = {
       {"UTC0", 981173107, {2001, 2, 3, 4, 5, 6, 0}},
-      {"EST5", 981173107, {2001, 2, 2, 23, 5, 6, 0}},
+      {"EST5", 981173107, {2001, 2, 3, 4, 5, 6, 0}},  // the reading machine's zone changes nothing
       {"UTC0", 315532799, {}},                        // 1979: before DOS dates
-      {"EST5", 315550800, {1980, 1, 1, 0, 0, 0, 0}},  // 05:00 UTC is midnight local
+      {"EST5", 315550800, {1980, 1, 1, 5, 0, 0, 0}},
       {"UTC0", 4354819200 + 86400 * 366, {}},         // past 2107
   };
   for (const auto& c : cases) {

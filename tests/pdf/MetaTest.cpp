@@ -55,7 +55,9 @@ TEST_P(Dates, Convert) {
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, Dates,
-    ::testing::Values(DateCase{u"D:20031231235959+01'00'", 2003, 12, 31, 23, 59, 59},  // offset ignored
+    ::testing::Values(DateCase{u"D:20031231235959+01'00'", 2003, 12, 31, 22, 59, 59},  // offset taken out
+                      DateCase{u"D:20031231235959-05'30", 2004, 1, 1, 5, 29, 59},
+                      DateCase{u"D:20040101003000+09", 2003, 12, 31, 15, 30, 0},
                       DateCase{u"D:20031231235959Z", 2003, 12, 31, 23, 59, 59},
                       DateCase{u"d:19991111090807", 1999, 11, 11, 9, 8, 7},
                       DateCase{u"20200229120000", 2020, 2, 29, 12, 0, 0},
@@ -104,7 +106,7 @@ TEST(DocumentInfo, KeysAndConversions) {
   EXPECT_EQ(WideToUtf8(s.AppName()), "Maker 1.0");
   TSystemTime c = DecodeDateTime(s.Created());
   EXPECT_EQ(c.Year * 10000 + c.Month * 100 + c.Day, 20031231);
-  EXPECT_EQ(c.Hour * 10000 + c.Minute * 100 + c.Second, 235959);
+  EXPECT_EQ(c.Hour * 10000 + c.Minute * 100 + c.Second, 225959);  // +01'00' taken out
   EXPECT_EQ(DecodeDateTime(s.LastSaved()).Year, 2004);
   EXPECT_TRUE(s.Comments().empty());
 }
