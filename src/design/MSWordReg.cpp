@@ -21,6 +21,9 @@ std::unique_ptr<TMSWBaseDocument> Make(const TZvReaderOptions&) {
 std::unique_ptr<TMSWBaseDocument> MakePDF(const TZvReaderOptions& Options) {
   auto r = std::make_unique<TZvPDFReader>();
   r->SetPassword(Options.Password);
+  r->SetFirstPage(Options.FirstPage);
+  r->SetLastPage(Options.LastPage);
+  r->SetPageBreaks(Options.PageBreaks);
   return r;
 }
 

@@ -15,6 +15,9 @@ struct TZvReaderOptions {
   RawByteString Password;  // the PDF user password (UTF-8)
   bool VBA = false;        // adds wpiVBA to ParseItems
   bool Hidden = false;     // adds wpiHiddenText to ParseItems
+  int FirstPage = 0;       // PDF: the first and last page read (from 1; 0 = no bound)
+  int LastPage = 0;
+  bool PageBreaks = false;  // PDF: a page break between pages
 };
 
 struct TZvReaderEntry {

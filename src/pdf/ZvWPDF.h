@@ -332,6 +332,14 @@ class TZvPDFReader : public TMSWBaseDocument {
   // Content operators one page may run, its forms' as often as they are drawn.
   int64_t MaxPageOperations() const { return FMaxPageOperations; }
   void SetMaxPageOperations(int64_t v) { FMaxPageOperations = v; }
+  // Only pages FirstPage to LastPage (counted from 1; 0 = no bound) are read.
+  int FirstPage() const { return FFirstPage; }
+  void SetFirstPage(int v) { FFirstPage = v; }
+  int LastPage() const { return FLastPage; }
+  void SetLastPage(int v) { FLastPage = v; }
+  // A page break (a form feed in plain text) between pages.
+  bool PageBreaks() const { return FPageBreaks; }
+  void SetPageBreaks(bool v) { FPageBreaks = v; }
   TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
   void SetSummaryInformation(const TZvWordSummaryInformation& v) { FSummaryInformation->Assign(v); }
   // Public read-only properties.
@@ -430,6 +438,8 @@ class TZvPDFReader : public TMSWBaseDocument {
   RawByteString FVersion = "1.0";
   RawByteString FPassword;
   int64_t FMaxPageOperations = kPDFMaxPageOperations;
+  int FFirstPage = 0, FLastPage = 0;
+  bool FPageBreaks = false;
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   std::unique_ptr<TZvPDFEncryption> FEncryption;
 
@@ -448,6 +458,7 @@ class TZvPDFReader : public TMSWBaseDocument {
   };
   std::unordered_map<int32_t, std::unique_ptr<TObjStm>> FObjStms;
   bool FReconstructed = false;
+  int FPagesSeen = 0;  // pages met in the page tree, read or outside the range
   bool FEmitStarted = false;  // the pages went to the output (a limit hit later must not repeat them)
 };
 

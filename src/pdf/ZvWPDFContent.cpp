@@ -513,7 +513,7 @@ TZvPDFFont* TZvPDFReader::FontFor(const TZvPDFObject& FontRef) {
 
 void TZvPDFReader::ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* InheritedRes, const TZvPDFObject* InheritedBox,
                                 int Depth, std::unordered_set<int64_t>& Visited) {
-  if (Depth > kPDFMaxPageTreeDepth || FPages->Count() >= kPDFMaxPages) return;
+  if (Depth > kPDFMaxPageTreeDepth || FPagesSeen >= kPDFMaxPages || (FLastPage > 0 && FPagesSeen >= FLastPage)) return;
   const TZvPDFObject* res = ResolveKey(Node, "Resources");
   if (!res || !res->IsDict()) res = InheritedRes;
   const TZvPDFObject* box = ResolveKey(Node, "MediaBox");
@@ -536,6 +536,8 @@ void TZvPDFReader::ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* In
 void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box) {
   // Past the length limit no more pages are read.
   if (FSink.Stopped()) return;
+  const int number = ++FPagesSeen;
+  if (number < FFirstPage || (FLastPage > 0 && number > FLastPage)) return;
   TZvPDFPage* page = FPages->AddPage();
   try {
     ReadPage(*page, Page, Res, Box);
@@ -622,6 +624,8 @@ void TZvPDFReader::ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const 
 void TZvPDFReader::EmitPage(int Index) {
   if (!ParseItems().Contains(wpiText)) return;
   if (Index == 0) FSink.Open(Text());
+  static constexpr TMarkup kPageBreak{u"\f", u"\\page \r\n", u"<hr>\r\n"};
+  if (Index > 0 && FPageBreaks) FSink.Markup(kPageBreak);
   const WideString t = FPages->GetPage(Index)->GetPlainText();
   // Every line of the page ends with a line mark; its CR LF is the list's own.
   size_t s = 0;

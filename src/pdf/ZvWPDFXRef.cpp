@@ -56,6 +56,7 @@ void TZvPDFReader::ClearInternalLists() {
   FEncryption.reset();
   if (FXRefs) FXRefs->Clear();
   if (FPages) FPages->Clear();
+  FPagesSeen = 0;
   if (FFonts) FFonts->Clear();
   if (FSummaryInformation) FSummaryInformation->Clear();
   FTrailer = TZvPDFObject();
@@ -176,10 +177,10 @@ void TZvPDFReader::LoadDocument(TStream& AStream) {
     if (pages && pages->IsDict()) {
       ProcessPages(*pages, nullptr, nullptr, 0, visited);
     }
-    if (FPages->Count() == 0) {
+    if (FPagesSeen == 0) {
       // No page tree: take page objects in file order, as a damaged file still holds them.
       bool any = false;
-      for (int i = 1; i < FXRefs->Count() && FPages->Count() < kPDFMaxPages; ++i) {
+      for (int i = 1; i < FXRefs->Count() && FPagesSeen < kPDFMaxPages; ++i) {
         const TZvPDFXRef* x = FXRefs->GetItem(i);
         if (x->Kind() == xrkFree) continue;
         const TZvPDFObject* o = GetObject(i);

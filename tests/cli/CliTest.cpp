@@ -13,6 +13,7 @@
 #include "builders/DocxBuilder.h"
 #include "builders/CompoundFileBuilder.h"
 #include "builders/PalmDocBuilder.h"
+#include "builders/PdfBuilder.h"
 #include "builders/PdfEncryptBuilder.h"
 #include "builders/PropertySetBuilder.h"
 #include "builders/WordDocBuilder.h"
@@ -277,6 +278,9 @@ TEST_F(Cli, Rows) {
   zvword::testing::PdfEncryptOptions locked;
   locked.UserPassword = "s3cret";
   WriteFile(Path("locked.pdf"), zvword::testing::MakeEncryptedPdf(locked));
+  std::vector<std::string> pages;
+  for (const char* p : {"One", "Two", "Three"}) pages.push_back(std::string("BT /F1 12 Tf 72 700 Td (") + p + ") Tj ET");
+  WriteFile(Path("three.pdf"), zvword::testing::MakeTextPdf(pages));
   WordDocBuilder w;
   w.Piece(u"Body text\r").Story(WordStory::Footnotes, u"A note\r");
   CompoundFileBuilder cfb;
@@ -337,6 +341,13 @@ TEST_F(Cli, Rows) {
       {"--files-from {d}/nolist", 2, "", "~cannot read {d}/nolist"},
       {"--password-file {d}/pw {d}/locked.pdf", 0, "~Hello encrypted world", ""},
       {"{d}/locked.pdf", 1, "*", "~{d}/locked.pdf: "},
+      // PDF page ranges and breaks, as pdftotext users know them.
+      {"--first-page 2 {d}/three.pdf", 0, "Two\nThree\n\n", ""},
+      {"--first-page 2 --last-page 2 {d}/three.pdf", 0, "Two\n\n", ""},
+      {"--first-page 9 {d}/three.pdf", 0, "", ""},
+      {"--page-breaks --last-page 2 {d}/three.pdf", 0, "One\n\fTwo\n\n", ""},
+      {"-f html --page-breaks {d}/three.pdf", 0, "~One<br>\n<hr>\nTwo<br>", ""},
+      {"--first-page 3 --last-page 2 {d}/three.pdf", 2, "", "~--last-page is before --first-page"},
       // A worker that hangs, crashes or runs out of memory fails its document; the batch goes on.
       {"--json --timeout 1 -j 2 {d}/x.pdb {d}/hang.pdb {d}/notes.doc", 1,
        "~\"error\":\"timed out after 1 s (--timeout)\",\"partial\":false}\n{\"file\":\"{d}/notes.doc\",\"reader\":\"doc\"",

@@ -59,6 +59,9 @@ const std::vector<OptionInfo>& OptionTable() {
       {"", "--vba", "", "also read macro source"},
       {"", "--hidden", "", "also read text formatted as hidden"},
       {"", "--max-length", "N", "stop after N characters of text"},
+      {"", "--first-page", "N", "PDF: the first page to read (counted from 1)"},
+      {"", "--last-page", "N", "PDF: the last page to read"},
+      {"", "--page-breaks", "", "PDF: a form feed between pages (in RTF a page break, in\nHTML a rule)"},
       {"", "--codepage", "N", "the system ANSI code page (default 1252)"},
       {"", "--crlf", "", "CR LF line ends (default: LF)"},
       {"", "--utf16", "", "write UTF-16LE with a byte-order mark"},
@@ -186,7 +189,7 @@ std::string BashCompletion() {
          "    -r|--reader) COMPREPLY=($(compgen -W '" + readers + "' -- \"$cur\")); return;;\n"
          "    -l|--list) COMPREPLY=($(compgen -W '" + lists + "all' -- \"$cur\")); return;;\n"
          "    -o|--output|--files-from|--password-file) COMPREPLY=($(compgen -f -- \"$cur\")); return;;\n"
-         "    -p|--password|-j|--jobs|--max-length|--codepage) return;;\n"
+         "    -p|--password|-j|--jobs|--max-length|--first-page|--last-page|--codepage) return;;\n"
          "  esac\n"
          "  if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W '" + words + "' -- \"$cur\")); return; fi\n"
          "  COMPREPLY=($(compgen -f -- \"$cur\"))\n"
@@ -273,6 +276,13 @@ bool ParseOptions(int argc, char** argv, Options& o) {
       o.readerOptions.Hidden = true;
     } else if (name == "--max-length") {
       o.maxLength = ParseInt(name, needValue(), 0);
+    } else if (name == "--first-page") {
+      o.readerOptions.FirstPage = ParseInt(name, needValue(), 1);
+    } else if (name == "--last-page") {
+      o.readerOptions.LastPage = ParseInt(name, needValue(), 1);
+    } else if (name == "--page-breaks") {
+      noValue();
+      o.readerOptions.PageBreaks = true;
     } else if (name == "--codepage") {
       o.codePage = ParseInt(name, needValue(), 1);
       if (!IsCodePageSupported(o.codePage)) throw UsageError{"code page " + std::to_string(o.codePage) + " is not supported"};
@@ -318,6 +328,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     }
   }
   if (o.files.empty() && o.filesFrom.empty()) throw UsageError{"no input files"};
+  if (o.readerOptions.LastPage > 0 && o.readerOptions.LastPage < o.readerOptions.FirstPage)
+    throw UsageError{"--last-page is before --first-page"};
   if (!o.filesFrom.empty() && o.filesFrom == o.passwordFile)
     throw UsageError{"--files-from and --password-file cannot both read " + o.filesFrom};
   // Keep the lists in their fixed print order.
