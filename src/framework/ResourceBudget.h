@@ -21,7 +21,9 @@ struct TResourceLimits {
   // holds the decoded bytes besides its input, stays under 1 GiB.
   int64_t MaxDecodedBytes = 768ll << 20;
   int64_t MaxObjects = 20'000'000;         // objects, records or entries fetched
-  int64_t MaxOperations = 200'000'000;     // content operators, XML items, records decoded
+  // Content operators, XML items, records decoded. About five seconds of PDF forms drawing forms
+  // (each costs its operators every time it is drawn); real documents stay far below.
+  int64_t MaxOperations = 100'000'000;
   int32_t MaxDepth = 64;                   // fetches, forms or containers nested in each other
   int64_t MaxOutputChars = 1024ll << 20;   // characters of text produced
 };
@@ -37,8 +39,8 @@ class TResourceBudget {
   }
 
   void ChargeDecoded(int64_t n) { Charge(FDecoded, n, FLimits.MaxDecodedBytes, "decoded data", "bytes"); }
-  void ChargeObjects(int64_t n = 1) { Charge(FObjects, n, FLimits.MaxObjects, "objects", "objects"); }
-  void ChargeOperations(int64_t n = 1) { Charge(FOperations, n, FLimits.MaxOperations, "operations", "operations"); }
+  void ChargeObjects(int64_t n = 1) { Charge(FObjects, n, FLimits.MaxObjects, nullptr, "objects"); }
+  void ChargeOperations(int64_t n = 1) { Charge(FOperations, n, FLimits.MaxOperations, nullptr, "operations"); }
   void ChargeOutput(int64_t n) { Charge(FOutput, n, FLimits.MaxOutputChars, "text", "characters"); }
 
   int64_t Decoded() const { return FDecoded; }
@@ -65,11 +67,13 @@ class TResourceBudget {
   };
 
  private:
+  // The message reads "… N unit of what", or "… N unit" when the unit says it all.
   static void Charge(int64_t& count, int64_t n, int64_t limit, const char* what, const char* unit) {
     if (n < 0) n = 0;
     // Written so that the sum cannot wrap: the remaining room is compared, never count + n.
     if (limit > 0 && (count > limit || n > limit - count))
-      throw EResourceLimit("Document exceeds the limit of " + std::to_string(limit) + " " + unit + " of " + what);
+      throw EResourceLimit("Document exceeds the limit of " + std::to_string(limit) + " " + unit +
+                           (what ? std::string(" of ") + what : std::string()));
     count += n;
   }
 

@@ -344,7 +344,7 @@ TEST_F(Cli, Rows) {
       // PDF page ranges and breaks, as pdftotext users know them.
       {"--first-page 2 {d}/three.pdf", 0, "Two\nThree\n\n", ""},
       {"--first-page 2 --last-page 2 {d}/three.pdf", 0, "Two\n\n", ""},
-      {"--first-page 9 {d}/three.pdf", 0, "", ""},
+      {"--first-page 9 {d}/three.pdf", 0, "\n", ""},
       {"--page-breaks --last-page 2 {d}/three.pdf", 0, "One\n\fTwo\n\n", ""},
       {"-f html --page-breaks {d}/three.pdf", 0, "~One<br>\n<hr>\nTwo<br>", ""},
       {"--first-page 3 --last-page 2 {d}/three.pdf", 2, "", "~--last-page is before --first-page"},

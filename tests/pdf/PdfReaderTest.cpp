@@ -150,7 +150,7 @@ std::string FormFanout(int forms, int fanout) {
   return PageDoc(b, "[" + Ref(page1) + " " + Ref(page2) + "]", "/X " + Ref(first));
 }
 
-TResourceLimits Limits(int64_t decoded, int64_t operations = 200'000'000, int32_t depth = 64) {
+TResourceLimits Limits(int64_t decoded, int64_t operations = 100'000'000, int32_t depth = 64) {
   TResourceLimits l;
   l.MaxDecodedBytes = decoded;
   l.MaxOperations = operations;
@@ -188,7 +188,7 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
        "Document exceeds the limit of 2000 bytes of decoded data", "", Limits(2000)},
       {"base-85 output counts", MakeTextPdf({big}, PdfXRef::Table, PdfFilter::ASCII85),
        "Document exceeds the limit of 2000 bytes of decoded data", "", Limits(2000)},
-      {"forms drawing forms", FormFanout(6, 10), "Document exceeds the limit of 20000 operations of operations",
+      {"forms drawing forms", FormFanout(6, 10), "Document exceeds the limit of 20000 operations",
        "Read before", Limits(1 << 20, 20'000)},
       {"forms drawing forms past the page's share", FormFanout(5, 10), "Page exceeds the limit of 5000 content operators",
        "Read before", {}, 5000},
