@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"0xD2 margin in RTF", WP6().Function(0xD2, 0, Data("\0\0\0\x60\x09", 5)).Text("a").Build(), tfRTF,
                u"\\pard\\fi2 a", ""},
         WPCase{"0xD3 justification in HTML", WP6().Function(0xD3, 5, Data("\0\0\0\x03", 4)).Text("a").Build(), tfHTML,
-               u"<right>a</right>", ""},
+               u"<div style=\"text-align:right\">a</div>", ""},
         WPCase{"0xD3 justification in RTF", WP6().Function(0xD3, 5, Data("\0\0\0\x02", 4)).Text("a").Build(), tfRTF,
                u"\\qc a", ""},
         WPCase{"0xD4 font size, closed at the end",
