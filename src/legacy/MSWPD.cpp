@@ -384,6 +384,9 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
       case 0x81:  // hard space
         if (show) FSink.Text(Code == 0x80 ? u" " : u"\u00A0");
         break;
+      case 0x82:  // soft hyphen: kept, so a word broken at it stays marked
+        if (show) FSink.Text(u"\u00AD");
+        break;
       case 0x83:  // hard hyphen
       case 0x84:
         if (show) FSink.Text(u"-");

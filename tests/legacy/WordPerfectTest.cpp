@@ -69,6 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"0x20 is no text", WP6().Raw("a b").Build(), tfPlainText, u"ab\r\n", ""},
         WPCase{"hard hyphen 0x84", WP6().Text("a").Byte(0x84).Text("b").Build(), tfPlainText, u"a-b\r\n", ""},
         WPCase{"hard end of line 0xCC", WP6().Text("a").Byte(0xCC).Text("b").Build(), tfPlainText, u"a\r\nb\r\n", ""},
+        WPCase{"soft hyphen 0x82", WP6().Text("be").Byte(0x82).Text("schikbare").Build(), tfPlainText,
+               u"be\u00ADschikbare\r\n", ""},
         WPCase{"0x87 ends a paragraph", WP6().Text("a").Byte(0x87).Text("b").Build(), tfPlainText, u"a\r\nb\r\n", ""},
         WPCase{"soft end of line 0xCF is a word wrap", WP6().Text("a").Byte(0xCF).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
