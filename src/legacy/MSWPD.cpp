@@ -520,7 +520,8 @@ void TWordPerfectFile::FontSize(uint32_t PointSize, uint16_t FontNumber) {
   const TMSTextFormating mode = FSink.Mode();
   if (mode == tfHTML) {
     if (FFontChanged) FSink.Raw(u"</font>");
-    FSink.Raw(u"<font size=\"" + GetHTMLFontSize(static_cast<int32_t>(PointSize)) + u"\">");
+    FFontTag = u"<font size=\"" + GetHTMLFontSize(static_cast<int32_t>(PointSize)) + u"\">";
+    FSink.Raw(FFontTag);
   } else if (mode == tfRTF) {
     FSink.Raw(u"\\f" + Decimal(FontNumber) + u"\\fs" + Decimal(PointSize * 2) + u" ");
   }
@@ -535,10 +536,15 @@ void TWordPerfectFile::Justify(uint8_t Value) {
       {u"", u"\\qc ", u"<div style=\"text-align:center\">"},
       {u"", u"\\qr ", u"<div style=\"text-align:right\">"},
   };
+  // The font element goes inside the block, so the two never overlap.
+  const bool reopen = FFontChanged && FSink.Mode() == tfHTML;
+  if (reopen) FSink.Raw(u"</font>");
   CloseJustify();
-  if (Value > 3) return;
-  FSink.Markup(kJustify[Value]);
-  FJustifyOpen = FSink.Mode() == tfHTML;
+  if (Value <= 3) {
+    FSink.Markup(kJustify[Value]);
+    FJustifyOpen = FSink.Mode() == tfHTML;
+  }
+  if (reopen) FSink.Raw(FFontTag);
 }
 
 void TWordPerfectFile::CloseJustify() {

@@ -138,6 +138,7 @@ class TWordPerfectFile : public TMSWBaseDocument {
   bool FParagraphChanged = false;
   bool FUndoOn = false;
   bool FFontChanged = false;
+  WideString FFontTag;  // the open font element, reopened inside a new justification block
   bool FJustifyOpen = false;
   bool FInSubDocument = false;
   std::string_view FFileData;  // the file being read

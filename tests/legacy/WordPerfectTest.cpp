@@ -91,6 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
                u"\\pard\\fi2 a", ""},
         WPCase{"0xD3 justification in HTML", WP6().Function(0xD3, 5, Data("\0\0\0\x03", 4)).Text("a").Build(), tfHTML,
                u"<div style=\"text-align:right\">a</div>", ""},
+        WPCase{"0xD3 justification nests the open font",
+               WP6().Function(0xD4, 0x1A, std::string(10, '\0') + Data("\x01\x00\x84\x03", 4)).Text("a")
+                   .Function(0xD3, 5, Data("\0\0\0\x03", 4)).Text("b").Build(),
+               tfHTML, u"a</font><div style=\"text-align:right\"><font size=\"5\">b</font></div>", ""},
         WPCase{"0xD3 justification in RTF", WP6().Function(0xD3, 5, Data("\0\0\0\x02", 4)).Text("a").Build(), tfRTF,
                u"\\qc a", ""},
         WPCase{"0xD4 font size, closed at the end",
