@@ -16,9 +16,11 @@ const WideString kPasswordProtected = u"Could not read the password protected fi
 const WideString kNotValid = u"File stream is not valid WordPerfect 6/7/8/9 document.";
 const WideString kBadExtended = u"Incorrect character instead WP_TOP_EXTENDED_CHARACTER";
 const WideString kBadPIDs = u"Incorrect value for numPIDs";
+const WideString kNo42Text = u"WordPerfect 4.2 document without readable text";
 const WideString kMainStream = u"PerfectOffice_MAIN";
 constexpr size_t kHeaderSize = 24;
 constexpr size_t kIndexItemSize = 14;
+constexpr uint8_t kSubDocumentPacket = 0x08;
 
 const TMarkTable kMarks = {{
     {u"\r\n", u"\\par \r\n", u"<p></p>\r\n"},  // paragraph
@@ -33,6 +35,8 @@ const TMarkTable kMarks = {{
 // entries confirmed on real documents are mapped; the others yield nothing rather than a guess.
 constexpr char16_t kDefaultExtended[32] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u'ë', u'é', 0, u'è', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+const TMarkup kJustifyEnd = {u"", u"", u"</div>"};
 
 struct TAttributeMarkup {
   uint8_t Number;
@@ -54,7 +58,13 @@ WideString Decimal(uint32_t v) {
 
 }  // namespace
 
-TWordPerfectFile::TWordPerfectFile(TComponent* AOwner) : TMSWBaseDocument(AOwner), FSink(*this, kMarks) {}
+TWordPerfectFile::TWordPerfectFile(TComponent* AOwner)
+    : TMSWBaseDocument(AOwner),
+      FFootnotes(std::make_unique<TWideStrings>()),
+      FEndnotes(std::make_unique<TWideStrings>()),
+      FHeaders(std::make_unique<TWideStrings>()),
+      FFooters(std::make_unique<TWideStrings>()),
+      FSink(*this, kMarks) {}
 
 TWordPerfectFile::~TWordPerfectFile() { ClearInternalLists(); }
 
@@ -62,10 +72,16 @@ void TWordPerfectFile::ClearInternalLists() {
   TMSWBaseDocument::ClearInternalLists();
   FFontDescriptorList.clear();
   FHeaderPacketList.clear();
+  FSubDocPackets.clear();
+  FSubDocuments.clear();
+  for (TWideStrings* list : {FFootnotes.get(), FEndnotes.get(), FHeaders.get(), FFooters.get()})
+    if (list) list->Clear();
+  FFileData = {};
+  FInSubDocument = false;
   FUndoOn = false;
   FParagraphChanged = false;
   FFontChanged = false;
-  FLastJustify.clear();
+  FJustifyOpen = false;
 }
 
 bool TWordPerfectFile::IsPasswordProtected() { return FHeader.EncryptionPosition != 0; }
@@ -171,6 +187,7 @@ void TWordPerfectFile::ReadDocFromStream(TStream& Stream) {
     owned = Stream.ReadAll();
     view = owned;
   }
+  FFileData = view;
   const TByteReader file(view, "WordPerfect file");
   TByteReader h = file.SubUpTo(0, kHeaderSize, "WordPerfect file header");
   if (h.Size() < 16) throw EReadError("Stream read error: the WordPerfect file header is cut off");
@@ -190,7 +207,10 @@ void TWordPerfectFile::ReadDocFromStream(TStream& Stream) {
     if (!ParseItems().Contains(wpiText)) return;
     TByteReader body = file;
     FSink.Open(Text());
-    ReadText42(body);
+    if (!ReadText42(body)) {
+      FSink.Close(false);
+      throw Exception(kNo42Text);
+    }
     CloseOpenElements();
     FSink.Close();
     return;
@@ -223,6 +243,62 @@ void TWordPerfectFile::ReadDocFromStream(TStream& Stream) {
   }
   CloseOpenElements();
   FSink.Close();
+  ReadSubDocuments(file, wp6);
+}
+
+// Each kind goes to its own list, in the order the body cites them.
+void TWordPerfectFile::ReadSubDocuments(const TByteReader& File, bool WP6) {
+  TWideStrings* const lists[sdKinds] = {FFootnotes.get(), FHeaders.get(), FFooters.get(), FEndnotes.get()};
+  FInSubDocument = true;
+  for (int kind = 0; kind < sdKinds; ++kind) {
+    bool open = false;
+    for (const TSubDocument& d : FSubDocuments) {
+      if (d.Kind != kind || FSink.Stopped()) continue;
+      if (!open) FSink.Open(lists[kind]);
+      open = true;
+      TByteReader text = File.Sub(d.Position, d.Size, "WordPerfect sub-document");
+      try {
+        if (WP6)
+          ReadText6(text);
+        else
+          ReadText5(text);
+      } catch (...) {
+        FSink.Close(false);
+        throw;
+      }
+      CloseOpenElements();
+      FUndoOn = false;
+      FSink.EndLineIfAny();
+    }
+    if (open) FSink.Close();
+  }
+  FInSubDocument = false;
+}
+
+void TWordPerfectFile::SubDocument(TSubDocKind Kind, const TByteReader& Text) {
+  if (FInSubDocument || Text.Size() == 0) return;
+  const auto* base = reinterpret_cast<const uint8_t*>(FFileData.data());
+  FSubDocuments.push_back({Kind, static_cast<uint64_t>(Text.Data() - base), Text.Size()});
+}
+
+// The function's prefix IDs name the sub-document packets that hold its text; a packet cited
+// again is not read again.
+void TWordPerfectFile::SubDocumentPIDs6(const TByteReader& F, TSubDocKind Kind) {
+  if (!F.CanReadAt(4, 2) || (F.U8At(4) & 0x80) == 0) return;
+  const uint8_t count = F.U8At(5);
+  for (uint8_t i = 0; i < count && F.CanReadAt(6 + 2u * i, 2); ++i) {
+    const auto packet = FSubDocPackets.find(F.U16LEAt(6 + 2u * i));
+    if (packet == FSubDocPackets.end()) continue;
+    const auto [position, size] = packet->second;
+    FSubDocPackets.erase(packet);
+    // The packet starts with its text's offset and length.
+    const TByteReader file(FFileData, "WordPerfect file");
+    const TByteReader data = file.SubUpTo(position, size, "WordPerfect sub-document packet");
+    if (!data.CanReadAt(2, 8)) continue;
+    const uint32_t offset = data.U32LEAt(2);
+    if (offset > data.Size()) continue;
+    SubDocument(Kind, data.SubUpTo(offset, data.U32LEAt(6), "WordPerfect sub-document"));
+  }
 }
 
 void TWordPerfectFile::ReadIndex(const TByteReader& File) {
@@ -240,6 +316,8 @@ void TWordPerfectFile::ReadIndex(const TByteReader& File) {
     item.DataPointer = items.U32LE();
     if (item.PacketType == 0x20 || item.PacketType == 0x55)
       ParseFontDescriptor(File, static_cast<uint16_t>(pid), item.DataPacketSize, item.DataPointer);
+    if (item.PacketType == kSubDocumentPacket)
+      FSubDocPackets[static_cast<uint16_t>(pid)] = {item.DataPointer, item.DataPacketSize};
     auto packet = std::make_unique<TWPDHeaderPacket>();
     packet->PID = static_cast<uint16_t>(pid);
     packet->PacketType = item.PacketType;
@@ -305,6 +383,9 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
       case 0x80:  // soft space
       case 0x81:  // hard space
         if (show) FSink.Text(Code == 0x80 ? u" " : u"\u00A0");
+        break;
+      case 0x82:  // soft hyphen: kept, so a word broken at it stays marked
+        if (show) FSink.Text(u"\u00AD");
         break;
       case 0x83:  // hard hyphen
       case 0x84:
@@ -393,6 +474,12 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
     case 0xD4:  // font change
       if ((sub == 0x1A || sub == 0x1B) && f.CanReadAt(14, 4)) FontSize(f.U16LEAt(16) / 50u, f.U16LEAt(14));
       break;
+    case 0xD6:  // headers A and B, footers A and B; watermarks are no text
+      if (sub <= 3) SubDocumentPIDs6(f, sub <= 1 ? sdHeader : sdFooter);
+      break;
+    case 0xD7:
+      if (sub <= 1) SubDocumentPIDs6(f, sub == 0 ? sdFootnote : sdEndnote);
+      break;
     case 0xDF:
       if (!f.CanReadAt(5, 1) || f.U8At(5) == 0) throw Exception(kBadPIDs);
       break;
@@ -433,7 +520,8 @@ void TWordPerfectFile::FontSize(uint32_t PointSize, uint16_t FontNumber) {
   const TMSTextFormating mode = FSink.Mode();
   if (mode == tfHTML) {
     if (FFontChanged) FSink.Raw(u"</font>");
-    FSink.Raw(u"<font size=\"" + GetHTMLFontSize(static_cast<int32_t>(PointSize)) + u"\">");
+    FFontTag = u"<font size=\"" + GetHTMLFontSize(static_cast<int32_t>(PointSize)) + u"\">";
+    FSink.Raw(FFontTag);
   } else if (mode == tfRTF) {
     FSink.Raw(u"\\f" + Decimal(FontNumber) + u"\\fs" + Decimal(PointSize * 2) + u" ");
   }
@@ -441,26 +529,35 @@ void TWordPerfectFile::FontSize(uint32_t PointSize, uint16_t FontNumber) {
 }
 
 void TWordPerfectFile::Justify(uint8_t Value) {
-  static const char16_t* const kRTF[] = {u"\\ql ", u"\\qj ", u"\\qc ", u"\\qr "};
-  static const char16_t* const kHTML[] = {u"left", u"center", u"center", u"right"};
-  const TMSTextFormating mode = FSink.Mode();
-  if (mode == tfHTML && !FLastJustify.empty()) FSink.Raw(u"</" + FLastJustify + u">");
-  FLastJustify.clear();
-  if (Value > 3) return;
-  if (mode == tfRTF) FSink.Raw(kRTF[Value]);
-  if (mode == tfHTML) {
-    FLastJustify = kHTML[Value];
-    FSink.Raw(u"<" + FLastJustify + u">");
+  // Left, full, centre, right.
+  static const TMarkup kJustify[] = {
+      {u"", u"\\ql ", u"<div style=\"text-align:left\">"},
+      {u"", u"\\qj ", u"<div style=\"text-align:justify\">"},
+      {u"", u"\\qc ", u"<div style=\"text-align:center\">"},
+      {u"", u"\\qr ", u"<div style=\"text-align:right\">"},
+  };
+  // The font element goes inside the block, so the two never overlap.
+  const bool reopen = FFontChanged && FSink.Mode() == tfHTML;
+  if (reopen) FSink.Raw(u"</font>");
+  CloseJustify();
+  if (Value <= 3) {
+    FSink.Markup(kJustify[Value]);
+    FJustifyOpen = FSink.Mode() == tfHTML;
   }
+  if (reopen) FSink.Raw(FFontTag);
+}
+
+void TWordPerfectFile::CloseJustify() {
+  if (FJustifyOpen) FSink.Markup(kJustifyEnd);
+  FJustifyOpen = false;
 }
 
 // HTML output stays well formed: what the document left open is closed at its end.
 void TWordPerfectFile::CloseOpenElements() {
   if (FSink.Mode() != tfHTML) return;
   if (FFontChanged) FSink.Raw(u"</font>");
-  if (!FLastJustify.empty()) FSink.Raw(u"</" + FLastJustify + u">");
+  CloseJustify();
   FFontChanged = false;
-  FLastJustify.clear();
 }
 
 // ---- WordPerfect 5.x ----
@@ -561,7 +658,16 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
   uint64_t end = 0;
   if (!CheckedAdd(start + 4, length, end) || !R.CanReadAt(start, end - start))
     throw EReadError("Stream read error: a WordPerfect function is cut off");
+  // The data between the opening and the closing four bytes.
+  const TByteReader f = R.Sub(start + 4, length < 4 ? 0 : length - 4u, "WordPerfect function");
   R.Seek(end);
+  if (Code == 0xE2 && sub == 0 && f.CanReadAt(0, 4)) {
+    // Flags (bit 1: an endnote), the note's number, its line count per page and two bytes per
+    // count, then the note's own text.
+    const uint64_t text = 4 + 2u * f.U8At(3);
+    if (text <= f.Size())
+      SubDocument((f.U8At(0) & 0x02) ? sdEndnote : sdFootnote, f.Sub(text, f.Size() - text));
+  }
   if (Code == 0xDC || Code == 0xDD) {
     // Table ends inside a line or at a page: a new cell, a new row, the table's end.
     if (sub == 0)
@@ -573,9 +679,11 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
 
 // ---- WordPerfect 4.2 ----
 
-void TWordPerfectFile::ReadText42(TByteReader& R) {
+bool TWordPerfectFile::ReadText42(TByteReader& R) {
   WideString run;
+  bool found = false;
   auto flush = [&] {
+    found = found || run.find_first_not_of(u' ') != WideString::npos;
     if (!run.empty()) FSink.Text(run);
     run.clear();
   };
@@ -608,13 +716,14 @@ void TWordPerfectFile::ReadText42(TByteReader& R) {
         // Functions run to the next byte of their own code; one left open ends the text.
         if (c >= 0xC0 && c < 0xFF) {
           const size_t end = End42(data, at, kReach42);
-          if (end == 0) return;
+          if (end == 0) return found;
           R.Seek(end);
         }
         break;
     }
   }
   flush();
+  return found;
 }
 
 }  // namespace zvword

@@ -2,7 +2,10 @@
 // version 0), bare or as the "PerfectOffice_MAIN" stream of a compound file.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -93,13 +96,32 @@ class TWordPerfectFile : public TMSWBaseDocument {
   const TWPDFileHeader& Header() const { return FHeader; }
   const THeaderPacketList& HeaderPacketList() const { return FHeaderPacketList; }
   const TWPDFontDescriptorList& FontDescriptorList() const { return FFontDescriptorList; }
+  TWideStrings* FootNoteText() const { return FFootnotes.get(); }
+  TWideStrings* EndNoteText() const { return FEndnotes.get(); }
+  TWideStrings* HeaderText() const { return FHeaders.get(); }
+  TWideStrings* FooterText() const { return FFooters.get(); }
+
+  std::vector<std::pair<std::string, TWideStrings*>> Lists() const override {
+    return {{"footnotes", FootNoteText()}, {"headers", HeaderText()}, {"footers", FooterText()},
+            {"endnotes", EndNoteText()}};
+  }
 
  private:
   void ReadIndex(const TByteReader& File);
   void ParseFontDescriptor(const TByteReader& File, uint16_t PID, uint32_t Size, uint32_t Position);
+  enum TSubDocKind : uint8_t { sdFootnote, sdHeader, sdFooter, sdEndnote, sdKinds };
+  // A note, header or footer met in the body: its text's place in the file, read once the body is done.
+  struct TSubDocument {
+    TSubDocKind Kind;
+    uint64_t Position, Size;
+  };
+  void SubDocumentPIDs6(const TByteReader& F, TSubDocKind Kind);
+  void SubDocument(TSubDocKind Kind, const TByteReader& Text);
+  void ReadSubDocuments(const TByteReader& File, bool WP6);
   void ReadText6(TByteReader& R);
   void ReadText5(TByteReader& R);
-  void ReadText42(TByteReader& R);
+  // False when the 4.2 file held no text at all.
+  bool ReadText42(TByteReader& R);
   // Handles the function at R's position (its code already read); leaves R after the function.
   void ProcessSysCharacter(TByteReader& R, uint8_t Code);
   void ProcessSysCharacter5(TByteReader& R, uint8_t Code);
@@ -107,6 +129,7 @@ class TWordPerfectFile : public TMSWBaseDocument {
   void Attribute(uint8_t Number, bool On);
   void FontSize(uint32_t PointSize, uint16_t FontNumber);
   void Justify(uint8_t Value);
+  void CloseJustify();
   void CloseOpenElements();
 
   TWPDFileHeader FHeader;
@@ -115,7 +138,14 @@ class TWordPerfectFile : public TMSWBaseDocument {
   bool FParagraphChanged = false;
   bool FUndoOn = false;
   bool FFontChanged = false;
-  WideString FLastJustify;
+  WideString FFontTag;  // the open font element, reopened inside a new justification block
+  bool FJustifyOpen = false;
+  bool FInSubDocument = false;
+  std::string_view FFileData;  // the file being read
+  // Sub-document packets of the index by PID: their position and size.
+  std::map<uint16_t, std::pair<uint32_t, uint32_t>> FSubDocPackets;
+  std::vector<TSubDocument> FSubDocuments;
+  std::unique_ptr<TWideStrings> FFootnotes, FEndnotes, FHeaders, FFooters;
   TTextSink FSink;
 };
 

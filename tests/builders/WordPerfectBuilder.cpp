@@ -77,6 +77,28 @@ WordPerfectBuilder& WordPerfectBuilder::Undo(uint8_t type) {
   return *this;
 }
 
+WordPerfectBuilder& WordPerfectBuilder::SubDocument(std::string_view text) {
+  std::string d("\x01\x00", 2);
+  Put32(d, 10);  // the text's offset in the packet
+  Put32(d, static_cast<uint32_t>(text.size()));
+  return Packet(0x08, d + std::string(text));
+}
+
+WordPerfectBuilder& WordPerfectBuilder::Cite(uint8_t code, uint8_t subgroup, uint16_t pid) {
+  std::string d("\x80\x01", 2);  // flags: prefix IDs follow; one of them
+  Put16(d, pid);
+  return Function(code, subgroup, d);
+}
+
+WordPerfectBuilder& WordPerfectBuilder::Note(std::string_view text, bool endnote) {
+  std::string d;
+  d += endnote ? '\x02' : '\x00';
+  Put16(d, 1);     // the note's number
+  d += '\x01';     // one line count, two bytes
+  Put16(d, 0);
+  return Function(0xE2, 0, d + std::string(text));
+}
+
 std::string WordPerfectBuilder::Build() const {
   const bool wp6 = major_ == 2;
   const size_t headerSize = wp6 ? 24 : 16;

@@ -35,6 +35,12 @@ class WordPerfectBuilder {
   // Attribute on/off: 0xF2/0xF3 (6+) or 0xC3/0xC4 (5.x).
   WordPerfectBuilder& Attribute(uint8_t number, bool on);
   WordPerfectBuilder& Undo(uint8_t type);  // 6+ only
+  // 6+: a sub-document packet holding text bytes (its PID is the packet count so far), and a
+  // function citing a packet by PID (0xD6 headers/footers, 0xD7 notes).
+  WordPerfectBuilder& SubDocument(std::string_view text);
+  WordPerfectBuilder& Cite(uint8_t code, uint8_t subgroup, uint16_t pid);
+  // 5.x: a footnote or endnote function holding its text bytes.
+  WordPerfectBuilder& Note(std::string_view text, bool endnote = false);
 
   std::string Build() const;
 

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "builders/CompoundFileBuilder.h"
 #include "builders/WordPerfectBuilder.h"
 #include "legacy/MSWPD.h"
+#include "platform/CaseFold.h"
 
 namespace zvword {
 namespace {
@@ -65,6 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"0x20 is no text", WP6().Raw("a b").Build(), tfPlainText, u"ab\r\n", ""},
         WPCase{"hard hyphen 0x84", WP6().Text("a").Byte(0x84).Text("b").Build(), tfPlainText, u"a-b\r\n", ""},
         WPCase{"hard end of line 0xCC", WP6().Text("a").Byte(0xCC).Text("b").Build(), tfPlainText, u"a\r\nb\r\n", ""},
+        WPCase{"soft hyphen 0x82", WP6().Text("be").Byte(0x82).Text("schikbare").Build(), tfPlainText,
+               u"be\u00ADschikbare\r\n", ""},
         WPCase{"0x87 ends a paragraph", WP6().Text("a").Byte(0x87).Text("b").Build(), tfPlainText, u"a\r\nb\r\n", ""},
         WPCase{"soft end of line 0xCF is a word wrap", WP6().Text("a").Byte(0xCF).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
@@ -84,7 +90,11 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"0xD2 margin in RTF", WP6().Function(0xD2, 0, Data("\0\0\0\x60\x09", 5)).Text("a").Build(), tfRTF,
                u"\\pard\\fi2 a", ""},
         WPCase{"0xD3 justification in HTML", WP6().Function(0xD3, 5, Data("\0\0\0\x03", 4)).Text("a").Build(), tfHTML,
-               u"<right>a</right>", ""},
+               u"<div style=\"text-align:right\">a</div>", ""},
+        WPCase{"0xD3 justification nests the open font",
+               WP6().Function(0xD4, 0x1A, std::string(10, '\0') + Data("\x01\x00\x84\x03", 4)).Text("a")
+                   .Function(0xD3, 5, Data("\0\0\0\x03", 4)).Text("b").Build(),
+               tfHTML, u"a</font><div style=\"text-align:right\"><font size=\"5\">b</font></div>", ""},
         WPCase{"0xD3 justification in RTF", WP6().Function(0xD3, 5, Data("\0\0\0\x02", 4)).Text("a").Build(), tfRTF,
                u"\\qc a", ""},
         WPCase{"0xD4 font size, closed at the end",
@@ -107,6 +117,21 @@ INSTANTIATE_TEST_SUITE_P(
                u"éÑß\r\n", ""},
         WPCase{"math", WP6().Extended(1, 6).Build(), tfPlainText, u"±\r\n", ""},
         WPCase{"Greek", WP6().Extended(3, 8).Extended(39, 8).Build(), tfPlainText, u"βς\r\n", ""},
+        WPCase{"multinational: Latin Extended-A", WP6().Extended(174, 1).Extended(153, 1).Extended(165, 1).Build(),
+               tfPlainText, u"Šłœ\r\n", ""},
+        WPCase{"multinational: comma above keyed as an apostrophe", WP5().Text("t").Extended(9, 1).Text("s").Build(),
+               tfPlainText, u"t\u0313s\r\n", ""},
+        WPCase{"ASCII through the extended code", WP6().Extended(0x41, 0).Build(), tfPlainText, u"A\r\n", ""},
+        WPCase{"typographic: low quotes, dashes", WP6().Extended(30, 4).Extended(33, 4).Extended(34, 4).Build(),
+               tfPlainText, u"„–—\r\n", ""},
+        WPCase{"iconic", WP6().Extended(0, 5).Extended(9, 5).Build(), tfPlainText, u"♥♪\r\n", ""},
+        WPCase{"math: multiplication sign", WP6().Text("2").Extended(39, 6).Text("3").Build(), tfPlainText,
+               u"2×3\r\n", ""},
+        WPCase{"Hebrew", WP6().Extended(0, 9).Extended(26, 9).Build(), tfPlainText, u"את\r\n", ""},
+        WPCase{"Cyrillic", WP5().Extended(0, 10).Extended(65, 10).Build(), tfPlainText, u"Ая\r\n", ""},
+        WPCase{"Japanese half-width kana", WP6().Extended(16, 11).Extended(62, 11).Build(), tfPlainText,
+               u"ｱﾟ\r\n", ""},
+        WPCase{"past a set's end gives nothing", WP6().Text("a").Extended(250, 9).Build(), tfPlainText, u"a\r\n", ""},
         WPCase{"unknown set gives nothing", WP6().Text("a").Extended(1, 12).Build(), tfPlainText, u"a\r\n", ""},
         WPCase{"extended character not closed", WP6().Raw(Data("\xF0\x01\x01\x00", 4)).Build(), tfPlainText, u"",
                "Incorrect character instead WP_TOP_EXTENDED_CHARACTER"},
@@ -156,9 +181,69 @@ INSTANTIATE_TEST_SUITE_P(
                "cut off"},
         WPCase{"4.2 text, functions skipped", k42Start + "Hi\rthere\xC3\x01\xC3!\x0A" + "end", tfPlainText,
                u"Hi there!\r\nend\r\n", ""},
+        WPCase{"4.2 without text names the version", k42Start + "\xD0\x01\x02", tfPlainText, u"", "WordPerfect 4.2"},
         WPCase{"4.2 function left open ends the text", k42Start + "ab\xD0xyz", tfPlainText, u"ab\r\n", ""},
         WPCase{"5.x long text", WP5().Text(kLong).Build(), tfPlainText,
                std::u16string(kLong.begin(), kLong.end()) + u"\r\n", ""}));
+
+struct NoteCase {
+  const char* what;
+  std::string bytes;
+  std::u16string body, footnotes, endnotes, headers, footers;
+};
+
+class WordPerfectNotes : public ::testing::TestWithParam<NoteCase> {};
+
+// Notes, headers and footers go to their own lists, in the order the body cites them.
+TEST_P(WordPerfectNotes, GoToTheirLists) {
+  const NoteCase& c = GetParam();
+  TWordPerfectFile doc;
+  TBytesView stream(c.bytes);
+  doc.LoadFromStream(stream);
+  EXPECT_EQ(Body(*doc.Text()), c.body) << c.what;
+  EXPECT_EQ(Body(*doc.FootNoteText()), c.footnotes) << c.what;
+  EXPECT_EQ(Body(*doc.EndNoteText()), c.endnotes) << c.what;
+  EXPECT_EQ(Body(*doc.HeaderText()), c.headers) << c.what;
+  EXPECT_EQ(Body(*doc.FooterText()), c.footers) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WordPerfect, WordPerfectNotes,
+    ::testing::Values(
+        NoteCase{"6+ footnotes in citing order",
+                 WP6().SubDocument("second\x80note").SubDocument("first").Text("a").Cite(0xD7, 0, 2).Text("b")
+                     .Cite(0xD7, 0, 1).Build(),
+                 u"ab\r\n", u"first\r\nsecond note\r\n", u"", u"", u""},
+        NoteCase{"6+ endnote, header and footer, a packet cited twice read once",
+                 WP6().SubDocument("end").SubDocument("head").SubDocument("foot").Cite(0xD6, 1, 2).Cite(0xD6, 3, 3)
+                     .Text("a").Cite(0xD7, 1, 1).Cite(0xD7, 1, 1).Build(),
+                 u"a\r\n", u"", u"end\r\n", u"head\r\n", u"foot\r\n"},
+        NoteCase{"6+ watermark and unknown PID give nothing",
+                 WP6().SubDocument("mark").Cite(0xD6, 4, 1).Cite(0xD7, 0, 9).Text("a").Build(), u"a\r\n", u"", u"",
+                 u"", u""},
+        NoteCase{"6+ note text runs through the functions",
+                 WP6().SubDocument("x\xF0\x29\x01\xF0\xCCy").Text("a").Cite(0xD7, 0, 1).Build(), u"a\r\n",
+                 u"x\u00e9\r\ny\r\n", u"", u"", u""},
+        NoteCase{"5.x footnote and endnote", WP5().Text("a").Note("foot").Text("b").Note("end", true).Build(),
+                 u"ab\r\n", u"foot\r\n", u"end\r\n", u"", u""}));
+
+TEST(WordPerfect, CharsetLetterPairs) {
+  // Capital/small pairs: a table shifted by one entry breaks the pairing. The Turkish I, the
+  // variant beta and the final sigma pair with no simple case fold.
+  struct Range {
+    uint8_t set, first, last;
+    std::vector<uint8_t> odd;
+  };
+  for (const Range& r : {Range{1, 26, 209, {130}}, Range{8, 0, 51, {4, 38}}, Range{10, 0, 65, {}}}) {
+    for (unsigned n = r.first; n < r.last; n += 2) {
+      if (std::find(r.odd.begin(), r.odd.end(), n) != r.odd.end()) continue;
+      const char16_t upper = WPCharToUnicode(r.set, static_cast<uint8_t>(n));
+      const char16_t lower = WPCharToUnicode(r.set, static_cast<uint8_t>(n + 1));
+      EXPECT_TRUE(upper != 0 && upper != lower && SimpleCaseFold(upper) == lower)
+          << "set " << int(r.set) << " entry " << n;
+    }
+  }
+}
 
 TEST(WordPerfect, IndexListsPacketsAndFonts) {
   const std::string bytes = WP6().Font("Times New Roman").Packet(0x10, "xx", true).Font("Arial", 0x20).Text("a").Build();
