@@ -191,14 +191,65 @@ std::string TCustomOpenOfficeDocument::PackageMediaType(std::string_view Bytes) 
   }
 }
 
+std::string TCustomOpenOfficeDocument::FlatMediaType(std::string_view Bytes) {
+  // The root element comes after a byte-order mark, the declaration and comments.
+  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
+  std::string_view tag;
+  while (i < limit) {
+    const char c = Bytes[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    if (c != '<') return {};
+    const std::string_view rest = Bytes.substr(i);
+    if (rest.starts_with("<?") || rest.starts_with("<!")) {
+      const bool comment = rest.starts_with("<!--");
+      const size_t end = comment ? rest.find("-->") : rest.find('>');
+      if (end == std::string_view::npos) return {};
+      i += end + (comment ? 3 : 1);
+      continue;
+    }
+    // The root's start tag with its namespace declarations runs to its first ">".
+    tag = rest.substr(0, std::min<size_t>(rest.find('>'), 65536));
+    break;
+  }
+  // A lone content part ("office:document-content") reads the same way.
+  if (tag.size() < 2) return {};
+  std::string_view name = tag.substr(1, tag.find_first_of(" \t\r\n/") - 1);
+  if (name != "office:document" && name != "office:document-content") return {};
+  for (std::string_view quote : {"\"", "'"}) {
+    const std::string key = "office:mimetype=" + std::string(quote);
+    const size_t at = tag.find(key);
+    if (at == std::string_view::npos) continue;
+    std::string_view type = tag.substr(at + key.size());
+    type = type.substr(0, type.find(quote));
+    if (type.starts_with(kMediaPrefix)) return std::string(type);
+  }
+  // Without a media type the body's first element tells the kind.
+  const size_t body = Bytes.find("<office:body");
+  if (body != std::string_view::npos)
+    for (std::string_view kind : {"text", "spreadsheet", "presentation", "drawing"}) {
+      const size_t at = Bytes.find("<office:" + std::string(kind), body + 12);
+      if (at != std::string_view::npos && Bytes.substr(body, at - body).find("<office:", 1) == std::string_view::npos)
+        return std::string(kMediaPrefix) + std::string(kind);
+    }
+  return {};
+}
+
+std::string TCustomOpenOfficeDocument::MediaType(std::string_view Bytes) {
+  return BytesAreZipArchive(Bytes) ? PackageMediaType(Bytes) : FlatMediaType(Bytes);
+}
+
 bool TCustomOpenOfficeDocument::IsTextData(std::string_view Bytes) {
-  return MediaIs(PackageMediaType(Bytes), {"text", "text-template", "text-master", "text-web"});
+  return MediaIs(MediaType(Bytes), {"text", "text-template", "text-master", "text-web"});
 }
 bool TCustomOpenOfficeDocument::IsSpreadsheetData(std::string_view Bytes) {
-  return MediaIs(PackageMediaType(Bytes), {"spreadsheet", "spreadsheet-template"});
+  return MediaIs(MediaType(Bytes), {"spreadsheet", "spreadsheet-template"});
 }
 bool TCustomOpenOfficeDocument::IsPresentationData(std::string_view Bytes) {
-  return MediaIs(PackageMediaType(Bytes), {"presentation", "presentation-template"});
+  return MediaIs(MediaType(Bytes), {"presentation", "presentation-template"});
 }
 
 void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) try {
@@ -213,7 +264,24 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   RawByteString bytes;  // only when the stream is not in memory
   const std::string_view view = Stream.ReadAllView(bytes);
-  if (!BytesAreZipArchive(view)) throw Exception("The file is not an OpenDocument package (not a ZIP archive)");
+  if (!BytesAreZipArchive(view)) {
+    if (FlatMediaType(view).empty())
+      throw Exception("The file is not an OpenDocument package (neither a ZIP archive nor a flat OpenDocument XML)");
+    // A flat document holds the parts of a package as children of its one root.
+    TZvXMLEngine engine(this);
+    engine.SetBudget(&Budget());
+    engine.LoadFromBytes(view);
+    TZvXMLItem* root = FindXMLItem(engine.RootItem(), u"document", {}, true);
+    if (!root) throw Exception("The flat OpenDocument file has no office:document element");
+    if (ParseItems().Contains(wpiText)) {
+      FSink.Prologue(Text(), false);
+      LoadXMLFilePart(root, root, Text());
+      if (!FSink.Stopped()) ReadMasterPages(root);
+      FinishSides();
+    }
+    if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(root);
+    return;
+  }
   TZipArchive zip;
   zip.SetBudget(&Budget());
   zip.LoadFromView(view);
@@ -227,62 +295,140 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     throw Exception("The OpenDocument package is encrypted; a password is needed to read it");
 
   if (ParseItems().Contains(wpiText)) {
-    FSink.Prologue(Text(), false);
-    LoadXMLFilePart(zip.GetUncompressed(content), Text());
-    if (!FSink.Stopped()) {
-      // Damaged styles only cost the headers and footers, not the body already read.
-      try {
-        ReadMasterPages(part("styles.xml"));
-      } catch (const EResourceLimit&) {
-        throw;
-      } catch (const Exception&) {
+    // Damaged styles only cost the named styles, headers and footers, not the body.
+    TZvXMLEngine styles(this);
+    TZvXMLItem* named = nullptr;
+    try {
+      const RawByteString stylesXml = part("styles.xml");
+      if (!stylesXml.empty()) {
+        styles.SetBudget(&Budget());
+        styles.LoadFromBytes(stylesXml);
+        named = styles.RootItem();
       }
+    } catch (const EResourceLimit&) {
+      throw;
+    } catch (const Exception&) {
+      named = nullptr;
     }
-    FSink.Epilogue(Text(), false);
-    if (TextFormating() != tfPlainText)
-      for (TWideStrings* side : {HeaderText(), FooterText(), AnnotationText()})
-        if (side->Count() > 0) {
-          side->Insert(0, GetTextStart());
-          FSink.Epilogue(side, false);
-        }
+    FSink.Prologue(Text(), false);
+    const RawByteString contentXml = zip.GetUncompressed(content);
+    if (!contentXml.empty()) {
+      TZvXMLEngine engine(this);
+      engine.SetBudget(&Budget());
+      engine.LoadFromBytes(contentXml);
+      LoadXMLFilePart(engine.RootItem(), named, Text());
+    }
+    if (!FSink.Stopped() && named) ReadMasterPages(named);
+    FinishSides();
   }
-  if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(part("meta.xml"));
+  if (ParseItems().Contains(wpiSummaryInformation)) {
+    const RawByteString meta = part("meta.xml");
+    if (!meta.empty()) {
+      TZvXMLEngine engine(this);
+      engine.SetBudget(&Budget());
+      engine.LoadFromBytes(meta);
+      ReadSummary(engine.RootItem());
+    }
+  }
 } catch (const std::exception&) {
   RethrowAsException();
 }
 
-void TCustomOpenOfficeDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* List) {
-  if (Bytes.empty()) return;
-  TZvXMLEngine engine(this);
-  engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* root = engine.RootItem();
+void TCustomOpenOfficeDocument::FinishSides() {
+  FSink.Epilogue(Text(), false);
   if (TextFormating() != tfPlainText)
-    if (TZvXMLItem* automatic = FindXMLItem(root, u"automatic-styles", {}, true)) ReadStyles(automatic, List);
-  TZvXMLItem* body = engine.GetItemByTag(root, FXMLTagRoot);
+    for (TWideStrings* side : {HeaderText(), FooterText(), AnnotationText()})
+      if (side->Count() > 0) {
+        side->Insert(0, GetTextStart());
+        FSink.Epilogue(side, false);
+      }
+}
+
+void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
+  if (!Root) return;
+  // Named styles matter to HTML (classes) and to every mode through their list styles.
+  TZvXMLItem* automatic = FindXMLItem(Root, u"automatic-styles", {}, true);
+  TZvXMLItem* common = Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr;
+  ReadStyles(common, automatic, List);
+  TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(FXMLTagRoot), {}, true);
   if (!body) return;
   // A package read with another kind's reader still gives its text.
-  TZvXMLItem* text = engine.GetItemByTag(body, FXMLTagText);
+  TZvXMLItem* text = nullptr;
+  for (const auto& child : body->Items())
+    if (child->TagName == FXMLTagText) text = child.get();
   WalkBody(text ? text : body, List);
 }
 
-void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* List) {
-  for (const auto& s : Automatic->Items()) {
+namespace {
+
+void ReadListLevels(const TZvXMLItem& list, TOOStyleNumList& style) {
+  for (const auto& l : list.Items()) {
+    if (l->Kind != ikProperty) continue;
+    const std::u16string_view name = XMLLocalName(l->TagName);
+    const bool bullet = name == u"list-level-style-bullet";
+    if (!bullet && name != u"list-level-style-number" && name != u"outline-level-style") continue;
+    const int32_t level = ToInt(l->AttributeValue(u"text:level"));
+    if (level < 1 || level > TOOStyleNumList::kLevels) continue;
+    TOOListLevel& out = style.Levels[static_cast<size_t>(level - 1)];
+    out.Bullet = bullet;
+    out.BulletChar = l->AttributeValue(u"text:bullet-char");
+    out.Prefix = l->AttributeValue(u"style:num-prefix");
+    out.Suffix = l->AttributeValue(u"style:num-suffix");
+    out.Format = l->AttributeValue(u"style:num-format");
+    int32_t v = 1;
+    if (LeadingInt(l->AttributeValue(u"text:start-value"), v)) out.StartValue = v;
+    v = 1;
+    if (LeadingInt(l->AttributeValue(u"text:display-levels"), v)) out.DisplayLevels = std::clamp(v, 1, level);
+  }
+  const TOOListLevel& first = style.Levels[0];
+  style.NumPrefix = first.Prefix;
+  style.NumSufix = first.Suffix;
+  style.NumFormat = first.Format;
+  if (first.Bullet && !first.BulletChar.empty()) style.BulletChar = first.BulletChar;
+}
+
+}  // namespace
+
+void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
+  if (!Styles) return;
+  const bool named = XMLLocalName(Styles->TagName) == u"styles";
+  for (const auto& s : Styles->Items()) {
     if (s->Kind != ikProperty || s->TagName.empty() || s->TagName[0] == u'?') continue;
+    if (s->TagName == u"text:outline-style") {
+      FOutline = std::make_unique<TOOStyleNumList>();
+      ReadListLevels(*s, *FOutline);
+      continue;
+    }
     const WideString family = s->AttributeValue(u"style:family");
+    // Named styles that are not paragraph, text or list styles (defaults, number formats, notes
+    // settings) give no class and no label.
+    if (named && s->TagName != u"text:list-style" &&
+        (s->TagName != u"style:style" || (family != u"text" && family != u"paragraph")))
+      continue;
     std::unique_ptr<TOOStyle> style;
     if (family == u"text" || family == u"paragraph") {
       auto t = std::make_unique<TOOStyleText>();
+      // A style starts as its parent is and overrides what it names.
+      if (const auto* parent = dynamic_cast<const TOOStyleText*>(FStyles.FindByStyleName(s->AttributeValue(u"style:parent-style-name"))))
+        t->TextFont = parent->TextFont, t->Color = parent->Color, t->Alignment = parent->Alignment,
+        t->HasFontName = parent->HasFontName;
       // Alignment lives in the paragraph properties, the rest in the text properties.
       for (const auto& p : s->Items()) {
         const std::u16string_view name = p->TagName;
         if (name != u"style:text-properties" && name != u"style:paragraph-properties") continue;
         const WideString align = p->AttributeValue(u"fo:text-align");
         if (!align.empty()) t->Alignment = align == u"center" ? 2 : align == u"end" || align == u"right" ? 1 : 0;
-        if (p->AttributeValue(u"fo:font-style") == u"italic") t->TextFont.Style |= fsItalic;
+        const WideString italic = p->AttributeValue(u"fo:font-style");
+        if (italic == u"italic" || italic == u"oblique") t->TextFont.Style |= fsItalic;
+        else if (italic == u"normal") t->TextFont.Style &= ~fsItalic;
         const WideString underline = p->AttributeValue(u"style:text-underline-style");
-        if (!underline.empty() && underline != u"none") t->TextFont.Style |= fsUnderline;
-        if (p->AttributeValue(u"fo:font-weight") == u"bold") t->TextFont.Style |= fsBold;
+        if (!underline.empty()) {
+          if (underline != u"none") t->TextFont.Style |= fsUnderline;
+          else t->TextFont.Style &= ~fsUnderline;
+        }
+        const WideString weight = p->AttributeValue(u"fo:font-weight");
+        if (weight == u"bold") t->TextFont.Style |= fsBold;
+        else if (weight == u"normal") t->TextFont.Style &= ~fsBold;
         OOParseColor(p->AttributeValue(u"fo:color"), t->TextFont.Color);
         OOParseColor(p->AttributeValue(u"fo:background-color"), t->Color);
         LeadingInt(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);
@@ -297,16 +443,24 @@ void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* 
         if (p->TagName == u"style:graphic-properties") g->ClipRect = ParseClip(p->AttributeValue(u"fo:clip"));
       style = std::move(g);
     } else if (family.empty() && s->TagName == u"text:list-style") {
-      style = std::make_unique<TOOStyleNumList>();
+      auto l = std::make_unique<TOOStyleNumList>();
+      ReadListLevels(*s, *l);
+      style = std::move(l);
     } else {
       style = std::make_unique<TOOStyle>();
     }
     style->FStyleName = s->AttributeValue(u"style:name");
     style->FStyleFamily = family;
+    style->FStyleParent = s->AttributeValue(u"style:parent-style-name");
     Budget().ChargeObjects();
     FStyles.Add(std::move(style));
   }
-  if (TextFormating() != tfHTML) return;
+}
+
+void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Named, TZvXMLItem* Automatic, TWideStrings* List) {
+  ReadStyleList(Named);
+  ReadStyleList(Automatic);
+  if (TextFormating() != tfHTML || (!Named && !Automatic)) return;
   FSink.Item(List, u"<style type=\"text/css\">");
   for (int i = 0; i < FStyles.Count(); ++i) {
     const auto* text = dynamic_cast<const TOOStyleText*>(FStyles.GetStyle(i));
@@ -329,12 +483,8 @@ void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* 
   FSink.Item(List, u"</style>");
 }
 
-void TCustomOpenOfficeDocument::ReadMasterPages(std::string_view Bytes) {
-  if (Bytes.empty()) return;
-  TZvXMLEngine engine(this);
-  engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* master = FindXMLItem(engine.RootItem(), u"master-styles", {}, true);
+void TCustomOpenOfficeDocument::ReadMasterPages(TZvXMLItem* Root) {
+  TZvXMLItem* master = FindXMLItem(Root, u"master-styles", {}, true);
   if (!master) return;
   for (TZvXMLItem* page : FindXMLItems(master, u"master-page")) {
     for (const auto& part : page->Items()) {
@@ -354,12 +504,8 @@ void TCustomOpenOfficeDocument::ReadMasterPages(std::string_view Bytes) {
   }
 }
 
-void TCustomOpenOfficeDocument::ReadSummary(std::string_view Bytes) {
-  if (Bytes.empty()) return;
-  TZvXMLEngine engine(this);
-  engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* meta = FindXMLItem(engine.RootItem(), u"meta", {}, true);
+void TCustomOpenOfficeDocument::ReadSummary(TZvXMLItem* Root) {
+  TZvXMLItem* meta = FindXMLItem(Root, u"meta", {}, true);
   if (!meta) return;
   auto item = [&](std::u16string_view qualified) -> TZvXMLItem* {
     for (TZvXMLItem* i : FindXMLItems(meta, XMLLocalName(qualified)))

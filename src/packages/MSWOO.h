@@ -1,6 +1,7 @@
 // The OpenDocument readers: text of word-processing documents, spreadsheets and presentations
 // (.odt, .ods, .odp and their templates), their automatic styles and their summary properties.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -56,12 +57,23 @@ class TOOStyleGraphic : public TOOStyle {
   TOORect ClipRect;
 };
 
+// One level of a list style: a bullet, or a number with its format, affixes and start.
+struct TOOListLevel {
+  bool Bullet = false;
+  WideString Prefix, Suffix, Format, BulletChar;
+  int32_t StartValue = 1;
+  int32_t DisplayLevels = 1;  // how many levels the label shows, this one last ("1.2.3")
+};
+
 class TOOStyleNumList : public TOOStyle {
  public:
   using TOOStyle::TOOStyle;
+  static constexpr int kLevels = 10;
+  // Level 1's values.
   WideString NumPrefix, NumSufix, NumFormat;
   int32_t SpaceBefore = 0;
   WideString BulletChar = WideString(1, char16_t(7));
+  std::array<TOOListLevel, kLevels> Levels;
 };
 
 class TOOStyles {
@@ -107,6 +119,11 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
   // The package's media type ("application/vnd.oasis.opendocument.text", ...), from its
   // "mimetype" entry; empty when the bytes are not an OpenDocument package.
   static std::string PackageMediaType(std::string_view Bytes);
+  // The media type of a flat OpenDocument file (one XML document, root "office:document"), from
+  // its root's office:mimetype or else the kind its body holds; empty for anything else.
+  static std::string FlatMediaType(std::string_view Bytes);
+  // Either of the two.
+  static std::string MediaType(std::string_view Bytes);
   static bool IsTextData(std::string_view Bytes);
   static bool IsSpreadsheetData(std::string_view Bytes);
   static bool IsPresentationData(std::string_view Bytes);
@@ -114,13 +131,17 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
  protected:
   // True when the manifest lists encrypted entries.
   static bool IsEncryptedPackage(const TZipArchive& Zip);
-  // Reads "content.xml" into List.
-  void LoadXMLFilePart(std::string_view Bytes, TWideStrings* List);
-  // The styles of "office:automatic-styles", and in HTML their CSS block.
-  void ReadStyles(TZvXMLItem* Automatic, TWideStrings* List);
-  void ReadSummary(std::string_view Bytes);
-  // Headers and footers of the master pages in "styles.xml".
-  void ReadMasterPages(std::string_view Bytes);
+  // The text of a document root ("office:document-content", or a flat "office:document") into
+  // List; Named is the root holding the named styles (styles.xml's, or the same flat root).
+  void LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List);
+  // The named styles, then the automatic ones, and in HTML their CSS block.
+  void ReadStyles(TZvXMLItem* Named, TZvXMLItem* Automatic, TWideStrings* List);
+  void ReadStyleList(TZvXMLItem* Styles);
+  void ReadSummary(TZvXMLItem* Root);
+  // Ends the body and frames the side lists.
+  void FinishSides();
+  // Headers and footers of the master pages.
+  void ReadMasterPages(TZvXMLItem* Root);
   // Writes the text below Root; the walk keeps its own stack.
   void WalkBody(TZvXMLItem* Root, TWideStrings* List);
 
@@ -130,6 +151,8 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
  private:
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   TOOStyles FStyles;
+  // The numbering of headings (text:outline-style), when the document has one.
+  std::unique_ptr<TOOStyleNumList> FOutline;
   std::unique_ptr<TWideStrings> FAnnotations, FHeaders, FFooters;
   TTextSink FSink;
 };
