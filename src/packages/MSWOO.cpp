@@ -43,6 +43,20 @@ bool LeadingInt(std::u16string_view s, int32_t& out) {
   return true;
 }
 
+// A font size in points from "12pt", "0.5in", "1cm", "10mm", "2pc" or, against the size it
+// inherits, "130%"; Size is kept when the value is none of these.
+void FontSize(std::u16string_view s, int32_t& Size) {
+  double v = 0, scale = 1;
+  size_t i = 0;
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v = std::min(v * 10 + (s[i] - u'0'), 1e6);
+  if (i < s.size() && s[i] == u'.')
+    for (++i; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v += (s[i] - u'0') * (scale /= 10);
+  const std::u16string_view unit = s.substr(i);
+  const double points = unit == u"pt" ? v : unit == u"%" ? Size * v / 100 : unit == u"in" ? v * 72 : unit == u"cm" ? v * 72 / 2.54
+                        : unit == u"mm" ? v * 72 / 25.4 : unit == u"pc" ? v * 12 : -1;
+  if (i > 0 && points >= 1 && points <= 4096) Size = static_cast<int32_t>(points + 0.5);
+}
+
 WideString Hex2(uint32_t v) {
   static const char16_t digits[] = u"0123456789abcdef";
   return {digits[(v >> 4) & 15], digits[v & 15]};
@@ -372,6 +386,8 @@ void ReadListLevels(const TZvXMLItem& list, TOOStyleNumList& style) {
     TOOListLevel& out = style.Levels[static_cast<size_t>(level - 1)];
     out.Bullet = bullet;
     out.BulletChar = l->AttributeValue(u"text:bullet-char");
+    // A private-use character is a glyph of a symbol font, not text.
+    if (out.BulletChar.size() == 1 && out.BulletChar[0] >= 0xE000 && out.BulletChar[0] <= 0xF8FF) out.BulletChar.clear();
     out.Prefix = l->AttributeValue(u"style:num-prefix");
     out.Suffix = l->AttributeValue(u"style:num-suffix");
     out.Format = l->AttributeValue(u"style:num-format");
@@ -431,7 +447,7 @@ void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
         else if (weight == u"normal") t->TextFont.Style &= ~fsBold;
         OOParseColor(p->AttributeValue(u"fo:color"), t->TextFont.Color);
         OOParseColor(p->AttributeValue(u"fo:background-color"), t->Color);
-        LeadingInt(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);
+        FontSize(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);
         WideString font = p->AttributeValue(u"style:font-name");
         if (font.empty()) font = p->AttributeValue(u"fo:font-family");
         if (!font.empty()) t->TextFont.Name = font, t->HasFontName = true;

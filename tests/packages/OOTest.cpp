@@ -262,11 +262,11 @@ TEST(OpenDocument, NamedStylesAndNumberedHeadings) {
       "<style:default-style style:family=\"paragraph\"/><style:style style:name=\"Heading\" style:family=\"paragraph\">"
       "<style:text-properties fo:font-weight=\"bold\" fo:font-size=\"16pt\"/></style:style>"
       "<style:style style:name=\"Heading_20_1\" style:parent-style-name=\"Heading\" style:family=\"paragraph\">"
-      "<style:text-properties fo:font-style=\"italic\"/></style:style><text:outline-style style:name=\"Outline\">"
+      "<style:text-properties fo:font-style=\"italic\" fo:font-size=\"0.25in\"/></style:style><text:outline-style style:name=\"Outline\">"
       "<text:outline-level-style text:level=\"1\" style:num-suffix=\".\" style:num-format=\"1\"/>"
       "<text:outline-level-style text:level=\"2\" style:num-format=\"1\" text:display-levels=\"2\"/></text:outline-style>";
   const std::string automatic = "<style:style style:name=\"P1\" style:family=\"paragraph\" style:parent-style-name="
-                                "\"Heading_20_1\"><style:text-properties fo:font-weight=\"normal\"/></style:style>";
+                                "\"Heading_20_1\"><style:text-properties fo:font-weight=\"normal\" fo:font-size=\"150%\"/></style:style>";
   const std::string body = "<text:h text:outline-level=\"1\" text:style-name=\"Heading_20_1\">Intro</text:h>"
                            "<text:h text:outline-level=\"2\" text:style-name=\"P1\">Part</text:h>"
                            "<text:h text:outline-level=\"1\" text:is-list-header=\"true\">Unnumbered</text:h>"
@@ -279,9 +279,9 @@ TEST(OpenDocument, NamedStylesAndNumberedHeadings) {
   const auto* p1 = dynamic_cast<const TOOStyleText*>(html.doc->Styles().FindByStyleName(u"P1"));
   ASSERT_NE(p1, nullptr);
   EXPECT_EQ(p1->TextFont.Style, fsItalic);  // bold from its grandparent, turned off by itself
-  EXPECT_EQ(p1->TextFont.Size, 16);
+  EXPECT_EQ(p1->TextFont.Size, 27);  // half as large again as its parent's quarter inch
   const std::string all = Joined(*html.doc->Text());
-  EXPECT_NE(all.find(".Heading_20_1 {\r\nfont-size: 16pt;"), std::string::npos) << all;
+  EXPECT_NE(all.find(".Heading_20_1 {\r\nfont-size: 18pt;"), std::string::npos) << all;
   EXPECT_NE(all.find("font-weight: bold;\r\nfont-style: italic;}"), std::string::npos) << all;
   EXPECT_NE(all.find("<h1 class=\"Heading_20_1\">1. Intro</h1>"), std::string::npos) << all;
 }
