@@ -1,6 +1,9 @@
 // The OpenDocument readers over packages built in code.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "builders/OdfBuilder.h"
@@ -429,4 +432,38 @@ TEST(OpenDocument, HostSeesPagesAndPictures) {
   EXPECT_EQ(seen, (std::vector<TZvWordSysChar>{scIncludePicture, scEndOfPage}));
 }
 
+}  // namespace
+
+namespace {
+std::string Sample(const std::string& name) { return std::string(ZVWORD_SOURCE_DIR) + "/samples/" + name; }
+
+std::string ReadSample(const std::string& name) {
+  std::ifstream in(Sample(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Written by LibreOffice (tools/samples/make_odf_samples.sh): every line of its own text export,
+// labels included, is ours too; its indentation and its choice of bullet glyph aside.
+TEST(OpenDocument, LibreOfficeSamples) {
+  TOpenOfficeTextDocument doc;
+  doc.LoadFromFile(Utf8ToWide(Sample("styles.odt")));
+  const std::string ours = Joined(*doc.Text());
+  std::istringstream theirs(ReadSample("styles.odt.txt"));
+  int lines = 0;
+  for (std::string line; std::getline(theirs, line); ++lines) {
+    if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    line.erase(0, line.find_first_not_of(' '));
+    for (const char* bullet : {"\xE2\x80\xA2 ", "\xE2\x97\xA6 "})
+      if (line.starts_with(bullet)) line.erase(0, std::strlen(bullet));
+    EXPECT_NE(ours.find(line), std::string::npos) << line << "\n--- ours:\n" << ours;
+  }
+  EXPECT_GT(lines, 10);
+  // The flat form of a package reads as the package does (LibreOffice ends it with an empty paragraph).
+  TOpenOfficeTextDocument packed, flat;
+  packed.LoadFromFile(Utf8ToWide(Sample("harbour.odt")));
+  flat.LoadFromFile(Utf8ToWide(Sample("harbour.fodt")));
+  EXPECT_GT(packed.Text()->Count(), 20);
+  EXPECT_EQ(Joined(*flat.Text()), Joined(*packed.Text()) + "\n");
+  EXPECT_EQ(flat.SummaryInformation()->Title(), packed.SummaryInformation()->Title());
+}
 }  // namespace
