@@ -26,10 +26,10 @@ EKind KindOf(std::u16string_view name) {
       {u"table:table", kTable}, {u"table:table-row", kRow}, {u"table:table-cell", kCell},
       {u"table:covered-table-cell", kCell}, {u"text:number", kNumber}, {u"draw:page", kPage}, {u"draw:image", kImage},
       // The title of a drawing is its only text when it is a picture; the description is longer
-      // prose for screen readers. Not text of the document: the number a note is cited by (the
-      // note follows its paragraph), deleted text kept for tracking, declarations, the templates
-      // an index is made from.
-      {u"text:note-citation", kSkip}, {u"text:tracked-changes", kSkip}, {u"office:forms", kSkip},
+      // prose for screen readers. Not text of the document: deleted text kept for tracking,
+      // declarations, the templates an index is made from. A note's citation stays inline; its
+      // body follows the paragraph.
+      {u"text:tracked-changes", kSkip}, {u"office:forms", kSkip},
       {u"text:sequence-decls", kSkip}, {u"text:variable-decls", kSkip}, {u"text:user-field-decls", kSkip},
       {u"text:dde-connection-decls", kSkip}, {u"svg:desc", kSkip},
       {u"text:table-of-content-source", kSkip}, {u"text:alphabetical-index-source", kSkip},
