@@ -1,6 +1,5 @@
 // Feeds arbitrary bytes (packages and flat XML) to the OpenDocument readers in every output mode,
-// and to the media-type
-// detection.
+// and to the media-type detection.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
