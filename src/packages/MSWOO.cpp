@@ -94,7 +94,14 @@ std::u16string_view AlignmentName(int32_t a) { return a == 1 ? u"right" : a == 2
 // ---- styles -------------------------------------------------------------------------------------
 
 void TOOStyles::ClearStyles() {
+  FByName.clear();
   while (!FList.empty()) FList.pop_back();
+}
+
+void TOOStyles::Add(std::unique_ptr<TOOStyle> Style) {
+  const bool list = dynamic_cast<const TOOStyleNumList*>(Style.get()) != nullptr;
+  FByName.emplace((list ? WideString(u"list") : Style->FStyleFamily) + u'\n' + Style->FStyleName, Style.get());
+  FList.push_back(std::move(Style));
 }
 
 TOOStyle* TOOStyles::GetStyle(int AIndex) const {
@@ -105,6 +112,11 @@ TOOStyle* TOOStyles::FindByStyleName(std::u16string_view AStyleName) const {
   for (const auto& s : FList)
     if (s->FStyleName == AStyleName) return s.get();
   return nullptr;
+}
+
+TOOStyle* TOOStyles::FindInFamily(std::u16string_view Family, std::u16string_view AStyleName) const {
+  const auto it = FByName.find(WideString(Family) + u'\n' + WideString(AStyleName));
+  return it == FByName.end() ? nullptr : it->second;
 }
 
 int64_t OODurationSeconds(std::u16string_view v) {
@@ -425,7 +437,8 @@ void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
     if (family == u"text" || family == u"paragraph") {
       auto t = std::make_unique<TOOStyleText>();
       // A style starts as its parent is and overrides what it names.
-      if (const auto* parent = dynamic_cast<const TOOStyleText*>(FStyles.FindByStyleName(s->AttributeValue(u"style:parent-style-name"))))
+      if (const auto* parent =
+              dynamic_cast<const TOOStyleText*>(FStyles.FindInFamily(family, s->AttributeValue(u"style:parent-style-name"))))
         t->TextFont = parent->TextFont, t->Color = parent->Color, t->Alignment = parent->Alignment,
         t->HasFontName = parent->HasFontName;
       // Alignment lives in the paragraph properties, the rest in the text properties.

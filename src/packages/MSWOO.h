@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/MSW_Sum.h"
@@ -84,15 +85,20 @@ class TOOStyles {
   TOOStyles& operator=(const TOOStyles&) = delete;
 
   int Count() const { return static_cast<int>(FList.size()); }
-  void Add(std::unique_ptr<TOOStyle> Style) { FList.push_back(std::move(Style)); }
+  void Add(std::unique_ptr<TOOStyle> Style);
   void ClearStyles();
   // nullptr outside 0..Count-1.
   TOOStyle* GetStyle(int AIndex) const;
   // The first style of exactly this name, else nullptr.
   TOOStyle* FindByStyleName(std::u16string_view AStyleName) const;
+  // The first style of this family ("paragraph", "text", ...; "list" for list styles) and name:
+  // families have names of their own ("List 1" is a paragraph and a list style).
+  TOOStyle* FindInFamily(std::u16string_view Family, std::u16string_view AStyleName) const;
 
  private:
   std::vector<std::unique_ptr<TOOStyle>> FList;
+  // The first style of each family and name, for the lookups of parents and lists.
+  std::unordered_map<WideString, TOOStyle*> FByName;
 };
 
 class TCustomOpenOfficeDocument : public TMSWBaseDocument {

@@ -176,20 +176,9 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
   std::vector<TOpenList> lists;
   std::deque<TListCounters> counters;
   std::unordered_map<WideString, TListCounters*> byStyle, byId;
-  std::unordered_map<std::u16string_view, const TOOStyleNumList*> listStyles;
-  bool listStylesRead = false;
   TListCounters headings;
   const TZvXMLItem* labelFor = nullptr;
   WideString label;
-  auto listStyle = [&](const WideString& name) -> const TOOStyleNumList* {
-    if (!listStylesRead) {
-      listStylesRead = true;
-      for (int i = 0; i < FStyles.Count(); ++i)
-        if (const auto* l = dynamic_cast<const TOOStyleNumList*>(FStyles.GetStyle(i))) listStyles.emplace(l->FStyleName, l);
-    }
-    const auto it = listStyles.find(name);
-    return it == listStyles.end() ? nullptr : it->second;
-  };
 
   auto listNow = [&]() { return open.empty() ? List : open.back().List; };
   auto emit = [&](TWideStrings* list, WideString line) {
@@ -301,7 +290,7 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
         break;
       case kList: {
         const WideString name = item.AttributeValue(u"text:style-name");
-        const TOOStyleNumList* style = name.empty() ? nullptr : listStyle(name);
+        const auto* style = dynamic_cast<const TOOStyleNumList*>(FStyles.FindInFamily(u"list", name));
         if (!lists.empty()) {
           // A nested list is the next level of the list around it, counted with it.
           if (!style) style = lists.back().Style;

@@ -361,7 +361,9 @@ TEST(OpenDocument, DetectionByMediaType) {
 TEST(OpenDocument, FlatDocumentsReadLikePackages) {
   const OdfBuilder doc = OdfBuilder()
                              .Meta("<dc:title>Flat</dc:title>")
-                             .Styles(kListStyles)
+                             // A paragraph style may share a list style's name.
+                             .Styles("<style:style style:name=\"L2\" style:family=\"paragraph\"/>" +
+                                     std::string(kListStyles))
                              .MasterStyles("<style:master-page style:name=\"S\"><style:header>" + OdfBuilder::P("Head") +
                                            "</style:header></style:master-page>")
                              .Body(List(Item(OdfBuilder::P("x")), " text:style-name=\"L2\""));
