@@ -420,8 +420,11 @@ void ReadListLevels(const TZvXMLItem& list, TOOStyleNumList& style) {
 void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
   if (!Styles) return;
   const bool named = XMLLocalName(Styles->TagName) == u"styles";
+  // Plain text needs only what gives list and heading labels.
+  const bool plain = TextFormating() == tfPlainText;
   for (const auto& s : Styles->Items()) {
     if (s->Kind != ikProperty || s->TagName.empty() || s->TagName[0] == u'?') continue;
+    if (plain && s->TagName != u"text:list-style" && s->TagName != u"text:outline-style") continue;
     if (s->TagName == u"text:outline-style") {
       FOutline = std::make_unique<TOOStyleNumList>();
       ReadListLevels(*s, *FOutline);
