@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the OpenDocument readers in every output mode, and to the media-type
-// detection.
+// Feeds arbitrary bytes (packages and flat XML) to the OpenDocument readers in every output mode,
+// and to the media-type detection.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace zvword;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  TCustomOpenOfficeDocument::PackageMediaType(bytes);
+  TCustomOpenOfficeDocument::MediaType(bytes);
   for (TMSTextFormating mode : {tfPlainText, tfRTF, tfHTML}) {
     std::unique_ptr<TCustomOpenOfficeDocument> doc;
     if (mode == tfPlainText) doc = std::make_unique<TOpenOfficeTextDocument>();

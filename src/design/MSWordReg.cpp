@@ -45,9 +45,9 @@ const std::vector<TZvReaderEntry>& ReaderEntries() {
   // before the binary Word reader; PDF scans for its header, so it goes after the fixed offsets.
   static const std::vector<TZvReaderEntry> entries = {
       {"docx", {"docx", "docm", "dotx", "dotm"}, TMSWordXDocument::IsWordXData, Make<TMSWordXDocument>},
-      {"odt", {"odt", "ott", "odm"}, TCustomOpenOfficeDocument::IsTextData, Make<TOpenOfficeTextDocument>},
-      {"ods", {"ods", "ots"}, TCustomOpenOfficeDocument::IsSpreadsheetData, Make<TOpenOfficeSpreadsheet>},
-      {"odp", {"odp", "otp"}, TCustomOpenOfficeDocument::IsPresentationData, Make<TOpenOfficePresentation>},
+      {"odt", {"odt", "ott", "odm", "fodt"}, TCustomOpenOfficeDocument::IsTextData, Make<TOpenOfficeTextDocument>},
+      {"ods", {"ods", "ots", "fods"}, TCustomOpenOfficeDocument::IsSpreadsheetData, Make<TOpenOfficeSpreadsheet>},
+      {"odp", {"odp", "otp", "fodp"}, TCustomOpenOfficeDocument::IsPresentationData, Make<TOpenOfficePresentation>},
       // WordPerfect and Write files are often named .doc: their content decides before Word's.
       {"wpd", {"wpd", "wp", "wp5", "wp6", "wpt"}, TWordPerfectFile::IsWordPerfectData, Make<TWordPerfectFile>},
       {"wri", {"wri"}, TWRIFile::IsWriteData, Make<TWRIFile>},

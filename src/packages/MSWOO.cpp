@@ -43,6 +43,20 @@ bool LeadingInt(std::u16string_view s, int32_t& out) {
   return true;
 }
 
+// A font size in points from "12pt", "0.5in", "1cm", "10mm", "2pc" or, against the size it
+// inherits, "130%"; Size is kept when the value is none of these.
+void FontSize(std::u16string_view s, int32_t& Size) {
+  double v = 0, scale = 1;
+  size_t i = 0;
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v = std::min(v * 10 + (s[i] - u'0'), 1e6);
+  if (i < s.size() && s[i] == u'.')
+    for (++i; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v += (s[i] - u'0') * (scale /= 10);
+  const std::u16string_view unit = s.substr(i);
+  const double points = unit == u"pt" ? v : unit == u"%" ? Size * v / 100 : unit == u"in" ? v * 72 : unit == u"cm" ? v * 72 / 2.54
+                        : unit == u"mm" ? v * 72 / 25.4 : unit == u"pc" ? v * 12 : -1;
+  if (i > 0 && points >= 1 && points <= 4096) Size = static_cast<int32_t>(points + 0.5);
+}
+
 WideString Hex2(uint32_t v) {
   static const char16_t digits[] = u"0123456789abcdef";
   return {digits[(v >> 4) & 15], digits[v & 15]};
@@ -80,7 +94,14 @@ std::u16string_view AlignmentName(int32_t a) { return a == 1 ? u"right" : a == 2
 // ---- styles -------------------------------------------------------------------------------------
 
 void TOOStyles::ClearStyles() {
+  FByName.clear();
   while (!FList.empty()) FList.pop_back();
+}
+
+void TOOStyles::Add(std::unique_ptr<TOOStyle> Style) {
+  const bool list = dynamic_cast<const TOOStyleNumList*>(Style.get()) != nullptr;
+  FByName.emplace((list ? WideString(u"list") : Style->FStyleFamily) + u'\n' + Style->FStyleName, Style.get());
+  FList.push_back(std::move(Style));
 }
 
 TOOStyle* TOOStyles::GetStyle(int AIndex) const {
@@ -91,6 +112,11 @@ TOOStyle* TOOStyles::FindByStyleName(std::u16string_view AStyleName) const {
   for (const auto& s : FList)
     if (s->FStyleName == AStyleName) return s.get();
   return nullptr;
+}
+
+TOOStyle* TOOStyles::FindInFamily(std::u16string_view Family, std::u16string_view AStyleName) const {
+  const auto it = FByName.find(WideString(Family) + u'\n' + WideString(AStyleName));
+  return it == FByName.end() ? nullptr : it->second;
 }
 
 int64_t OODurationSeconds(std::u16string_view v) {
@@ -191,14 +217,65 @@ std::string TCustomOpenOfficeDocument::PackageMediaType(std::string_view Bytes) 
   }
 }
 
+std::string TCustomOpenOfficeDocument::FlatMediaType(std::string_view Bytes) {
+  // The root element comes after a byte-order mark, the declaration and comments.
+  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
+  std::string_view tag;
+  while (i < limit) {
+    const char c = Bytes[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    if (c != '<') return {};
+    const std::string_view rest = Bytes.substr(i);
+    if (rest.starts_with("<?") || rest.starts_with("<!")) {
+      const bool comment = rest.starts_with("<!--");
+      const size_t end = comment ? rest.find("-->") : rest.find('>');
+      if (end == std::string_view::npos) return {};
+      i += end + (comment ? 3 : 1);
+      continue;
+    }
+    // The root's start tag with its namespace declarations runs to its first ">".
+    tag = rest.substr(0, std::min<size_t>(rest.find('>'), 65536));
+    break;
+  }
+  // A lone content part ("office:document-content") reads the same way.
+  if (tag.size() < 2) return {};
+  std::string_view name = tag.substr(1, tag.find_first_of(" \t\r\n/") - 1);
+  if (name != "office:document" && name != "office:document-content") return {};
+  for (std::string_view quote : {"\"", "'"}) {
+    const std::string key = "office:mimetype=" + std::string(quote);
+    const size_t at = tag.find(key);
+    if (at == std::string_view::npos) continue;
+    std::string_view type = tag.substr(at + key.size());
+    type = type.substr(0, type.find(quote));
+    if (type.starts_with(kMediaPrefix)) return std::string(type);
+  }
+  // Without a media type the body's first element tells the kind.
+  const size_t body = Bytes.find("<office:body");
+  if (body != std::string_view::npos)
+    for (std::string_view kind : {"text", "spreadsheet", "presentation", "drawing"}) {
+      const size_t at = Bytes.find("<office:" + std::string(kind), body + 12);
+      if (at != std::string_view::npos && Bytes.substr(body, at - body).find("<office:", 1) == std::string_view::npos)
+        return std::string(kMediaPrefix) + std::string(kind);
+    }
+  return {};
+}
+
+std::string TCustomOpenOfficeDocument::MediaType(std::string_view Bytes) {
+  return BytesAreZipArchive(Bytes) ? PackageMediaType(Bytes) : FlatMediaType(Bytes);
+}
+
 bool TCustomOpenOfficeDocument::IsTextData(std::string_view Bytes) {
-  return MediaIs(PackageMediaType(Bytes), {"text", "text-template", "text-master", "text-web"});
+  return MediaIs(MediaType(Bytes), {"text", "text-template", "text-master", "text-web"});
 }
 bool TCustomOpenOfficeDocument::IsSpreadsheetData(std::string_view Bytes) {
-  return MediaIs(PackageMediaType(Bytes), {"spreadsheet", "spreadsheet-template"});
+  return MediaIs(MediaType(Bytes), {"spreadsheet", "spreadsheet-template"});
 }
 bool TCustomOpenOfficeDocument::IsPresentationData(std::string_view Bytes) {
-  return MediaIs(PackageMediaType(Bytes), {"presentation", "presentation-template"});
+  return MediaIs(MediaType(Bytes), {"presentation", "presentation-template"});
 }
 
 void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) try {
@@ -213,7 +290,24 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);
   RawByteString bytes;  // only when the stream is not in memory
   const std::string_view view = Stream.ReadAllView(bytes);
-  if (!BytesAreZipArchive(view)) throw Exception("The file is not an OpenDocument package (not a ZIP archive)");
+  if (!BytesAreZipArchive(view)) {
+    if (FlatMediaType(view).empty())
+      throw Exception("The file is not an OpenDocument package (neither a ZIP archive nor a flat OpenDocument XML)");
+    // A flat document holds the parts of a package as children of its one root.
+    TZvXMLEngine engine(this);
+    engine.SetBudget(&Budget());
+    engine.LoadFromBytes(view);
+    TZvXMLItem* root = FindXMLItem(engine.RootItem(), u"document", {}, true);
+    if (!root) throw Exception("The flat OpenDocument file has no office:document element");
+    if (ParseItems().Contains(wpiText)) {
+      FSink.Prologue(Text(), false);
+      LoadXMLFilePart(root, root, Text());
+      if (!FSink.Stopped()) ReadMasterPages(root);
+      FinishSides();
+    }
+    if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(root);
+    return;
+  }
   TZipArchive zip;
   zip.SetBudget(&Budget());
   zip.LoadFromView(view);
@@ -227,65 +321,149 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     throw Exception("The OpenDocument package is encrypted; a password is needed to read it");
 
   if (ParseItems().Contains(wpiText)) {
-    FSink.Prologue(Text(), false);
-    LoadXMLFilePart(zip.GetUncompressed(content), Text());
-    if (!FSink.Stopped()) {
-      // Damaged styles only cost the headers and footers, not the body already read.
-      try {
-        ReadMasterPages(part("styles.xml"));
-      } catch (const EResourceLimit&) {
-        throw;
-      } catch (const Exception&) {
+    // Damaged styles only cost the named styles, headers and footers, not the body.
+    TZvXMLEngine styles(this);
+    TZvXMLItem* named = nullptr;
+    try {
+      const RawByteString stylesXml = part("styles.xml");
+      if (!stylesXml.empty()) {
+        styles.SetBudget(&Budget());
+        styles.LoadFromBytes(stylesXml);
+        named = styles.RootItem();
       }
+    } catch (const EResourceLimit&) {
+      throw;
+    } catch (const Exception&) {
+      named = nullptr;
     }
-    FSink.Epilogue(Text(), false);
-    if (TextFormating() != tfPlainText)
-      for (TWideStrings* side : {HeaderText(), FooterText(), AnnotationText()})
-        if (side->Count() > 0) {
-          side->Insert(0, GetTextStart());
-          FSink.Epilogue(side, false);
-        }
+    FSink.Prologue(Text(), false);
+    const RawByteString contentXml = zip.GetUncompressed(content);
+    if (!contentXml.empty()) {
+      TZvXMLEngine engine(this);
+      engine.SetBudget(&Budget());
+      engine.LoadFromBytes(contentXml);
+      LoadXMLFilePart(engine.RootItem(), named, Text());
+    }
+    if (!FSink.Stopped() && named) ReadMasterPages(named);
+    FinishSides();
   }
-  if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(part("meta.xml"));
+  if (ParseItems().Contains(wpiSummaryInformation)) {
+    const RawByteString meta = part("meta.xml");
+    if (!meta.empty()) {
+      TZvXMLEngine engine(this);
+      engine.SetBudget(&Budget());
+      engine.LoadFromBytes(meta);
+      ReadSummary(engine.RootItem());
+    }
+  }
 } catch (const std::exception&) {
   RethrowAsException();
 }
 
-void TCustomOpenOfficeDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* List) {
-  if (Bytes.empty()) return;
-  TZvXMLEngine engine(this);
-  engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* root = engine.RootItem();
+void TCustomOpenOfficeDocument::FinishSides() {
+  FSink.Epilogue(Text(), false);
   if (TextFormating() != tfPlainText)
-    if (TZvXMLItem* automatic = FindXMLItem(root, u"automatic-styles", {}, true)) ReadStyles(automatic, List);
-  TZvXMLItem* body = engine.GetItemByTag(root, FXMLTagRoot);
+    for (TWideStrings* side : {HeaderText(), FooterText(), AnnotationText()})
+      if (side->Count() > 0) {
+        side->Insert(0, GetTextStart());
+        FSink.Epilogue(side, false);
+      }
+}
+
+void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
+  if (!Root) return;
+  // Named styles matter to HTML (classes) and to every mode through their list styles.
+  TZvXMLItem* automatic = FindXMLItem(Root, u"automatic-styles", {}, true);
+  TZvXMLItem* common = Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr;
+  ReadStyles(common, automatic, List);
+  TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(FXMLTagRoot), {}, true);
   if (!body) return;
   // A package read with another kind's reader still gives its text.
-  TZvXMLItem* text = engine.GetItemByTag(body, FXMLTagText);
+  TZvXMLItem* text = nullptr;
+  for (const auto& child : body->Items())
+    if (child->TagName == FXMLTagText) text = child.get();
   WalkBody(text ? text : body, List);
 }
 
-void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* List) {
-  for (const auto& s : Automatic->Items()) {
+namespace {
+
+void ReadListLevels(const TZvXMLItem& list, TOOStyleNumList& style) {
+  for (const auto& l : list.Items()) {
+    if (l->Kind != ikProperty) continue;
+    const std::u16string_view name = XMLLocalName(l->TagName);
+    const bool bullet = name == u"list-level-style-bullet";
+    if (!bullet && name != u"list-level-style-number" && name != u"outline-level-style") continue;
+    const int32_t level = ToInt(l->AttributeValue(u"text:level"));
+    if (level < 1 || level > TOOStyleNumList::kLevels) continue;
+    TOOListLevel& out = style.Levels[static_cast<size_t>(level - 1)];
+    out.Bullet = bullet;
+    out.BulletChar = l->AttributeValue(u"text:bullet-char");
+    // A private-use character is a glyph of a symbol font, not text.
+    if (out.BulletChar.size() == 1 && out.BulletChar[0] >= 0xE000 && out.BulletChar[0] <= 0xF8FF) out.BulletChar.clear();
+    out.Prefix = l->AttributeValue(u"style:num-prefix");
+    out.Suffix = l->AttributeValue(u"style:num-suffix");
+    out.Format = l->AttributeValue(u"style:num-format");
+    int32_t v = 1;
+    if (LeadingInt(l->AttributeValue(u"text:start-value"), v)) out.StartValue = v;
+    v = 1;
+    if (LeadingInt(l->AttributeValue(u"text:display-levels"), v)) out.DisplayLevels = std::clamp(v, 1, level);
+  }
+  const TOOListLevel& first = style.Levels[0];
+  style.NumPrefix = first.Prefix;
+  style.NumSufix = first.Suffix;
+  style.NumFormat = first.Format;
+  if (first.Bullet && !first.BulletChar.empty()) style.BulletChar = first.BulletChar;
+}
+
+}  // namespace
+
+void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
+  if (!Styles) return;
+  const bool named = XMLLocalName(Styles->TagName) == u"styles";
+  // Plain text needs only what gives list and heading labels.
+  const bool plain = TextFormating() == tfPlainText;
+  for (const auto& s : Styles->Items()) {
     if (s->Kind != ikProperty || s->TagName.empty() || s->TagName[0] == u'?') continue;
+    if (plain && s->TagName != u"text:list-style" && s->TagName != u"text:outline-style") continue;
+    if (s->TagName == u"text:outline-style") {
+      FOutline = std::make_unique<TOOStyleNumList>();
+      ReadListLevels(*s, *FOutline);
+      continue;
+    }
     const WideString family = s->AttributeValue(u"style:family");
+    // Named styles that are not paragraph, text or list styles (defaults, number formats, notes
+    // settings) give no class and no label.
+    if (named && s->TagName != u"text:list-style" &&
+        (s->TagName != u"style:style" || (family != u"text" && family != u"paragraph")))
+      continue;
     std::unique_ptr<TOOStyle> style;
     if (family == u"text" || family == u"paragraph") {
       auto t = std::make_unique<TOOStyleText>();
+      // A style starts as its parent is and overrides what it names.
+      if (const auto* parent =
+              dynamic_cast<const TOOStyleText*>(FStyles.FindInFamily(family, s->AttributeValue(u"style:parent-style-name"))))
+        t->TextFont = parent->TextFont, t->Color = parent->Color, t->Alignment = parent->Alignment,
+        t->HasFontName = parent->HasFontName;
       // Alignment lives in the paragraph properties, the rest in the text properties.
       for (const auto& p : s->Items()) {
         const std::u16string_view name = p->TagName;
         if (name != u"style:text-properties" && name != u"style:paragraph-properties") continue;
         const WideString align = p->AttributeValue(u"fo:text-align");
         if (!align.empty()) t->Alignment = align == u"center" ? 2 : align == u"end" || align == u"right" ? 1 : 0;
-        if (p->AttributeValue(u"fo:font-style") == u"italic") t->TextFont.Style |= fsItalic;
+        const WideString italic = p->AttributeValue(u"fo:font-style");
+        if (italic == u"italic" || italic == u"oblique") t->TextFont.Style |= fsItalic;
+        else if (italic == u"normal") t->TextFont.Style &= ~fsItalic;
         const WideString underline = p->AttributeValue(u"style:text-underline-style");
-        if (!underline.empty() && underline != u"none") t->TextFont.Style |= fsUnderline;
-        if (p->AttributeValue(u"fo:font-weight") == u"bold") t->TextFont.Style |= fsBold;
+        if (!underline.empty()) {
+          if (underline != u"none") t->TextFont.Style |= fsUnderline;
+          else t->TextFont.Style &= ~fsUnderline;
+        }
+        const WideString weight = p->AttributeValue(u"fo:font-weight");
+        if (weight == u"bold") t->TextFont.Style |= fsBold;
+        else if (weight == u"normal") t->TextFont.Style &= ~fsBold;
         OOParseColor(p->AttributeValue(u"fo:color"), t->TextFont.Color);
         OOParseColor(p->AttributeValue(u"fo:background-color"), t->Color);
-        LeadingInt(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);
+        FontSize(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);
         WideString font = p->AttributeValue(u"style:font-name");
         if (font.empty()) font = p->AttributeValue(u"fo:font-family");
         if (!font.empty()) t->TextFont.Name = font, t->HasFontName = true;
@@ -297,16 +475,24 @@ void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* 
         if (p->TagName == u"style:graphic-properties") g->ClipRect = ParseClip(p->AttributeValue(u"fo:clip"));
       style = std::move(g);
     } else if (family.empty() && s->TagName == u"text:list-style") {
-      style = std::make_unique<TOOStyleNumList>();
+      auto l = std::make_unique<TOOStyleNumList>();
+      ReadListLevels(*s, *l);
+      style = std::move(l);
     } else {
       style = std::make_unique<TOOStyle>();
     }
     style->FStyleName = s->AttributeValue(u"style:name");
     style->FStyleFamily = family;
+    style->FStyleParent = s->AttributeValue(u"style:parent-style-name");
     Budget().ChargeObjects();
     FStyles.Add(std::move(style));
   }
-  if (TextFormating() != tfHTML) return;
+}
+
+void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Named, TZvXMLItem* Automatic, TWideStrings* List) {
+  ReadStyleList(Named);
+  ReadStyleList(Automatic);
+  if (TextFormating() != tfHTML || (!Named && !Automatic)) return;
   FSink.Item(List, u"<style type=\"text/css\">");
   for (int i = 0; i < FStyles.Count(); ++i) {
     const auto* text = dynamic_cast<const TOOStyleText*>(FStyles.GetStyle(i));
@@ -329,12 +515,8 @@ void TCustomOpenOfficeDocument::ReadStyles(TZvXMLItem* Automatic, TWideStrings* 
   FSink.Item(List, u"</style>");
 }
 
-void TCustomOpenOfficeDocument::ReadMasterPages(std::string_view Bytes) {
-  if (Bytes.empty()) return;
-  TZvXMLEngine engine(this);
-  engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* master = FindXMLItem(engine.RootItem(), u"master-styles", {}, true);
+void TCustomOpenOfficeDocument::ReadMasterPages(TZvXMLItem* Root) {
+  TZvXMLItem* master = FindXMLItem(Root, u"master-styles", {}, true);
   if (!master) return;
   for (TZvXMLItem* page : FindXMLItems(master, u"master-page")) {
     for (const auto& part : page->Items()) {
@@ -354,12 +536,8 @@ void TCustomOpenOfficeDocument::ReadMasterPages(std::string_view Bytes) {
   }
 }
 
-void TCustomOpenOfficeDocument::ReadSummary(std::string_view Bytes) {
-  if (Bytes.empty()) return;
-  TZvXMLEngine engine(this);
-  engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* meta = FindXMLItem(engine.RootItem(), u"meta", {}, true);
+void TCustomOpenOfficeDocument::ReadSummary(TZvXMLItem* Root) {
+  TZvXMLItem* meta = FindXMLItem(Root, u"meta", {}, true);
   if (!meta) return;
   auto item = [&](std::u16string_view qualified) -> TZvXMLItem* {
     for (TZvXMLItem* i : FindXMLItems(meta, XMLLocalName(qualified)))

@@ -1,9 +1,11 @@
 // The OpenDocument readers: text of word-processing documents, spreadsheets and presentations
 // (.odt, .ods, .odp and their templates), their automatic styles and their summary properties.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/MSW_Sum.h"
@@ -56,12 +58,23 @@ class TOOStyleGraphic : public TOOStyle {
   TOORect ClipRect;
 };
 
+// One level of a list style: a bullet, or a number with its format, affixes and start.
+struct TOOListLevel {
+  bool Bullet = false;
+  WideString Prefix, Suffix, Format, BulletChar;
+  int32_t StartValue = 1;
+  int32_t DisplayLevels = 1;  // how many levels the label shows, this one last ("1.2.3")
+};
+
 class TOOStyleNumList : public TOOStyle {
  public:
   using TOOStyle::TOOStyle;
+  static constexpr int kLevels = 10;
+  // Level 1's values.
   WideString NumPrefix, NumSufix, NumFormat;
   int32_t SpaceBefore = 0;
   WideString BulletChar = WideString(1, char16_t(7));
+  std::array<TOOListLevel, kLevels> Levels;
 };
 
 class TOOStyles {
@@ -72,15 +85,20 @@ class TOOStyles {
   TOOStyles& operator=(const TOOStyles&) = delete;
 
   int Count() const { return static_cast<int>(FList.size()); }
-  void Add(std::unique_ptr<TOOStyle> Style) { FList.push_back(std::move(Style)); }
+  void Add(std::unique_ptr<TOOStyle> Style);
   void ClearStyles();
   // nullptr outside 0..Count-1.
   TOOStyle* GetStyle(int AIndex) const;
   // The first style of exactly this name, else nullptr.
   TOOStyle* FindByStyleName(std::u16string_view AStyleName) const;
+  // The first style of this family ("paragraph", "text", ...; "list" for list styles) and name:
+  // families have names of their own ("List 1" is a paragraph and a list style).
+  TOOStyle* FindInFamily(std::u16string_view Family, std::u16string_view AStyleName) const;
 
  private:
   std::vector<std::unique_ptr<TOOStyle>> FList;
+  // The first style of each family and name, for the lookups of parents and lists.
+  std::unordered_map<WideString, TOOStyle*> FByName;
 };
 
 class TCustomOpenOfficeDocument : public TMSWBaseDocument {
@@ -107,6 +125,11 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
   // The package's media type ("application/vnd.oasis.opendocument.text", ...), from its
   // "mimetype" entry; empty when the bytes are not an OpenDocument package.
   static std::string PackageMediaType(std::string_view Bytes);
+  // The media type of a flat OpenDocument file (one XML document, root "office:document"), from
+  // its root's office:mimetype or else the kind its body holds; empty for anything else.
+  static std::string FlatMediaType(std::string_view Bytes);
+  // Either of the two.
+  static std::string MediaType(std::string_view Bytes);
   static bool IsTextData(std::string_view Bytes);
   static bool IsSpreadsheetData(std::string_view Bytes);
   static bool IsPresentationData(std::string_view Bytes);
@@ -114,13 +137,17 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
  protected:
   // True when the manifest lists encrypted entries.
   static bool IsEncryptedPackage(const TZipArchive& Zip);
-  // Reads "content.xml" into List.
-  void LoadXMLFilePart(std::string_view Bytes, TWideStrings* List);
-  // The styles of "office:automatic-styles", and in HTML their CSS block.
-  void ReadStyles(TZvXMLItem* Automatic, TWideStrings* List);
-  void ReadSummary(std::string_view Bytes);
-  // Headers and footers of the master pages in "styles.xml".
-  void ReadMasterPages(std::string_view Bytes);
+  // The text of a document root ("office:document-content", or a flat "office:document") into
+  // List; Named is the root holding the named styles (styles.xml's, or the same flat root).
+  void LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List);
+  // The named styles, then the automatic ones, and in HTML their CSS block.
+  void ReadStyles(TZvXMLItem* Named, TZvXMLItem* Automatic, TWideStrings* List);
+  void ReadStyleList(TZvXMLItem* Styles);
+  void ReadSummary(TZvXMLItem* Root);
+  // Ends the body and frames the side lists.
+  void FinishSides();
+  // Headers and footers of the master pages.
+  void ReadMasterPages(TZvXMLItem* Root);
   // Writes the text below Root; the walk keeps its own stack.
   void WalkBody(TZvXMLItem* Root, TWideStrings* List);
 
@@ -130,6 +157,8 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
  private:
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   TOOStyles FStyles;
+  // The numbering of headings (text:outline-style), when the document has one.
+  std::unique_ptr<TOOStyleNumList> FOutline;
   std::unique_ptr<TWideStrings> FAnnotations, FHeaders, FFooters;
   TTextSink FSink;
 };

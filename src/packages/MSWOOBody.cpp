@@ -1,6 +1,7 @@
 // The OpenDocument readers: the walk over a body that turns paragraphs, tables, lists and pages
 // into lines.
 #include <algorithm>
+#include <deque>
 #include <unordered_map>
 
 #include "packages/MSWOO.h"
@@ -14,7 +15,7 @@ constexpr int64_t kMaxRepeat = 1024;
 
 enum EKind : uint8_t {
   kOther, kParagraph, kSpace, kTab, kLineBreak, kSkip, kAnnotation, kList, kListItem,
-  kTable, kRow, kCell, kPage, kImage
+  kTable, kRow, kCell, kPage, kImage, kNumber
 };
 
 EKind KindOf(std::u16string_view name) {
@@ -23,12 +24,12 @@ EKind KindOf(std::u16string_view name) {
       {u"text:line-break", kLineBreak}, {u"office:annotation", kAnnotation}, {u"svg:title", kParagraph},
       {u"text:list", kList}, {u"text:list-item", kListItem}, {u"text:list-header", kListItem},
       {u"table:table", kTable}, {u"table:table-row", kRow}, {u"table:table-cell", kCell},
-      {u"table:covered-table-cell", kCell}, {u"draw:page", kPage}, {u"draw:image", kImage},
+      {u"table:covered-table-cell", kCell}, {u"text:number", kNumber}, {u"draw:page", kPage}, {u"draw:image", kImage},
       // The title of a drawing is its only text when it is a picture; the description is longer
-      // prose for screen readers. Not text of the document: the number a note is cited by (the
-      // note follows its paragraph), deleted text kept for tracking, declarations, the templates
-      // an index is made from.
-      {u"text:note-citation", kSkip}, {u"text:tracked-changes", kSkip}, {u"office:forms", kSkip},
+      // prose for screen readers. Not text of the document: deleted text kept for tracking,
+      // declarations, the templates an index is made from. A note's citation stays inline; its
+      // body follows the paragraph.
+      {u"text:tracked-changes", kSkip}, {u"office:forms", kSkip},
       {u"text:sequence-decls", kSkip}, {u"text:variable-decls", kSkip}, {u"text:user-field-decls", kSkip},
       {u"text:dde-connection-decls", kSkip}, {u"svg:desc", kSkip},
       {u"text:table-of-content-source", kSkip}, {u"text:alphabetical-index-source", kSkip},
@@ -39,6 +40,16 @@ EKind KindOf(std::u16string_view name) {
       {u"office:annotation-end", kSkip}, {u"table:shapes", kOther}};
   const auto it = kinds.find(name);
   return it == kinds.end() ? kOther : it->second;
+}
+
+// The integer the value starts with; false (and out unchanged) when it starts with no digit.
+bool LeadingIntOf(std::u16string_view s, int32_t& out) {
+  int64_t v = 0;
+  size_t i = 0;
+  for (; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v = std::min<int64_t>(v * 10 + (s[i] - u'0'), INT32_MAX);
+  if (i == 0) return false;
+  out = static_cast<int32_t>(v);
+  return true;
 }
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
@@ -56,6 +67,82 @@ int64_t CountAttribute(const TZvXMLItem& item, std::u16string_view name) {
 const TMarkup kTableStart{u"", u"", u"<table border=\"1\">"}, kTableEnd{u"", u"", u"</table>"};
 const TMarkup kRowStart{u"", u"", u"<tr>"}, kCellStart{u"", u"", u"<td>"}, kCellEnd{u"", u"", u"</td>"};
 const TMarkup kListStart{u"", u"", u"<ul>"}, kListEnd{u"", u"", u"</ul>"};
+// A list whose style gives labels: the labels are in the text, the browser adds none.
+const TMarkup kLabelledListStart{u"", u"", u"<ul style=\"list-style-type: none\">"};
+// Headings: HTML's own, RTF's bold and larger by level.
+const TMarkup kHeadingOpen[6] = {{u"", u"{\\b\\fs32 ", u"<h1"}, {u"", u"{\\b\\fs28 ", u"<h2"},
+                                 {u"", u"{\\b\\fs26 ", u"<h3"}, {u"", u"{\\b\\fs24 ", u"<h4"},
+                                 {u"", u"{\\b\\fs24 ", u"<h5"}, {u"", u"{\\b\\fs24 ", u"<h6"}};
+const TMarkup kHeadingClose[6] = {{u"", u"}\\par ", u"</h1>"}, {u"", u"}\\par ", u"</h2>"},
+                                  {u"", u"}\\par ", u"</h3>"}, {u"", u"}\\par ", u"</h4>"},
+                                  {u"", u"}\\par ", u"</h5>"}, {u"", u"}\\par ", u"</h6>"}};
+// What parts a label from the paragraph's text, as LibreOffice's text export writes it.
+constexpr std::u16string_view kLabelSeparator = u" ";
+
+WideString Decimal(int64_t n) { return Utf8ToWide(std::to_string(n)); }
+
+WideString Roman(int64_t n, bool upper) {
+  if (n < 1 || n > 3999) return Decimal(n);
+  static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                                                      {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
+                                                      {5, "v"},    {4, "iv"},   {1, "i"}};
+  WideString out;
+  for (const auto& [value, letters] : parts)
+    for (; n >= value; n -= value)
+      for (const char* c = letters; *c; ++c) out += static_cast<char16_t>(upper ? *c - 32 : *c);
+  return out;
+}
+
+// A number in a list style's format: "1", "a"/"A" (z is followed by aa), "i"/"I"; none for "".
+WideString FormatNumber(int64_t n, std::u16string_view format) {
+  if (format.empty()) return {};
+  const char16_t f = format[0];
+  if ((f == u'a' || f == u'A') && n > 0) {
+    WideString out;
+    for (int64_t v = n; v > 0; v = (v - 1) / 26) out.insert(out.begin(), static_cast<char16_t>(f + (v - 1) % 26));
+    return out;
+  }
+  if (f == u'i' || f == u'I') return Roman(n, f == u'I');
+  return Decimal(n);
+}
+
+// The counters of one list, its nested levels included; continued lists share them.
+struct TListCounters {
+  std::array<int64_t, TOOStyleNumList::kLevels> Value{};
+  std::array<bool, TOOStyleNumList::kLevels> Started{};
+};
+
+struct TOpenList {
+  const TOOStyleNumList* Style;
+  int Level;  // 1-based
+  TListCounters* Counters;
+};
+
+// Counts an item at Level (1-based) and gives its label; Start overrides the count when >= 0.
+WideString CountAndLabel(const TOOStyleNumList* style, int level, TListCounters& c, int64_t start) {
+  const size_t at = static_cast<size_t>(level - 1);
+  const TOOListLevel* def = style ? &style->Levels[at] : nullptr;
+  if (start >= 0) c.Value[at] = start - 1, c.Started[at] = true;
+  if (!c.Started[at]) c.Value[at] = (def ? def->StartValue : 1) - 1, c.Started[at] = true;
+  ++c.Value[at];
+  for (size_t k = at + 1; k < c.Started.size(); ++k) c.Started[k] = false;
+  if (!def) return {};
+  // LibreOffice writes affixes on bullet levels too and shows none of them.
+  if (def->Bullet) return def->BulletChar;
+  WideString body;
+  if (!def->Format.empty()) {
+    for (int k = level - def->DisplayLevels + 1; k <= level; ++k) {
+      const size_t i = static_cast<size_t>(k - 1);
+      const WideString part = FormatNumber(c.Started[i] ? c.Value[i] : style->Levels[i].StartValue, style->Levels[i].Format);
+      if (part.empty()) continue;
+      if (!body.empty()) body += u'.';
+      body += part;
+    }
+  }
+  if (body.empty() && def->Prefix.empty() && def->Suffix.empty()) return {};
+  return def->Prefix + body + def->Suffix;
+}
+
 const TMarkup kItemStart{u"", u"", u"  <li>"}, kItemEnd{u"", u"", u"  </li>"};
 
 // A line being built: a paragraph, or a table row whose cells gather the paragraphs inside them.
@@ -63,6 +150,7 @@ struct TOpenLine {
   TOpenLine(TZvXMLItem* AItem, EKind AKind, TWideStrings* AList, bool AIntoRow = false)
       : Item(AItem), Kind(AKind), List(AList), IntoRow(AIntoRow) {}
   TZvXMLItem* Item;
+  int Heading = 0;        // a heading's level, 1..6
   EKind Kind;             // kParagraph, kRow, or kAnnotation (a comment: its lines go to their own list)
   TWideStrings* List;     // where the line goes
   bool IntoRow = false;   // a paragraph in a cell: its text joins the row's line
@@ -83,6 +171,14 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
   int lines = 0;  // open paragraphs and rows
   // Lines that finished inside an open one (a note, a text box) follow it.
   std::vector<std::pair<TWideStrings*, WideString>> deferred;
+
+  // Lists: the open ones, innermost last; the counters of each list and whom a label waits for.
+  std::vector<TOpenList> lists;
+  std::deque<TListCounters> counters;
+  std::unordered_map<WideString, TListCounters*> byStyle, byId;
+  TListCounters headings;
+  const TZvXMLItem* labelFor = nullptr;
+  WideString label;
 
   auto listNow = [&]() { return open.empty() ? List : open.back().List; };
   auto emit = [&](TWideStrings* list, WideString line) {
@@ -152,6 +248,28 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
         const bool intoRow = !open.empty() && open.back().Kind == kRow;
         open.emplace_back(&item, kParagraph, listNow(), intoRow);
         ++lines;
+        TOpenLine& p = open.back();
+        const bool heading = item.TagName == u"text:h";
+        int32_t outline = 1;
+        if (heading) LeadingIntOf(item.AttributeValue(u"text:outline-level"), outline);
+        if (heading) p.Heading = std::clamp(outline, 1, 6);
+        // An item's label goes before its first paragraph; a heading outside lists is numbered by
+        // the outline style.
+        if (labelFor && labelFor == item.ParentItem()) {
+          labelFor = nullptr;
+        } else if (heading && FOutline && item.AttributeValue(u"text:is-list-header") != u"true" &&
+                   std::none_of(item.Items().begin(), item.Items().end(),
+                                [](const auto& c) { return c->TagName == u"text:number"; })) {
+          label = CountAndLabel(FOutline.get(), std::clamp(outline, 1, TOOStyleNumList::kLevels), headings, -1);
+        } else {
+          break;
+        }
+        if (!label.empty()) {
+          FSink.Text(label, p.Text);
+          p.Text += kLabelSeparator;
+          p.Space = true;
+        }
+        label.clear();
         break;
       }
       case kSpace: {
@@ -170,12 +288,50 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
       case kAnnotation:
         open.emplace_back(&item, kAnnotation, AnnotationText());
         break;
-      case kList:
-        emitMarkup(kListStart);
+      case kList: {
+        const WideString name = item.AttributeValue(u"text:style-name");
+        const auto* style = dynamic_cast<const TOOStyleNumList*>(FStyles.FindInFamily(u"list", name));
+        if (!lists.empty()) {
+          // A nested list is the next level of the list around it, counted with it.
+          if (!style) style = lists.back().Style;
+          lists.push_back({style, std::min(lists.back().Level + 1, int(TOOStyleNumList::kLevels)), lists.back().Counters});
+        } else {
+          TListCounters* c = nullptr;
+          const WideString continued = item.AttributeValue(u"text:continue-list");
+          if (!continued.empty()) {
+            if (const auto it = byId.find(continued); it != byId.end()) c = it->second;
+          } else if (item.AttributeValue(u"text:continue-numbering") == u"true") {
+            if (const auto it = byStyle.find(name); it != byStyle.end()) c = it->second;
+          }
+          if (!c) c = &counters.emplace_back();
+          const WideString id = item.AttributeValue(u"xml:id");
+          if (!id.empty()) byId[id] = c;
+          byStyle[name] = c;
+          lists.push_back({style, 1, c});
+        }
+        emitMarkup(lists.back().Style ? kLabelledListStart : kListStart);
         break;
-      case kListItem:
+      }
+      case kListItem: {
         emitMarkup(kItemStart);
+        labelFor = nullptr;
+        label.clear();
+        if (lists.empty() || item.TagName != u"text:list-item") break;
+        // An item that only wraps a deeper list has no label of its own.
+        const TZvXMLItem* first = nullptr;
+        for (const auto& child : item.Items())
+          if (child->Kind == ikProperty) {
+            first = child.get();
+            break;
+          }
+        if (!first || KindOf(first->TagName) != kParagraph || first->TagName == u"svg:title") break;
+        int32_t start = -1;
+        LeadingIntOf(item.AttributeValue(u"text:start-value"), start);
+        const TOpenList& l = lists.back();
+        label = CountAndLabel(l.Style, l.Level, *l.Counters, start);
+        labelFor = &item;
         break;
+      }
       case kTable:
         emitMarkup(kTableStart);
         break;
@@ -231,9 +387,11 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
           }
         } else {
           WideString out;
+          const int h = line.Heading;
+          if (h > 0) FSink.Markup(kHeadingOpen[h - 1], out);
           if (mode == tfHTML) {
             const WideString style = item.AttributeValue(u"text:style-name");
-            out = u"<p";
+            if (h == 0) out = u"<p";
             if (!style.empty()) {
               out += u" class=\"";
               FSink.Text(style, out);
@@ -242,7 +400,8 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
             out += u">";
           }
           out += line.Text;
-          FSink.Mark(tmParagraph, out);
+          if (h > 0) FSink.Markup(kHeadingClose[h - 1], out);
+          else FSink.Mark(tmParagraph, out);
           emit(line.List, std::move(out));
         }
       } else if (line.Kind == kRow) {
@@ -268,7 +427,11 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
       case kListItem:
         emitMarkup(kItemEnd);
         break;
+      case kNumber:  // a label written out by the application
+        addMark(kLabelSeparator, true);
+        break;
       case kList:
+        if (!lists.empty()) lists.pop_back();
         emitMarkup(kListEnd);
         break;
       case kTable:

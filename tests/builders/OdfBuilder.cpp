@@ -22,6 +22,7 @@ const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 OdfBuilder& OdfBuilder::Body(std::string xml) { body_ = std::move(xml); return *this; }
 OdfBuilder& OdfBuilder::AutomaticStyles(std::string xml) { automatic_ = std::move(xml); return *this; }
+OdfBuilder& OdfBuilder::Styles(std::string xml) { styles_ = std::move(xml); return *this; }
 OdfBuilder& OdfBuilder::MasterStyles(std::string xml) { master_ = std::move(xml); return *this; }
 OdfBuilder& OdfBuilder::Meta(std::string xml) { meta_ = std::move(xml); return *this; }
 OdfBuilder& OdfBuilder::WithoutMimetype() { mimetype_ = false; return *this; }
@@ -38,6 +39,15 @@ std::string OdfBuilder::Content() const {
          body_ + "</office:" + kind_ + "></office:body></office:document-content>";
 }
 
+std::string OdfBuilder::Flat(bool mediaType) const {
+  return std::string(kDeclaration) + "<office:document" + kNamespaces + " office:version=\"1.2\"" +
+         (mediaType ? " office:mimetype=\"application/vnd.oasis.opendocument." + kind_ + "\"" : "") +
+         "><office:meta>" + meta_ + "</office:meta><office:styles>" + styles_ +
+         "</office:styles><office:automatic-styles>" + automatic_ + "</office:automatic-styles><office:master-styles>" +
+         master_ + "</office:master-styles><office:body><office:" + kind_ + ">" + body_ + "</office:" + kind_ +
+         "></office:body></office:document>";
+}
+
 std::string OdfBuilder::Build() const {
   const std::string mediaType = "application/vnd.oasis.opendocument." + kind_;
   const std::string manifest =
@@ -51,7 +61,7 @@ std::string OdfBuilder::Build() const {
   if (mimetype_ && !mimetypeLast_) zip.Add("mimetype", mediaType, false);
   zip.Add("content.xml", Content());
   zip.Add("styles.xml", std::string(kDeclaration) + "<office:document-styles" + kNamespaces +
-                            "><office:master-styles>" + master_ + "</office:master-styles></office:document-styles>");
+                            "><office:styles>" + styles_ + "</office:styles><office:master-styles>" + master_ + "</office:master-styles></office:document-styles>");
   zip.Add("meta.xml", std::string(kDeclaration) + "<office:document-meta" + kNamespaces + "><office:meta>" + meta_ +
                           "</office:meta></office:document-meta>");
   zip.Add("META-INF/manifest.xml", manifest);

@@ -11,6 +11,8 @@ class OdfBuilder {
   explicit OdfBuilder(std::string kind = "text") : kind_(std::move(kind)) {}
   OdfBuilder& Body(std::string xml);
   OdfBuilder& AutomaticStyles(std::string xml);
+  // The inside of "office:styles" in styles.xml (named styles).
+  OdfBuilder& Styles(std::string xml);
   // The inside of "office:master-styles" in styles.xml.
   OdfBuilder& MasterStyles(std::string xml);
   // The inside of "office:meta" in meta.xml.
@@ -23,12 +25,14 @@ class OdfBuilder {
   std::string Build() const;
   // content.xml as Build writes it.
   std::string Content() const;
+  // The same document as one flat XML file ("office:document"), with or without its media type.
+  std::string Flat(bool mediaType = true) const;
 
   // A paragraph with the given (already escaped) inner XML.
   static std::string P(const std::string& inner, const std::string& style = "");
 
  private:
-  std::string kind_, body_, automatic_, master_, meta_;
+  std::string kind_, body_, automatic_, styles_, master_, meta_;
   bool mimetype_ = true, mimetypeLast_ = false, encrypted_ = false;
 };
 

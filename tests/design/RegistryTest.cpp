@@ -62,6 +62,8 @@ TEST(Registry, DetectFormat) {
       {"ZIP without a Word part", test::ZipBuilder().Add("content.xml", "<x/>").Build(), "a.zip", ""},
       {"OpenDocument text named .docx", test::OdfBuilder().Build(), "a.docx", "odt"},
       {"OpenDocument spreadsheet", test::OdfBuilder("spreadsheet").Build(), "", "ods"},
+      {"flat OpenDocument text named .xml", test::OdfBuilder().Flat(), "a.xml", "odt"},
+      {"flat OpenDocument presentation without a media type", test::OdfBuilder("presentation").Flat(false), "a.txt", "odp"},
       {"OpenDocument presentation, media type last", test::OdfBuilder("presentation").MimetypeLast().Build(), "", "odp"},
       {"OpenDocument without a media type: by extension", test::OdfBuilder().WithoutMimetype().Build(), "a.ods", "ods"},
       {"EPUB book", EPub(), "a.zip", "epub"},
