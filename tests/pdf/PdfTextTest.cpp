@@ -187,6 +187,27 @@ INSTANTIATE_TEST_SUITE_P(
              "BT /F1 12 Tf 72 712 Td (left) Tj ET BT /F1 12 Tf 0 1 -1 0 300 600 Tm (side) Tj ET BT /F1 12 Tf 72 698 Td (next) Tj ET", "",
              "left\nside\nnext"}));
 
+// A damaged program costs only what it would have told: no cut and no flipped byte fails the page
+// (run under the sanitizers, no read strays either).
+TEST(PdfTextPrograms, DamagedProgramsLeaveTheTextReadable) {
+  const struct {
+    std::string font, data, dict;
+  } programs[] = {{kTrueTypeFont, MakeTrueType(kSymbolTT), ""},
+                  {kTrueTypeFont, MakeTrueType(kMacTT), ""},
+                  {CIDFont("/Subtype /CIDFontType2 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile2 @0 >>"), MakeTrueType(kUnicodeTT), ""},
+                  {"<< /Type /Font /Subtype /Type1 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile3 @0 >> >>", MakeCff(kGreekCff),
+                   "/Subtype /Type1C"}};
+  for (const auto& p : programs) {
+    for (size_t i = 0; i < p.data.size(); ++i) {
+      std::string cut = p.data.substr(0, i), flipped = p.data;
+      flipped[i] = static_cast<char>(~flipped[i]);
+      for (const std::string& d : {cut, flipped}) {
+        ASSERT_NO_THROW(PdfText(FontDoc(p.font, "BT /F1 12 Tf 72 712 Td <00410042> Tj ET", "", {{p.dict, d}}))) << i;
+      }
+    }
+  }
+}
+
 TEST(PdfTextForms, FormXObjectsAndAnnotationAppearancesShowTheirText) {
   PdfBuilder b;
   int cat = b.Reserve(), pages = b.Reserve();
