@@ -274,6 +274,9 @@ class TLenientInflate {
 
 namespace pdffilters {
 
+// How far into its output zlib may refuse a stream for it to be read again leniently.
+constexpr size_t kLenientBefore = 128;
+
 bool FlateDecode(std::string_view In, RawByteString& Out, int64_t Limit) {
   Out.clear();
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -301,8 +304,9 @@ bool FlateDecode(std::string_view In, RawByteString& Out, int64_t Limit) {
     bool tooFar = rc == Z_DATA_ERROR && zs.msg && std::string_view(zs.msg) == "invalid distance too far back";
     inflateEnd(&zs);
     if (rc == Z_STREAM_END) return true;
-    if (tooFar) {
-      // Decoded again by the lenient decoder, past the zlib header when there is one.
+    // Refused at its very start, a stream is read again leniently: that reading is all the text
+    // there is. Refused later, it keeps what came before, as past damage a reading gives noise.
+    if (tooFar && Out.size() < kLenientBefore) {
       RawByteString again;
       bool header = attempt == 0 && In.size() >= 2 && (static_cast<uint8_t>(In[0]) & 0x0F) == 8 &&
                     ((static_cast<uint8_t>(In[0]) << 8) | static_cast<uint8_t>(In[1])) % 31 == 0;
