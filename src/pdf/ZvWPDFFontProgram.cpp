@@ -162,10 +162,10 @@ bool TZvPDFFontProgram::ReadTrueType(std::string_view data, TResourceBudget* bud
         GlyphNames.resize(std::min<uint32_t>(glyphs, 258));
         for (uint32_t g = 0; g < GlyphNames.size(); ++g) GlyphNames[g] = MacGlyphName(g);
       } else if (v == 0x00020000) {
-        uint32_t n = std::min<uint32_t>(p.U16BEAt(32), glyphs);
+        uint32_t count = p.U16BEAt(32), n = std::min(count, glyphs);
         // The Pascal strings after the index, in order.
         std::vector<std::string_view> extra;
-        p.Seek(34 + 2ull * n);
+        p.Seek(34 + 2ull * count);
         while (!p.AtEnd() && extra.size() < kMaxGlyphs) {
           uint8_t len = p.U8();
           if (!p.CanRead(len)) break;
