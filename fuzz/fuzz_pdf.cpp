@@ -14,6 +14,7 @@
 
 #include "pdf/ZvWPDF.h"
 #include "pdf/ZvWPDFFilters.h"
+#include "pdf/ZvWPDFFontProgram.h"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
@@ -133,5 +134,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)zvword::pdffilters::ASCII85Decode(bytes);
   (void)zvword::pdffilters::ApplyPredictor(std::string(bytes.substr(0, 1 << 20)), 10 + static_cast<int>(size % 6),
                                            1 + static_cast<int>(size % 4), 8, 1 + static_cast<int>(size % 7));
+  // Embedded font programs sit in compressed streams: their readers get the raw bytes as well.
+  for (int cff = 0; cff < 2; ++cff) {
+    try {
+      zvword::TZvPDFFontProgram program;
+      if (cff ? program.ReadCFF(bytes, nullptr) : program.ReadTrueType(bytes, nullptr))
+        for (uint32_t g = 0; g < 512; ++g) (void)program.GlyphText(g);
+    } catch (const zvword::Exception&) {
+    }
+  }
   return 0;
 }

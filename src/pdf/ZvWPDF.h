@@ -22,6 +22,7 @@ namespace zvword {
 
 class TZvPDFReader;
 class TZvPDFEncryption;  // the security handler (ZvWPDFSecurity.h)
+struct TZvPDFFontProgram;  // glyph tables of an embedded font (ZvWPDFFontProgram.h)
 
 // ---- Limits against hostile files ----
 // Per-structure limits; the totals of a load (decoded bytes, objects fetched, operators run,
@@ -153,8 +154,11 @@ class TZvPDFFont {
   void ReadWidths(TZvPDFReader& Reader, const TZvPDFObject& Dict, const TZvPDFObject* Desc);
   void ReadCIDWidths(TZvPDFReader& Reader, const TZvPDFObject& Dict);
   void ReadBuiltInEncoding(std::string_view program);
+  void ReadProgram(TZvPDFReader& Reader, const TZvPDFObject* Desc);
+  void ReadCIDToGIDMap(TZvPDFReader& Reader, const TZvPDFObject& CIDFont);
   int CodeLength(std::string_view s, size_t pos) const;
   WideString SimpleCodeText(uint8_t code) const;
+  WideString ProgramCodeText(uint8_t code) const;
 
   WideString FFontName;
   RawByteString FEncoding;
@@ -180,6 +184,12 @@ class TZvPDFFont {
   std::vector<TCodeRange> FCodeSpace;
   bool FSymbolic = false;
   bool FHasEncodingDict = false;
+  // Without a ToUnicode map the embedded program tells what glyphs stand for.
+  std::unique_ptr<TZvPDFFontProgram> FProgram;
+  bool FTrueTypeProgram = false;
+  std::vector<uint16_t> FCIDToGID;  // CID -> glyph id; empty: the same number
+  // Fonts using the built-in encoding of the standard Symbol or ZapfDingbats font.
+  bool FSymbolSet = false, FDingbats = false;
   // The text of each single-byte code, worked out on first use.
   mutable std::vector<WideString> FCodeText;
   mutable std::vector<bool> FCodeTextDone;

@@ -103,7 +103,179 @@ RawByteString TZvWLZWDecoder::DecodeGIF(std::string_view Source, int64_t Unpacke
   return LZWDecode(Source, UnpackedSize, false, 0, MinCodeSize);
 }
 
+namespace {
+// A deflate decoder for what zlib refuses: copies reaching back before the start of the data
+// (writers that count on a window of zeros, streams cut from a longer one) take zeros, as
+// readers of such files show them. Any other fault ends the output where it happens.
+class TLenientInflate {
+ public:
+  TLenientInflate(std::string_view in, RawByteString& out, int64_t limit) : FIn(in), FOut(out), FLimit(limit) {}
+
+  // Inflates from the first byte; false at a fault or the limit.
+  bool Run() {
+    for (bool last = false; !last;) {
+      last = Bits(1) == 1;
+      int type = Bits(2);
+      if (FFault) return false;
+      bool ok = type == 0 ? Stored() : type == 1 ? Fixed() : type == 2 ? Dynamic() : false;
+      if (!ok || FFault) return false;
+    }
+    return true;
+  }
+
+ private:
+  struct THuffman {
+    uint16_t Count[16] = {};
+    uint16_t Symbol[320] = {};
+  };
+
+  int Bits(int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+      if (FPos >= FIn.size()) {
+        FFault = true;
+        return 0;
+      }
+      v |= ((static_cast<uint8_t>(FIn[FPos]) >> FBit) & 1) << i;
+      if (++FBit == 8) {
+        FBit = 0;
+        ++FPos;
+      }
+    }
+    return v;
+  }
+
+  static bool Build(THuffman& h, const uint8_t* lengths, int n) {
+    std::fill(std::begin(h.Count), std::end(h.Count), 0);
+    for (int i = 0; i < n; ++i) ++h.Count[lengths[i]];
+    uint16_t offs[16] = {};
+    for (int len = 1; len < 15; ++len) offs[len + 1] = static_cast<uint16_t>(offs[len] + h.Count[len]);
+    for (int i = 0; i < n; ++i)
+      if (lengths[i]) h.Symbol[offs[lengths[i]]++] = static_cast<uint16_t>(i);
+    return true;
+  }
+
+  // Canonical codes read a bit at a time, shortest first.
+  int Decode(const THuffman& h) {
+    int code = 0, first = 0, index = 0;
+    for (int len = 1; len <= 15; ++len) {
+      code |= Bits(1);
+      if (FFault) return -1;
+      int count = h.Count[len];
+      if (code - count < first) return h.Symbol[index + (code - first)];
+      index += count;
+      first = (first + count) << 1;
+      code <<= 1;
+    }
+    return -1;
+  }
+
+  bool Put(char c) {
+    if (static_cast<int64_t>(FOut.size()) >= FLimit) return false;
+    FOut += c;
+    return true;
+  }
+
+  bool Stored() {
+    if (FBit) {
+      FBit = 0;
+      ++FPos;
+    }
+    if (FPos + 4 > FIn.size()) return false;
+    unsigned len = static_cast<uint8_t>(FIn[FPos]) | static_cast<uint8_t>(FIn[FPos + 1]) << 8;
+    FPos += 4;
+    if (len > FIn.size() - FPos) return false;
+    for (unsigned i = 0; i < len; ++i)
+      if (!Put(FIn[FPos + i])) return false;
+    FPos += len;
+    return true;
+  }
+
+  bool Codes(const THuffman& lit, const THuffman& dist) {
+    static const uint16_t kLenBase[29] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const uint8_t kLenExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+    static const uint16_t kDistBase[30] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129, 193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+    static const uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+    while (true) {
+      int sym = Decode(lit);
+      if (sym < 0) return false;
+      if (sym < 256) {
+        if (!Put(static_cast<char>(sym))) return false;
+        continue;
+      }
+      if (sym == 256) return true;
+      sym -= 257;
+      if (sym >= 29) return false;
+      int len = kLenBase[sym] + Bits(kLenExtra[sym]);
+      int d = Decode(dist);
+      if (d < 0 || d >= 30) return false;
+      size_t back = kDistBase[d] + static_cast<size_t>(Bits(kDistExtra[d]));
+      if (FFault) return false;
+      for (int i = 0; i < len; ++i)
+        if (!Put(back <= FOut.size() ? FOut[FOut.size() - back] : '\0')) return false;
+    }
+  }
+
+  bool Fixed() {
+    uint8_t lengths[288];
+    std::fill(lengths, lengths + 144, 8);
+    std::fill(lengths + 144, lengths + 256, 9);
+    std::fill(lengths + 256, lengths + 280, 7);
+    std::fill(lengths + 280, lengths + 288, 8);
+    THuffman lit, dist;
+    Build(lit, lengths, 288);
+    std::fill(lengths, lengths + 30, 5);
+    Build(dist, lengths, 30);
+    return Codes(lit, dist);
+  }
+
+  bool Dynamic() {
+    static const uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+    int nlen = Bits(5) + 257, ndist = Bits(5) + 1, ncode = Bits(4) + 4;
+    if (FFault || nlen > 286 || ndist > 30) return false;
+    uint8_t lengths[320] = {};
+    for (int i = 0; i < ncode; ++i) lengths[kOrder[i]] = static_cast<uint8_t>(Bits(3));
+    THuffman lencode;
+    Build(lencode, lengths, 19);
+    std::fill(lengths, lengths + 19, 0);
+    for (int i = 0; i < nlen + ndist;) {
+      int sym = Decode(lencode);
+      if (sym < 0) return false;
+      if (sym < 16) {
+        lengths[i++] = static_cast<uint8_t>(sym);
+        continue;
+      }
+      uint8_t v = 0;
+      int rep;
+      if (sym == 16) {
+        if (i == 0) return false;
+        v = lengths[i - 1];
+        rep = 3 + Bits(2);
+      } else {
+        rep = sym == 17 ? 3 + Bits(3) : 11 + Bits(7);
+      }
+      if (FFault || i + rep > nlen + ndist) return false;
+      while (rep--) lengths[i++] = v;
+    }
+    THuffman lit, dist;
+    Build(lit, lengths, nlen);
+    Build(dist, lengths + nlen, ndist);
+    return Codes(lit, dist);
+  }
+
+  std::string_view FIn;
+  RawByteString& FOut;
+  int64_t FLimit;
+  size_t FPos = 0;
+  int FBit = 0;
+  bool FFault = false;
+};
+}  // namespace
+
 namespace pdffilters {
+
+// How far into its output zlib may refuse a stream for it to be read again leniently.
+constexpr size_t kLenientBefore = 128;
 
 bool FlateDecode(std::string_view In, RawByteString& Out, int64_t Limit) {
   Out.clear();
@@ -129,8 +301,19 @@ bool FlateDecode(std::string_view In, RawByteString& Out, int64_t Limit) {
       if (rc == Z_BUF_ERROR && zs.avail_in == 0) break;  // truncated input
       if (rc == Z_OK && got == 0 && zs.avail_in == 0) break;
     }
+    bool tooFar = rc == Z_DATA_ERROR && zs.msg && std::string_view(zs.msg) == "invalid distance too far back";
     inflateEnd(&zs);
     if (rc == Z_STREAM_END) return true;
+    // Refused at its very start, a stream is read again leniently: that reading is all the text
+    // there is. Refused later, it keeps what came before, as past damage a reading gives noise.
+    if (tooFar && Out.size() < kLenientBefore) {
+      RawByteString again;
+      bool header = attempt == 0 && In.size() >= 2 && (static_cast<uint8_t>(In[0]) & 0x0F) == 8 &&
+                    ((static_cast<uint8_t>(In[0]) << 8) | static_cast<uint8_t>(In[1])) % 31 == 0;
+      TLenientInflate(header ? In.substr(2) : In, again, Limit).Run();
+      if (again.size() > Out.size()) Out = std::move(again);
+      return false;
+    }
     if (!Out.empty() || attempt == 1) return false;
     if (rc != Z_DATA_ERROR) return false;
   }

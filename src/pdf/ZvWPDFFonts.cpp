@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "pdf/ZvWPDF.h"
+#include "pdf/ZvWPDFFontProgram.h"
 #include "pdf/ZvWPDFGlyphs.h"
 #include "pdf/ZvWPDFParser.h"
 #include "platform/CodePages.h"
@@ -90,6 +91,12 @@ int StdWidth(const TStdFont& f, const std::string& glyph) {
     else hi = mid;
   }
   return -1;
+}
+
+// The base font name without a subset tag ("ABCDEF+Symbol" gives "Symbol").
+std::string_view PlainFontName(std::string_view base) {
+  if (base.size() > 7 && base[6] == '+') base.remove_prefix(7);
+  return base;
 }
 
 bool IsLeadByte(int cp, uint8_t b) {
@@ -275,6 +282,43 @@ void TZvPDFFont::ReadCIDWidths(TZvPDFReader& Reader, const TZvPDFObject& CIDFont
   }
 }
 
+// The embedded program (FontFile2 TrueType, FontFile3 CFF or OpenType); a damaged one is
+// left out and the font reads as if none were there.
+void TZvPDFFont::ReadProgram(TZvPDFReader& R, const TZvPDFObject* Desc) {
+  const TZvPDFObject* ff = R.ResolveKey(*Desc, "FontFile2");
+  bool trueType = ff && ff->Kind == pokStream;
+  if (!trueType) ff = R.ResolveKey(*Desc, "FontFile3");
+  if (!ff || ff->Kind != pokStream) return;
+  try {
+    RawByteString data = R.GetStreamContent(*ff);
+    auto program = std::make_unique<TZvPDFFontProgram>();
+    const TZvPDFObject* st = trueType ? nullptr : R.ResolveKey(*ff, "Subtype");
+    bool sfnt = trueType || (st && st->IsName("OpenType"));
+    if (sfnt ? program->ReadTrueType(data, &R.Budget()) : program->ReadCFF(data, &R.Budget())) {
+      FProgram = std::move(program);
+      FTrueTypeProgram = sfnt;
+    }
+  } catch (const EResourceLimit&) {
+    throw;
+  } catch (const Exception&) {
+  }
+}
+
+void TZvPDFFont::ReadCIDToGIDMap(TZvPDFReader& R, const TZvPDFObject& CIDFont) {
+  const TZvPDFObject* m = R.ResolveKey(CIDFont, "CIDToGIDMap");
+  if (!m || m->Kind != pokStream) return;  // Identity, or none
+  try {
+    RawByteString data = R.GetStreamContent(*m);
+    size_t n = std::min<size_t>(data.size() / 2, 65536);
+    FCIDToGID.resize(n);
+    for (size_t i = 0; i < n; ++i)
+      FCIDToGID[i] = static_cast<uint16_t>(static_cast<uint8_t>(data[2 * i]) << 8 | static_cast<uint8_t>(data[2 * i + 1]));
+  } catch (const EResourceLimit&) {
+    throw;
+  } catch (const Exception&) {
+  }
+}
+
 void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
   const TZvPDFObject* subtype = R.ResolveKey(Dict, "Subtype");
   std::string sub = subtype && subtype->Kind == pokName ? subtype->Str : std::string();
@@ -315,7 +359,15 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
     const TZvPDFObject* cid = nullptr;
     if (df && df->Kind == pokArray && !df->Items.empty()) cid = &R.Resolve(df->Items[0]);
     else if (df && df->IsDict()) cid = df;
-    if (cid && cid->IsDict()) ReadCIDWidths(R, *cid);
+    if (cid && cid->IsDict()) {
+      ReadCIDWidths(R, *cid);
+      bool unicodeCodes = FEncoding.find("UCS2") != std::string::npos || FEncoding.find("UTF16") != std::string::npos;
+      if (!HasToUnicode() && !FCodePage && !unicodeCodes) {
+        const TZvPDFObject* cdesc = R.ResolveKey(*cid, "FontDescriptor");
+        if (cdesc && cdesc->IsDict()) ReadProgram(R, cdesc);
+        if (FProgram) ReadCIDToGIDMap(R, *cid);
+      }
+    }
     return;
   }
 
@@ -370,9 +422,35 @@ void TZvPDFFont::Load(TZvPDFReader& R, const TZvPDFObject& Dict) {
       }
     }
     bool anyName = std::any_of(FGlyphNames.begin(), FGlyphNames.end(), [](const std::string& s) { return !s.empty(); });
-    if (!anyName && !FSymbolic && !FType3) fill(sub == "TrueType" ? TPDFStdEncoding::WinAnsi : TPDFStdEncoding::Standard);
+    const TZvPDFObject* bf = R.ResolveKey(Dict, "BaseFont");
+    std::string_view plain = PlainFontName(bf && bf->Kind == pokName ? std::string_view(bf->Str) : std::string_view());
+    if (!HasToUnicode() && desc && !FType3) {
+      ReadProgram(R, desc);
+      // A CFF program's own encoding; without one it uses the standard encoding.
+      if (FProgram && !FProgram->CIDKeyed && !anyName && (FProgram->HasEncoding || !FTrueTypeProgram)) {
+        if (FProgram->HasEncoding) {
+          for (int c = 0; c < 256; ++c)
+            if (uint16_t g = FProgram->EncodingGlyphs[static_cast<size_t>(c)]; g && g < FProgram->GlyphNames.size())
+              FGlyphNames[static_cast<size_t>(c)] = FProgram->GlyphNames[g];
+        } else {
+          fill(TPDFStdEncoding::Standard);
+        }
+        anyName = true;
+      }
+    }
+    if (!anyName && !FType3 && plain.rfind("Symbol", 0) == 0) {
+      fill(TPDFStdEncoding::Symbol);
+      FSymbolSet = true;
+    } else if (!anyName && !FType3 && plain.find("Dingbats") != std::string_view::npos) {
+      FDingbats = true;
+    } else if (!anyName && !FSymbolic && !FType3) {
+      fill(sub == "TrueType" ? TPDFStdEncoding::WinAnsi : TPDFStdEncoding::Standard);
+    }
   }
   if (diffs && diffs->Kind == pokArray) SetDifferencesArray(*diffs);
+  if (!FProgram && !HasToUnicode() && desc && !FType3 &&
+      std::any_of(FGlyphNames.begin(), FGlyphNames.end(), [](const std::string& n) { return !n.empty() && GlyphNameToUnicode(n).empty(); }))
+    ReadProgram(R, desc);  // names the glyph list does not know may be the program's own
   if (std::all_of(FWidths.begin(), FWidths.end(), [](double w) { return w < 0; })) {
     // No widths given (the standard fonts may leave them out): the standard metrics.
     const TZvPDFObject* bf = R.ResolveKey(Dict, "BaseFont");
@@ -403,10 +481,27 @@ int TZvPDFFont::CodeLength(std::string_view s, size_t pos) const {
   return 2;
 }
 
+// The text of a code through the embedded program: the glyph its name or the program's own
+// code tables select, read back through the program's Unicode table or glyph names.
+WideString TZvPDFFont::ProgramCodeText(uint8_t code) const {
+  if (!FProgram) return {};
+  const std::string& name = FGlyphNames[code];
+  int32_t gid = -1;
+  if (!name.empty()) gid = FProgram->GlyphByName(name);
+  else if (FProgram->HasSymbolCMap) gid = FProgram->SymbolCodes[code];
+  else if (FProgram->HasMacCMap) gid = FProgram->MacCodes[code];
+  else if (FProgram->HasEncoding) gid = FProgram->EncodingGlyphs[code];
+  return gid > 0 ? FProgram->GlyphText(static_cast<uint32_t>(gid)) : WideString();
+}
+
 WideString TZvPDFFont::SimpleCodeText(uint8_t code) const {
   const std::string& name = FGlyphNames[code];
+  if (FSymbolSet && name == StdEncodingGlyphName(TPDFStdEncoding::Symbol, code)) return StdEncodingToText(TPDFStdEncoding::Symbol, code);
+  if (FDingbats && name.empty()) return StdEncodingToText(TPDFStdEncoding::ZapfDingbats, code);
   if (!name.empty()) {
     WideString w = GlyphNameToUnicode(name);
+    if (!w.empty()) return w;
+    w = ProgramCodeText(code);
     if (!w.empty()) return w;
     // Names some producers invent: "g65", "c65", "cid65", "a65" hold the code in decimal.
     size_t i = 0;
@@ -421,6 +516,7 @@ WideString TZvPDFFont::SimpleCodeText(uint8_t code) const {
     }
     return {};
   }
+  if (WideString w = ProgramCodeText(code); !w.empty()) return w;
   // No name: the code read as Windows ANSI is the best guess (symbolic TrueType fonts and the like).
   char16_t u = StdEncodingToUnicode(TPDFStdEncoding::WinAnsi, code);
   if (u) return WideString(1, u);
@@ -444,6 +540,8 @@ void TZvPDFFont::Decode(std::string_view s, std::vector<TGlyph>& out) const {
       if (FCodePage) g.Text = CodePageToWide(raw, FCodePage);
       else if (FIdentity && (FEncoding.find("UCS2") != std::string::npos || FEncoding.find("UTF16") != std::string::npos))
         g.Text = Utf16BE(raw);
+      else if (FIdentity && FProgram && !FProgram->CIDKeyed)
+        g.Text = FProgram->GlyphText(FCIDToGID.empty() ? code : code < FCIDToGID.size() ? FCIDToGID[code] : 0);
     } else {
       if (FCodeText.empty()) {
         FCodeText.resize(256);

@@ -18,6 +18,7 @@ struct GlyphEntry {
 };
 
 #include "pdf/ZvWPDFGlyphData.inc"
+#include "pdf/ZvWPDFFontData.inc"
 
 const GlyphEntry* FindGlyph(std::string_view name) {
   const GlyphEntry* first = std::begin(kGlyphList);
@@ -66,12 +67,16 @@ WideString ComponentToUnicode(std::string_view c) {
   return {};
 }
 
+const char* const kNoNames[256] = {};
+
 const char* const* NamesOf(TPDFStdEncoding e) {
   switch (e) {
     case TPDFStdEncoding::Standard: return kStandardNames;
     case TPDFStdEncoding::WinAnsi: return kWinAnsiNames;
     case TPDFStdEncoding::MacRoman: return kMacRomanNames;
     case TPDFStdEncoding::PDFDoc: return kPDFDocNames;
+    case TPDFStdEncoding::Symbol: return kSymbolNames;
+    case TPDFStdEncoding::ZapfDingbats: return kNoNames;
   }
   return kStandardNames;
 }
@@ -101,6 +106,8 @@ const char16_t* UnicodeOf(TPDFStdEncoding e) {
     case TPDFStdEncoding::WinAnsi: return kWinAnsiUnicode.data();
     case TPDFStdEncoding::MacRoman: return kMacRomanUnicode.data();
     case TPDFStdEncoding::PDFDoc: return kPDFDocUnicode;
+    case TPDFStdEncoding::Symbol: return kSymbolUnicode;
+    case TPDFStdEncoding::ZapfDingbats: return kDingbatsUnicode;
   }
   return kStandardUnicode;
 }
@@ -125,10 +132,21 @@ const char* StdEncodingGlyphName(TPDFStdEncoding encoding, uint8_t code) { retur
 char16_t StdEncodingToUnicode(TPDFStdEncoding encoding, uint8_t code) { return UnicodeOf(encoding)[code]; }
 
 WideString StdEncodingToText(TPDFStdEncoding encoding, uint8_t code) {
+  // The symbolic sets give their characters straight: their names are not all in the glyph list.
+  if (encoding == TPDFStdEncoding::Symbol || encoding == TPDFStdEncoding::ZapfDingbats) {
+    char16_t u = UnicodeOf(encoding)[code];
+    return u ? WideString(1, u) : WideString();
+  }
   const char* name = NamesOf(encoding)[code];
   if (name == nullptr) return {};
   if (std::strcmp(name, "space") == 0) return u" ";
   return GlyphNameToUnicode(name);
+}
+
+const char* MacGlyphName(uint32_t index) { return index < std::size(kMacGlyphNames) ? kMacGlyphNames[index] : nullptr; }
+
+const char* CFFStandardString(uint32_t sid) {
+  return sid < std::size(kCFFStandardStrings) ? kCFFStandardStrings[sid] : nullptr;
 }
 
 WideString PDFDocEncodingToWide(std::string_view bytes) {

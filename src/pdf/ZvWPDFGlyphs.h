@@ -1,4 +1,5 @@
-// Glyph names and the four Latin single-byte encodings of PDF simple fonts.
+// Glyph names, the single-byte encodings of PDF simple fonts and the glyph name tables that
+// font programs refer to by number.
 #pragma once
 #include <cstdint>
 #include <string_view>
@@ -14,7 +15,9 @@ namespace zvword {
 // when no component is known.
 WideString GlyphNameToUnicode(std::string_view name);
 
-enum class TPDFStdEncoding { Standard, WinAnsi, MacRoman, PDFDoc };
+// Symbol and ZapfDingbats are the built-in encodings of those two standard fonts; ZapfDingbats
+// names no glyphs here, only their characters.
+enum class TPDFStdEncoding { Standard, WinAnsi, MacRoman, PDFDoc, Symbol, ZapfDingbats };
 
 // The glyph name a code stands for in an encoding; nullptr when unmapped.
 const char* StdEncodingGlyphName(TPDFStdEncoding encoding, uint8_t code);
@@ -25,6 +28,11 @@ char16_t StdEncodingToUnicode(TPDFStdEncoding encoding, uint8_t code);
 
 // The text of a code in an encoding, ligatures as their letters; empty when unmapped.
 WideString StdEncodingToText(TPDFStdEncoding encoding, uint8_t code);
+
+// The glyph names of the Macintosh standard order (TrueType post tables, 0 to 257); nullptr past it.
+const char* MacGlyphName(uint32_t index);
+// The predefined strings of CFF fonts by string id (0 to 390); nullptr past them.
+const char* CFFStandardString(uint32_t sid);
 
 // Decodes a PDFDocEncoding byte string (text strings without a byte-order mark).
 // Codes the encoding leaves undefined keep their byte value.

@@ -48,5 +48,30 @@ TEST(PdfCorpus, EveryFileGivesTextOrAClearErrorAndRecallMeetsTheBars) {
               realRecall.size(), Median(realRecall), Mean(realRecall), Median(genRecall));
 }
 
+// Documents whose text hangs on one reading path: fonts read through their built-in sets or
+// embedded programs, streams refused by zlib at their start, text on turned baselines (scored
+// against pdftotext's raw order, which follows the drawing as this reader does).
+TEST(PdfCorpus, DocumentsOfParticularPathsMeetTheirBars) {
+  const fs::path dir = CorpusDir();
+  ZVWORD_REQUIRE_CORPUS(dir / "real" / "pdf");
+  const struct {
+    const char* file;
+    const char* peer;
+    double bar;
+  } rows[] = {{"govdocs_492484.pdf", "pdftotext", 0.97},  // Symbol without an encoding
+              {"govdocs_498264.pdf", "pdftotext", 0.65},  // every stream refused at its start
+              {"testPDF_angles.pdf", "pdftotext-raw", 0.99}};
+  for (const auto& r : rows) {
+    std::string bytes = ReadFile(dir / "real" / "pdf" / r.file);
+    TZvPDFReader reader;
+    TBytesView v(bytes);
+    reader.LoadFromStream(v);
+    std::u16string text;
+    for (int i = 0; i < reader.Text()->Count(); ++i) text += reader.Text()->Get(i) + u"\n";
+    EXPECT_GE(Recall(Utf8ToWide(ReadFile(dir / "reference" / r.peer / "real" / "pdf" / (std::string(r.file) + ".txt"))), text), r.bar)
+        << r.file;
+  }
+}
+
 }  // namespace
 }  // namespace zvword

@@ -68,6 +68,8 @@ constexpr auto S = TPDFStdEncoding::Standard;
 constexpr auto W = TPDFStdEncoding::WinAnsi;
 constexpr auto M = TPDFStdEncoding::MacRoman;
 constexpr auto P = TPDFStdEncoding::PDFDoc;
+constexpr auto Y = TPDFStdEncoding::Symbol;
+constexpr auto Z = TPDFStdEncoding::ZapfDingbats;
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, EncodingTest,
@@ -92,7 +94,32 @@ INSTANTIATE_TEST_SUITE_P(
         CodeCase{P, 0x80, "bullet", u'\u2022'}, CodeCase{P, 0x84, "emdash", u'\u2014'},
         CodeCase{P, 0x8D, "quotedblleft", u'\u201C'}, CodeCase{P, 0xA0, "Euro", u'\u20AC'},
         CodeCase{P, 0x18, "breve", u'\u02D8'}, CodeCase{P, 0xE9, "eacute", u'\u00E9'},
-        CodeCase{P, 0x9F, nullptr, 0}));
+        CodeCase{P, 0x9F, nullptr, 0},
+        // Symbol: Greek letters, math signs; the serif and sans variants as the plain signs.
+        CodeCase{Y, 0x61, "alpha", u'\u03B1'}, CodeCase{Y, 0x57, "Omega", u'\u03A9'}, CodeCase{Y, 0x22, "universal", u'\u2200'},
+        CodeCase{Y, 0xD2, "registerserif", u'\u00AE'}, CodeCase{Y, 0xE4, "trademarksans", u'\u2122'},
+        CodeCase{Y, 0xFE, "bracerightbt", u'\u23AD'}, CodeCase{Y, 0x80, nullptr, 0}, CodeCase{Y, 0xF0, nullptr, 0},
+        // ZapfDingbats: the Dingbats block in code order, and the glyphs placed elsewhere.
+        CodeCase{Z, 0x21, nullptr, u'\u2701'}, CodeCase{Z, 0x25, nullptr, u'\u260E'}, CodeCase{Z, 0x48, nullptr, u'\u2605'},
+        CodeCase{Z, 0x7E, nullptr, u'\u275E'}, CodeCase{Z, 0x8D, nullptr, u'\u2775'}, CodeCase{Z, 0xAC, nullptr, u'\u2460'},
+        CodeCase{Z, 0xD6, nullptr, u'\u2194'}, CodeCase{Z, 0xFE, nullptr, u'\u27BE'}, CodeCase{Z, 0xF0, nullptr, 0}));
+
+// The numbered name tables of font programs: their ends and the entries the readers rely on.
+TEST(Encodings, FontProgramNameTables) {
+  const struct {
+    const char* (*table)(uint32_t);
+    uint32_t index;
+    const char* name;
+  } rows[] = {{MacGlyphName, 0, ".notdef"}, {MacGlyphName, 3, "space"},     {MacGlyphName, 36, "A"},
+              {MacGlyphName, 257, "dcroat"}, {MacGlyphName, 258, nullptr},  {CFFStandardString, 1, "space"},
+              {CFFStandardString, 34, "A"},  {CFFStandardString, 207, "eacute"}, {CFFStandardString, 390, "Semibold"},
+              {CFFStandardString, 391, nullptr}};
+  for (const auto& r : rows) {
+    const char* got = r.table(r.index);
+    if (!r.name) EXPECT_EQ(got, nullptr) << r.index;
+    else EXPECT_STREQ(got, r.name) << r.index;
+  }
+}
 
 TEST(Encodings, EveryNamedCodeHasItsGlyphsCharacter) {
   for (auto enc : {S, W, M, P}) {

@@ -1,5 +1,6 @@
 // Stream decoders: Flate with predictors, ASCIIHex, ASCII85, LZW, run length.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <map>
 
@@ -74,6 +75,43 @@ TEST(PdfFilters, FlateKeepsWhatInflatedBeforeACorruptTail) {
   std::string raw = z.substr(2, z.size() - 6);
   EXPECT_TRUE(FlateDecode(raw, out, 1 << 20) || out == text);
   EXPECT_EQ(out, text);
+}
+
+// Copies that reach back before the data (a window the writer thought it shared) give zeros,
+// and the rest of the stream still inflates.
+TEST(PdfFilters, FlateReadsPastCopiesFromBeforeTheStart) {
+  const std::string dict = "Hello world, ", tail = "and the rest of the line";
+  const struct {
+    int strategy;
+    bool header;
+  } rows[] = {{Z_FIXED, false}, {Z_DEFAULT_STRATEGY, false}, {Z_DEFAULT_STRATEGY, true}};
+  for (const auto& r : rows) {
+    z_stream zs{};
+    ASSERT_EQ(deflateInit2(&zs, 9, Z_DEFLATED, -15, 8, r.strategy), Z_OK);
+    deflateSetDictionary(&zs, reinterpret_cast<const Bytef*>(dict.data()), static_cast<uInt>(dict.size()));
+    std::string text = dict + tail, z(256, '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(text.data());
+    zs.avail_in = static_cast<uInt>(text.size());
+    zs.next_out = reinterpret_cast<Bytef*>(z.data());
+    zs.avail_out = static_cast<uInt>(z.size());
+    ASSERT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+    z.resize(zs.total_out);
+    deflateEnd(&zs);
+    if (r.header) z = "\x78\x9c" + z + "\0\0\0\0";  // a zlib header that names no dictionary
+    std::string out;
+    FlateDecode(z, out, 1 << 20);
+    // Which bytes the writer copied from its dictionary is its choice: those, and only those, are zeros.
+    ASSERT_EQ(out.size(), text.size()) << r.strategy << r.header;
+    EXPECT_EQ(out.substr(dict.size()), tail);
+    size_t zeros = 0;
+    for (size_t i = 0; i < dict.size(); ++i) {
+      EXPECT_TRUE(out[i] == dict[i] || out[i] == '\0') << i;
+      zeros += out[i] == '\0';
+    }
+    EXPECT_GT(zeros, 3u);
+    FlateDecode(z, out, 20);
+    EXPECT_EQ(out.size(), 20u);
+  }
 }
 
 TEST(PdfFilters, PngPredictorsUndoEachRowType) {

@@ -2,18 +2,27 @@
 #include <gtest/gtest.h>
 
 #include "PdfTestUtil.h"
+#include "builders/FontProgramBuilder.h"
 
 namespace zvword::testing {
 namespace {
 
+// A stream the font dictionary refers to as @0, @1...: its dictionary entries and data.
+using Streams = std::vector<std::pair<std::string, std::string>>;
+
 // One page whose font /F1 is the given dictionary; "TOUNICODE" in it is replaced by a reference
-// to a ToUnicode stream holding cmap (when given).
-std::string FontDoc(std::string font, const std::string& content, const std::string& cmap = "") {
+// to a ToUnicode stream holding cmap (when given), "@i" by one to the i-th of streams.
+std::string FontDoc(std::string font, const std::string& content, const std::string& cmap = "", const Streams& streams = {}) {
   PdfBuilder b;
   int cat = b.Reserve(), pages = b.Reserve();
   if (!cmap.empty()) {
     int tu = b.AddStream("", cmap, PdfFilter::Flate);
     font.replace(font.find("TOUNICODE"), 9, std::to_string(tu) + " 0 R");
+  }
+  for (size_t i = 0; i < streams.size(); ++i) {
+    int n = b.AddStream(streams[i].first, streams[i].second, PdfFilter::Flate);
+    std::string at = "@" + std::to_string(i);
+    for (size_t p; (p = font.find(at)) != std::string::npos;) font.replace(p, at.size(), std::to_string(n) + " 0 R");
   }
   int f = b.Add(font);
   int c = b.AddStream("", content, PdfFilter::Flate);
@@ -34,13 +43,14 @@ struct Case {
   std::string content;
   std::string cmap;
   std::string text;
+  Streams streams = {};
 };
 
 class PdfTextCase : public ::testing::TestWithParam<Case> {};
 
 TEST_P(PdfTextCase, Extracts) {
   const Case& c = GetParam();
-  EXPECT_EQ(PdfText(FontDoc(c.font, c.content, c.cmap)), c.text) << c.what;
+  EXPECT_EQ(PdfText(FontDoc(c.font, c.content, c.cmap, c.streams)), c.text) << c.what;
 }
 
 const std::string kBfChar =
@@ -116,6 +126,87 @@ INSTANTIATE_TEST_SUITE_P(
              "begincmap\n1 begincodespacerange <00> <FF> endcodespacerange\n4 beginbfchar\n<01> <05D0>\n<02> <05D1>\n<03> <05D2>\n"
              "<20> <0020>\nendbfchar\nendcmap\n",
              "\xD7\x90\xD7\x91\xD7\x92"}));
+
+// Fonts without ToUnicode maps: the built-in symbol sets and what embedded programs tell.
+const std::string kGreekNames = "[.notdef alpha beta]";
+const TrueTypeSpec kSymbolTT{8, {}, {{0xF041, 1}, {0xF042, 2}}, {}, {".notdef", "alpha", "beta"}};
+const TrueTypeSpec kMacTT{8, {}, {}, {{0x41, 2}, {0x42, 1}}, {".notdef", "alpha", "beta"}};
+const TrueTypeSpec kOwnNamesTT{8, {{0x58, 1}, {0x59, 2}}, {}, {}, {".notdef", "g1", "g2"}};
+const TrueTypeSpec kUnicodeTT{8, {{0x48, 3}, {0x69, 4}}, {}, {}, {}};
+const CffSpec kGreekCff{{"alpha", "eacute"}, {{0x61, 1}, {0x65, 2}}};
+const std::string kTrueTypeFont =
+    "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+Greek /FontDescriptor << /Flags 4 /FontFile2 @0 >> >>";
+std::string CIDFont(const std::string& descendant) {
+  return "<< /Type /Font /Subtype /Type0 /BaseFont /Foo /Encoding /Identity-H /DescendantFonts [<< /Type /Font " + descendant + " >>] >>";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, PdfTextCase,
+    ::testing::Values(
+        Case{"symbol built in", "<< /Type /Font /Subtype /Type1 /BaseFont /Symbol >>", "BT /F1 12 Tf 72 712 Td (abg\\245\\320 p) Tj ET",
+             "", "\xCE\xB1\xCE\xB2\xCE\xB3\xE2\x88\x9E\xE2\x88\xA0 \xCF\x80"},
+        Case{"symbol differences over the built in set",
+             "<< /Type /Font /Subtype /Type1 /BaseFont /Symbol /Encoding << /Differences [97 /Alpha] >> >>",
+             "BT /F1 12 Tf 72 712 Td (ab) Tj ET", "", "\xCE\x91\xCE\xB2"},
+        Case{"zapf dingbats built in", "<< /Type /Font /Subtype /Type1 /BaseFont /ZapfDingbats >>",
+             "BT /F1 12 Tf 72 712 Td (\\064\\156\\254\\325) Tj ET", "", "\xE2\x9C\x94\xE2\x96\xA0\xE2\x91\xA0\xE2\x86\x92"},
+        Case{"symbolic truetype through the symbol cmap and post names", kTrueTypeFont, "BT /F1 12 Tf 72 712 Td (AB) Tj ET", "",
+             "\xCE\xB1\xCE\xB2", {{"", MakeTrueType(kSymbolTT)}}},
+        Case{"symbolic truetype through the mac cmap", kTrueTypeFont, "BT /F1 12 Tf 72 712 Td (AB) Tj ET", "", "\xCE\xB2\xCE\xB1",
+             {{"", MakeTrueType(kMacTT)}}},
+        Case{"names unknown to the glyph list found in the program",
+             "<< /Type /Font /Subtype /TrueType /BaseFont /Foo /Encoding << /Differences [65 /g1 /g2] >> /FontDescriptor "
+             "<< /Flags 32 /FontFile2 @0 >> >>",
+             "BT /F1 12 Tf 72 712 Td (AB) Tj ET", "", "XY", {{"", MakeTrueType(kOwnNamesTT)}}},
+        Case{"type1c built in encoding",
+             "<< /Type /Font /Subtype /Type1 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile3 @0 >> >>",
+             "BT /F1 12 Tf 72 712 Td (ae) Tj ET", "", "\xCE\xB1\xC3\xA9", {{"/Subtype /Type1C", MakeCff(kGreekCff)}}},
+        Case{"cid truetype glyph ids through the unicode cmap",
+             CIDFont("/Subtype /CIDFontType2 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile2 @0 >>"),
+             "BT /F1 12 Tf 72 712 Td <00030004> Tj ET", "", "Hi", {{"", MakeTrueType(kUnicodeTT)}}},
+        Case{"cid to glyph map",
+             CIDFont("/Subtype /CIDFontType2 /BaseFont /Foo /CIDToGIDMap @1 /FontDescriptor << /Flags 4 /FontFile2 @0 >>"),
+             "BT /F1 12 Tf 72 712 Td <00010002> Tj ET", "", "Hi",
+             {{"", MakeTrueType(kUnicodeTT)}, {"", std::string("\0\0\0\3\0\4", 6)}}},
+        Case{"cid font with a named cff charset",
+             CIDFont("/Subtype /CIDFontType0 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile3 @0 >>"),
+             "BT /F1 12 Tf 72 712 Td <00010002> Tj ET", "", "\xCE\xB1\xC3\xA9", {{"/Subtype /CIDFontType0C", MakeCff(kGreekCff)}}}));
+
+// Text on turned baselines reads along its own direction, a line at a time.
+INSTANTIATE_TEST_SUITE_P(
+    Rotated, PdfTextCase,
+    ::testing::Values(
+        Case{"upwards, two lines", kHelv, "BT /F1 12 Tf 0 1 -1 0 300 100 Tm (one) Tj [( tw) 10 (o)] TJ 0 -14 Td (three) Tj ET", "",
+             "one two\nthree"},
+        Case{"downwards, glyph by glyph", kHelv,
+             "BT /F1 12 Tf 0 -1 1 0 100 700 Tm (u) Tj 0 -1 1 0 100 693.3 Tm (p) Tj 0 -1 1 0 100 680 Tm (s) Tj ET", "", "up s"},
+        Case{"diagonal words", kHelv, "BT /F1 12 Tf 0.7071 0.7071 -0.7071 0.7071 100 100 Tm (slanted) Tj ( text) Tj ET", "",
+             "slanted text"},
+        Case{"upside down", kHelv, "BT /F1 12 Tf -1 0 0 -1 400 400 Tm (turned) Tj ( over) Tj ET", "", "turned over"},
+        Case{"a turned label between level lines", kHelv,
+             "BT /F1 12 Tf 72 712 Td (left) Tj ET BT /F1 12 Tf 0 1 -1 0 300 600 Tm (side) Tj ET BT /F1 12 Tf 72 698 Td (next) Tj ET", "",
+             "left\nside\nnext"}));
+
+// A damaged program costs only what it would have told: no cut and no flipped byte fails the page
+// (run under the sanitizers, no read strays either).
+TEST(PdfTextPrograms, DamagedProgramsLeaveTheTextReadable) {
+  const struct {
+    std::string font, data, dict;
+  } programs[] = {{kTrueTypeFont, MakeTrueType(kSymbolTT), ""},
+                  {kTrueTypeFont, MakeTrueType(kMacTT), ""},
+                  {CIDFont("/Subtype /CIDFontType2 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile2 @0 >>"), MakeTrueType(kUnicodeTT), ""},
+                  {"<< /Type /Font /Subtype /Type1 /BaseFont /Foo /FontDescriptor << /Flags 4 /FontFile3 @0 >> >>", MakeCff(kGreekCff),
+                   "/Subtype /Type1C"}};
+  for (const auto& p : programs) {
+    for (size_t i = 0; i < p.data.size(); ++i) {
+      std::string cut = p.data.substr(0, i), flipped = p.data;
+      flipped[i] = static_cast<char>(~flipped[i]);
+      for (const std::string& d : {cut, flipped}) {
+        ASSERT_NO_THROW(PdfText(FontDoc(p.font, "BT /F1 12 Tf 72 712 Td <00410042> Tj ET", "", {{p.dict, d}}))) << i;
+      }
+    }
+  }
+}
 
 TEST(PdfTextForms, FormXObjectsAndAnnotationAppearancesShowTheirText) {
   PdfBuilder b;
