@@ -406,8 +406,9 @@ void TMSWordXDocument::LoadParts(const TPackageParts& Parts) {
       for (const std::string& part : t.parts) {
         const RawByteString bytes = Parts.Read(part);
         FPartRels.clear();
+        // Only chart and diagram data parts are read through a drawing's reference.
         for (const auto& r : part == mainPart ? rels : ReadRelationships(Parts.Read(RelationshipPart(part)), part, Budget()))
-          FPartRels.emplace(r.id, r.target);
+          if (r.type == "chart" || r.type == "diagramData") FPartRels.emplace(r.id, r.target);
         LoadXMLFilePart(bytes, t.list, t.boxes);
         // A missing main part reads as an empty document; one that holds no Word markup is forged.
         if (isBody && !bytes.empty() && FPartElement != u"document")
@@ -441,7 +442,7 @@ void TMSWordXDocument::LoadWordML(std::string_view Bytes) {
     FSink.Prologue(Text(), false);
     FOpenLists.push_back(Text());
     LoadXMLFilePart(Bytes, Text(), TextBoxText());
-    if (FPartElement != u"wordDocument") throw Exception(FormatMessage(SNotValidWordFile, {FileName()}));
+    if (FPartElement != u"wordDocument") throw Exception("The document is not a Word 2003 XML document");
     CloseLists();
   }
   if (ParseItems().Contains(wpiSummaryInformation)) ReadWordMLSummary(Bytes);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "builders/DocxBuilder.h"
@@ -466,5 +468,16 @@ TEST(MSWordX, PandocSample) {
   EXPECT_NE(Joined(*doc.FootNoteText()).find("The boards came from a demolished garden shed."), std::string::npos);
   EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Title()), "Allotment garden notes");
   EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Author()), "Zvword Project");
+}
+
+// Written by LibreOffice as Word 2003 XML from samples/harbour.txt: the text comes back whole.
+TEST(MSWordX, LibreOfficeWord2003XmlSample) {
+  const std::string dir = std::string(ZVWORD_SOURCE_DIR) + "/samples/";
+  TMSWordXDocument doc;
+  doc.LoadFromFile(Utf8ToWide(dir + "harbour.wordml.xml"));
+  std::ifstream in(dir + "harbour.txt", std::ios::binary);
+  const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(Joined(*doc.Text()), expected);
 }
 }  // namespace
