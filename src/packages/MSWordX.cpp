@@ -30,8 +30,7 @@ const Names& PassThrough() {
       u"w:drawing", u"wp:inline", u"wp:anchor", u"a:graphic", u"a:graphicData", u"wps:wsp",
       u"wps:txbx", u"wpg:wgp", u"wpg:grpSp", u"wpc:wpc", u"w:pict", u"w:object", u"v:shape",
       u"v:rect", u"v:roundrect", u"v:oval", u"v:group", u"v:textbox",
-      // Of alternative renderings the first (mc:Choice) is read, the fallback dropped.
-      u"mc:AlternateContent", u"mc:Choice"};
+      u"mc:AlternateContent"};
   return names;
 }
 
@@ -232,6 +231,7 @@ std::vector<WideString> GraphicLines(TZvXMLItem* root, bool chart) {
   WalkXML(root, {.OnEnter = [&](TZvXMLItem& item, int) {
     if (item.Kind != ikProperty) return waContinue;
     const std::u16string_view local = XMLLocalName(item.TagName);
+    if (local == u"Fallback") return waSkipChildren;
     if (local == u"p") {
       if (WideString t = Trimmed(item.FullText()); !t.empty()) out.push_back(std::move(t));
       return waSkipChildren;
@@ -707,6 +707,12 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
       auto it = kind.Marks.find(ToInt(Attribute(ATagAttributes, u"w:id")));
       FNoteMark = it == kind.Marks.end() ? WideString() : it->second;
     }
+  } else if (n == u"mc:Choice") {
+    // Of alternative renderings only the first choice is read; the others and the fallback
+    // repeat its text.
+    if (ParentNode)
+      for (const auto& c : ParentNode->Items())
+        if (c->TagName == u"mc:Choice") Accept = false;
   } else if (n == u"w:txbxContent") {
     Divert(FTextBoxList);
   } else if (n == u"aml:content") {

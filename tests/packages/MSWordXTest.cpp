@@ -107,7 +107,8 @@ TEST(MSWordX, BodyText) {
       {"phonetic guide rtf", "<w:p><w:ruby><w:rt>" + R(T("{r}")) + "</w:rt><w:rubyBase>" + R(T("b")) + "</w:rubyBase></w:ruby></w:p>",
        tfRTF, false, "b (\\{r\\})\\par \n"},
       {"alternate content once",
-       "<w:p><mc:AlternateContent><mc:Choice Requires=\"w14\">" + R(T("choice")) + "</mc:Choice><mc:Fallback>" +
+       "<w:p><mc:AlternateContent><mc:Choice Requires=\"w14\">" + R(T("choice")) + "</mc:Choice><mc:Choice Requires=\"w15\">" +
+           R(T("second choice")) + "</mc:Choice><mc:Fallback>" +
            R(T("fallback")) + "</mc:Fallback></mc:AlternateContent></w:p>",
        tfPlainText, false, "choice\n"},
   };
