@@ -23,13 +23,14 @@ const Names& PassThrough() {
       // Content controls, tracked insertions and moves, smart tags, custom XML and simple fields
       // hold ordinary runs.
       u"w:sdt", u"w:sdtContent", u"w:ins", u"w:moveTo", u"w:smartTag", u"w:customXml",
-      u"w:fldSimple", u"w:dir", u"w:bdo", u"w:ruby", u"w:rubyBase",
+      u"w:fldSimple", u"w:dir", u"w:bdo", u"w:ruby", u"w:rubyBase", u"w:rt",
+      // Word 2003 XML: the document, its sections, hyperlinks and list properties.
+      u"w:wordDocument", u"wx:sect", u"wx:sub-section", u"w:hlink", u"w:sectPr", u"w:listPr", u"aml:content",
       // Drawings and VML shapes on the way to a text box.
       u"w:drawing", u"wp:inline", u"wp:anchor", u"a:graphic", u"a:graphicData", u"wps:wsp",
       u"wps:txbx", u"wpg:wgp", u"wpg:grpSp", u"wpc:wpc", u"w:pict", u"w:object", u"v:shape",
       u"v:rect", u"v:roundrect", u"v:oval", u"v:group", u"v:textbox",
-      // Of alternative renderings the first (mc:Choice) is read, the fallback dropped.
-      u"mc:AlternateContent", u"mc:Choice"};
+      u"mc:AlternateContent"};
   return names;
 }
 
@@ -42,8 +43,10 @@ bool Contains(std::u16string_view s, std::u16string_view part) { return s.find(p
 WideString Attribute(std::u16string_view Attrs, std::u16string_view Name) { return AttributeValueOf(Attrs, Name); }
 
 bool IsOffValue(const WideString& v) { return v == u"0" || v == u"false" || v == u"off"; }
+bool IsOnValue(const WideString& v) { return v == u"1" || v == u"true" || v == u"on"; }
 
 struct Relationship {
+  std::string id;
   std::string type;  // the last segment of the type URI: "header", "footnotes", ...
   std::string target;
 };
@@ -62,16 +65,23 @@ std::vector<Relationship> ReadRelationships(const RawByteString& bytes, const st
     std::string type = WideToUtf8(item->AttributeValue(u"Type"));
     size_t slash = type.rfind('/');
     if (slash != std::string::npos) type = type.substr(slash + 1);
-    out.push_back({type, ResolvePartPath(sourcePart, WideToUtf8(item->AttributeValue(u"Target")))});
+    out.push_back({WideToUtf8(item->AttributeValue(u"Id")), type,
+                   ResolvePartPath(sourcePart, WideToUtf8(item->AttributeValue(u"Target")))});
   }
   return out;
 }
 
+// The relationship part of a part: "word/_rels/document.xml.rels" for "word/document.xml".
+std::string RelationshipPart(const std::string& part) {
+  const size_t slash = part.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : part.substr(0, slash + 1);
+  return dir + "_rels/" + (slash == std::string::npos ? part : part.substr(slash + 1)) + ".rels";
+}
+
 // Parts named like "word/header12.xml", in the order of their numbers.
-std::vector<std::string> NumberedParts(const TZipArchive& zip, const std::string& stem) {
+std::vector<std::string> NumberedParts(const TPackageParts& parts, const std::string& stem) {
   std::vector<std::pair<int, std::string>> found;
-  for (int i = 0; i < zip.Count(); ++i) {
-    const std::string& n = zip.Files.Items(i).Name();
+  for (const std::string& n : parts.Names()) {
     if (n.size() <= stem.size() + 4 || n.compare(0, stem.size(), stem) != 0 || !n.ends_with(".xml")) continue;
     std::string_view digits(n.data() + stem.size(), n.size() - stem.size() - 4);
     int number = 0;
@@ -116,7 +126,144 @@ const TMarkup kStyleStart{u"", u"", u"<font>"}, kStyleEnd{u"", u"", u"</font>"};
 const TMarkup kBold{u"", u"", u"<b>"}, kBoldEnd{u"", u"", u"</b>"};
 const TMarkup kItalic{u"", u"", u"<i>"}, kItalicEnd{u"", u"", u"</i>"};
 
+class TZipParts : public TPackageParts {
+ public:
+  explicit TZipParts(const TZipArchive& Zip) : FZip(Zip) {}
+  bool Has(std::string_view Name) const override { return FZip.GetIndexByFileName(Name) >= 0; }
+  RawByteString Read(std::string_view Name) const override {
+    const int index = FZip.GetIndexByFileName(Name);
+    return index < 0 ? RawByteString() : FZip.GetUncompressed(index);
+  }
+  std::vector<std::string> Names() const override {
+    std::vector<std::string> out;
+    for (int i = 0; i < FZip.Count(); ++i) out.push_back(FZip.Files.Items(i).Name());
+    return out;
+  }
+
+ private:
+  const TZipArchive& FZip;
+};
+
+// A flat package: one XML file whose "pkg:part" elements hold the parts, XML ones inline.
+// The parts are cut out of the bytes as written, so each keeps its own namespace declarations.
+class TFlatParts : public TPackageParts {
+ public:
+  explicit TFlatParts(std::string_view Bytes) {
+    constexpr std::string_view kPart = "<pkg:part", kData = "<pkg:xmlData", kDataEnd = "</pkg:xmlData>";
+    size_t pos = Bytes.find(kPart);
+    while (pos != std::string_view::npos) {
+      const size_t tagEnd = Bytes.find('>', pos);
+      if (tagEnd == std::string_view::npos) break;
+      const size_t next = Bytes.find(kPart, tagEnd);
+      const std::string_view tag = Bytes.substr(pos, tagEnd - pos);
+      const std::string_view body = Bytes.substr(tagEnd + 1, (next == std::string_view::npos ? Bytes.size() : next) - tagEnd - 1);
+      std::string name = WideToUtf8(AttributeValueOf(Utf8ToWide(std::string(tag.substr(kPart.size()))), u"pkg:name"));
+      while (!name.empty() && name[0] == '/') name.erase(0, 1);
+      const size_t data = body.find(kData);
+      const size_t dataStart = data == std::string_view::npos ? data : body.find('>', data);
+      const size_t dataEnd = body.rfind(kDataEnd);
+      if (!name.empty() && dataStart != std::string_view::npos && dataEnd != std::string_view::npos && dataEnd > dataStart)
+        FParts.emplace(name, body.substr(dataStart + 1, dataEnd - dataStart - 1));
+      pos = next;
+    }
+  }
+  bool Has(std::string_view Name) const override { return FParts.count(std::string(Name)) > 0; }
+  RawByteString Read(std::string_view Name) const override {
+    auto it = FParts.find(std::string(Name));
+    return it == FParts.end() ? RawByteString() : RawByteString(it->second);
+  }
+  std::vector<std::string> Names() const override {
+    std::vector<std::string> out;
+    for (const auto& p : FParts) out.push_back(p.first);
+    return out;
+  }
+
+ private:
+  std::map<std::string, std::string_view> FParts;
+};
+
+// The name of the document element: what follows a byte-order mark, the declaration,
+// processing instructions and comments. Empty when the bytes do not start as XML.
+std::string_view XMLRootName(std::string_view Bytes) {
+  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
+  while (i < limit) {
+    const char c = Bytes[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    if (c != '<') return {};
+    const std::string_view rest = Bytes.substr(i, limit - i);
+    if (rest.starts_with("<?") || rest.starts_with("<!")) {
+      const bool comment = rest.starts_with("<!--");
+      const size_t end = comment ? rest.find("-->") : rest.find('>');
+      if (end == std::string_view::npos) return {};
+      i += end + (comment ? 3 : 1);
+      continue;
+    }
+    const size_t end = rest.find_first_of(" \t\r\n/>", 1);
+    return end == std::string_view::npos ? std::string_view() : rest.substr(1, end - 1);
+  }
+  return {};
+}
+
+// The bytes of the element that starts with Open, up to the end of Close; empty when absent.
+std::string_view Slice(std::string_view Bytes, std::string_view Open, std::string_view Close) {
+  const size_t a = Bytes.find(Open);
+  if (a == std::string_view::npos) return {};
+  const size_t b = Bytes.find(Close, a);
+  return b == std::string_view::npos ? std::string_view() : Bytes.substr(a, b + Close.size() - a);
+}
+
+WideString Trimmed(const WideString& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && (s[a] == u' ' || s[a] == u'\t' || s[a] == u'\r' || s[a] == u'\n')) ++a;
+  while (b > a && (s[b - 1] == u' ' || s[b - 1] == u'\t' || s[b - 1] == u'\r' || s[b - 1] == u'\n')) --b;
+  return s.substr(a, b - a);
+}
+
+// The text of a chart part (titles, series names, categories) or of a diagram's data part (its
+// nodes), a line each. Values are numbers, not text; repeated categories are written once.
+std::vector<WideString> GraphicLines(TZvXMLItem* root, bool chart) {
+  std::vector<WideString> out;
+  std::set<WideString> seen;
+  WalkXML(root, {.OnEnter = [&](TZvXMLItem& item, int) {
+    if (item.Kind != ikProperty) return waContinue;
+    const std::u16string_view local = XMLLocalName(item.TagName);
+    if (local == u"Fallback") return waSkipChildren;
+    if (local == u"p") {
+      if (WideString t = Trimmed(item.FullText()); !t.empty()) out.push_back(std::move(t));
+      return waSkipChildren;
+    }
+    if (chart && local == u"v") {
+      bool label = false;
+      for (TZvXMLItem* p = item.ParentItem(); p && !label; p = p->ParentItem()) {
+        const std::u16string_view l = XMLLocalName(p->TagName);
+        if (l == u"val" || l == u"xVal" || l == u"yVal" || l == u"plotArea") break;
+        label = l == u"tx" || l == u"cat";
+      }
+      if (WideString t = Trimmed(item.FullText()); label && !t.empty() && seen.insert(t).second)
+        out.push_back(std::move(t));
+    }
+    return waContinue;
+  }});
+  return out;
+}
+
+// Symbols Word numbers notes with when asked to: *, dagger, double dagger, section, then doubled.
+WideString NoteSymbol(int v) {
+  static const char16_t kSymbols[] = {u'*', u'\u2020', u'\u2021', u'\u00A7'};
+  if (v <= 0) return u"*";
+  return WideString(static_cast<size_t>(std::min((v - 1) / 4 + 1, 50)), kSymbols[(v - 1) % 4]);
+}
+
 }  // namespace
+
+WideString TMSWordXDocument::TNoteKind::Next() {
+  const int v = Start + Count++;
+  return Format == u"chicago" ? NoteSymbol(v) : TWordXNumbering::FormatNumber(v, Format);
+}
 
 bool IsCompoundBytes(std::string_view bytes) {
   return IsCompoundFileSignature(bytes);
@@ -129,12 +276,17 @@ bool TMSWordXDocument::IsWordXPackage(std::string_view Bytes) {
   return BytesAreZipArchive(Bytes) && Bytes.find("word/document") != std::string_view::npos;
 }
 
+bool TMSWordXDocument::IsWordXMLDocument(std::string_view Bytes) {
+  const std::string_view root = XMLRootName(Bytes);
+  return root == "w:wordDocument" || root == "pkg:package";
+}
+
 void TMSWordXDocument::LoadFromFile(const WideString& AFileName) try {
   TMSWBaseDocument::LoadFromFile(AFileName);
   TFileStream stream(AFileName);
-  const RawByteString head = stream.ReadBytes(8);
+  const RawByteString head = stream.ReadBytes(4096);
   stream.SetPosition(0);
-  if (!BytesAreZipArchive(head)) {
+  if (!BytesAreZipArchive(head) && !IsWordXMLDocument(head)) {
     // An encrypted package is a compound file; say so rather than call it invalid.
     if (IsCompoundBytes(head) && IsEncryptedPackage(stream.ReadAll()))
       throw Exception(FormatMessage(u"File %s is encrypted; a password is needed to read it", {AFileName}));
@@ -151,6 +303,13 @@ void TMSWordXDocument::LoadFromStream(TStream& Stream) try {
   const std::string_view view = Stream.ReadAllView(bytes);
   if (IsCompoundBytes(view)) {
     LoadOLEBytes(view);
+    return;
+  }
+  if (!BytesAreZipArchive(view) && IsWordXMLDocument(view)) {
+    if (XMLRootName(view) == "pkg:package")
+      LoadParts(TFlatParts(view));
+    else
+      LoadWordML(view);
     return;
   }
   LoadPackage(view);
@@ -172,12 +331,6 @@ void TMSWordXDocument::InternalLoadFromOLEStream(TStream& Stream) try {
   RethrowAsException();
 }
 
-RawByteString TMSWordXDocument::ReadPart(const TZipArchive& Zip, std::string_view Name) {
-  const int index = Zip.GetIndexByFileName(Name);
-  if (index < 0) return {};
-  return Zip.GetUncompressed(index);
-}
-
 void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
   TZipArchive zip;
   // The archive charges what it inflates to this document's budget.
@@ -185,22 +338,25 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
   zip.LoadFromView(Bytes);
   if (zip.Recovered())
     AddWarning(u"The package is damaged: its parts were recovered from what is intact, and text may be missing");
+  LoadParts(TZipParts(zip));
+}
+
+void TMSWordXDocument::LoadParts(const TPackageParts& Parts) {
+  FOpenLists.clear();
   const bool text = ParseItems().Contains(wpiText);
 
   // The main part as the package's relationships name it, else the usual name.
   std::string mainPart = "word/document.xml";
-  const auto packageRels = ReadRelationships(ReadPart(zip, "_rels/.rels"), "", Budget());
+  const auto packageRels = ReadRelationships(Parts.Read("_rels/.rels"), "", Budget());
   for (const auto& r : packageRels)
-    if (r.type == "officeDocument" && zip.GetIndexByFileName(std::string_view(r.target)) >= 0) {
+    if (r.type == "officeDocument" && Parts.Has(r.target)) {
       mainPart = r.target;
       break;
     }
-  if (zip.GetIndexByFileName(std::string_view(mainPart)) < 0)
-    throw Exception("The package has no main document part (" + mainPart + ")");
+  if (!Parts.Has(mainPart)) throw Exception("The package has no main document part (" + mainPart + ")");
   const size_t slash = mainPart.rfind('/');
   const std::string dir = slash == std::string::npos ? "" : mainPart.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? mainPart : mainPart.substr(slash + 1);
-  const auto rels = ReadRelationships(ReadPart(zip, dir + "_rels/" + name + ".rels"), mainPart, Budget());
+  const auto rels = ReadRelationships(Parts.Read(RelationshipPart(mainPart)), mainPart, Budget());
 
   auto partsOf = [&](const char* type, const char* fallback) {
     std::vector<std::string> out;
@@ -208,8 +364,8 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
       if (r.type == type && std::find(out.begin(), out.end(), r.target) == out.end()) out.push_back(r.target);
     if (out.empty() && rels.empty()) {
       if (std::string(type) == "header" || std::string(type) == "footer")
-        out = NumberedParts(zip, dir + type);
-      else if (zip.GetIndexByFileName(std::string_view(dir + fallback)) >= 0)
+        out = NumberedParts(Parts, dir + type);
+      else if (Parts.Has(dir + fallback))
         out.push_back(dir + fallback);
     }
     return out;
@@ -218,10 +374,12 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
   if (text) {
     auto firstPart = [&](const char* type, const char* fallback) {
       for (const auto& r : rels)
-        if (r.type == type) return ReadPart(zip, r.target);
-      return rels.empty() ? ReadPart(zip, dir + fallback) : RawByteString();
+        if (r.type == type) return Parts.Read(r.target);
+      return rels.empty() ? Parts.Read(dir + fallback) : RawByteString();
     };
     FNumbering.Load(firstPart("numbering", "numbering.xml"), firstPart("styles", "styles.xml"), &Budget());
+    ReadNoteSettings(firstPart("settings", "settings.xml"));
+    FParts = &Parts;
     struct Target {
       std::vector<std::string> parts;
       TWideStrings* list;
@@ -236,24 +394,32 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
         {partsOf("footer", ""), FooterText(), FooterText()},
         {partsOf("comments", "comments.xml"), AnnotationText(), TextBoxText()},
     };
-    FTextBoxFramed = false;
     for (const Target& t : targets) {
       // Past the length limit no more parts are read.
       if (FSink.Stopped()) break;
       const bool isBody = t.list == Text();
       if (t.parts.empty() && !isBody) continue;
-      FSink.Prologue(t.list, false);
+      if (std::find(FOpenLists.begin(), FOpenLists.end(), t.list) == FOpenLists.end()) {
+        FSink.Prologue(t.list, false);
+        FOpenLists.push_back(t.list);
+      }
       for (const std::string& part : t.parts) {
-        const RawByteString bytes = ReadPart(zip, part);
+        const RawByteString bytes = Parts.Read(part);
+        FPartRels.clear();
+        // Only chart and diagram data parts are read through a drawing's reference.
+        for (const auto& r : part == mainPart ? rels : ReadRelationships(Parts.Read(RelationshipPart(part)), part, Budget()))
+          if (r.type == "chart" || r.type == "diagramData") FPartRels.emplace(r.id, r.target);
         LoadXMLFilePart(bytes, t.list, t.boxes);
         // A missing main part reads as an empty document; one that holds no Word markup is forged.
         if (isBody && !bytes.empty() && FPartElement != u"document")
           throw Exception("The main part " + mainPart + " of the package is not a Word document");
       }
       FSink.Epilogue(t.list, false);
+      FOpenLists.erase(std::find(FOpenLists.begin(), FOpenLists.end(), t.list));
     }
-    // The text-box list got its prologue with its first line.
-    if (FTextBoxFramed) FSink.Epilogue(TextBoxText(), false);
+    // Lists that got their prologue with their first line (text boxes).
+    CloseLists();
+    FParts = nullptr;
   }
 
   if (ParseItems().Contains(wpiSummaryInformation)) {
@@ -262,7 +428,117 @@ void TMSWordXDocument::LoadPackage(std::string_view Bytes) {
       if (r.type == "core-properties") core = r.target;
       if (r.type == "extended-properties") app = r.target;
     }
-    ReadSummary(zip, core, app);
+    ReadSummary(Parts, core, app);
+  }
+}
+
+void TMSWordXDocument::LoadWordML(std::string_view Bytes) {
+  FOpenLists.clear();
+  FParts = nullptr;
+  FPartRels.clear();
+  if (ParseItems().Contains(wpiText)) {
+    FNumbering.Clear();
+    ReadNoteSettings(Slice(Bytes, "<w:docPr", "</w:docPr>"));
+    FSink.Prologue(Text(), false);
+    FOpenLists.push_back(Text());
+    LoadXMLFilePart(Bytes, Text(), TextBoxText());
+    if (FPartElement != u"wordDocument") throw Exception("The document is not a Word 2003 XML document");
+    CloseLists();
+  }
+  if (ParseItems().Contains(wpiSummaryInformation)) ReadWordMLSummary(Bytes);
+}
+
+void TMSWordXDocument::ReadWordMLSummary(std::string_view Bytes) {
+  const std::string_view props = Slice(Bytes, "<o:DocumentProperties", "</o:DocumentProperties>");
+  if (props.empty()) return;
+  TZvXMLEngine engine(this);
+  engine.SetBudget(&Budget());
+  engine.LoadFromBytes(props);
+  TZvXMLItem* anchor = FindXMLItem(engine.RootItem(), u"DocumentProperties", {}, true);
+  if (!anchor) return;
+  auto text = [&](std::u16string_view local) {
+    TZvXMLItem* item = FindXMLItem(anchor, local);
+    return item ? item->FullText() : WideString();
+  };
+  TZvWordSummaryInformation& s = *SummaryInformation();
+  s.SetTitle(text(u"Title"));
+  s.SetSubject(text(u"Subject"));
+  s.SetAuthor(text(u"Author"));
+  s.SetKeywords(text(u"Keywords"));
+  s.SetComments(text(u"Description"));
+  s.SetLastAuthor(text(u"LastAuthor"));
+  s.SetRevNumber(text(u"Revision"));
+  s.SetCategory(text(u"Category"));
+  s.SetCreated(XMLStringToDateTime(text(u"Created")));
+  s.SetLastSaved(XMLStringToDateTime(text(u"LastSaved")));
+  s.SetTemplate(text(u"Template"));
+  s.SetEditTime(ToInt(text(u"TotalTime")));
+  s.SetPageCount(ToInt(text(u"Pages")));
+  s.SetWordCount(ToInt(text(u"Words")));
+  s.SetCharCount(ToInt(text(u"Characters")));
+  s.SetLineCount(ToInt(text(u"Lines")));
+  s.SetParagraphCount(ToInt(text(u"Paragraphs")));
+  s.SetManager(text(u"Manager"));
+  s.SetCompany(text(u"Company"));
+  s.SetCharCount2(ToInt(text(u"CharactersWithSpaces")));
+}
+
+void TMSWordXDocument::ReadNoteSettings(std::string_view SettingsXml) {
+  FFootnotes = TNoteKind();
+  FFootnotes.Format = u"decimal";
+  FEndnotes = TNoteKind();
+  FEndnotes.Format = u"lowerRoman";
+  if (SettingsXml.empty()) return;
+  TZvXMLEngine engine(this);
+  engine.SetBudget(&Budget());
+  engine.LoadFromBytes(SettingsXml);
+  for (auto [kind, name] : {std::pair{&FFootnotes, u"footnotePr"}, std::pair{&FEndnotes, u"endnotePr"}}) {
+    TZvXMLItem* pr = FindXMLItem(engine.RootItem(), name, {}, true);
+    if (!pr) continue;
+    if (TZvXMLItem* f = FindXMLItem(pr, u"numFmt"); f && !f->AttributeValue(u"w:val").empty())
+      kind->Format = f->AttributeValue(u"w:val");
+    if (TZvXMLItem* st = FindXMLItem(pr, u"numStart"))
+      if (const int32_t v = ToInt(st->AttributeValue(u"w:val")); v > 0 && v < 100000) kind->Start = v;
+  }
+}
+
+void TMSWordXDocument::CloseLists() {
+  for (TWideStrings* list : FOpenLists) FSink.Epilogue(list, false);
+  FOpenLists.clear();
+}
+
+void TMSWordXDocument::Divert(TWideStrings* Target) {
+  FSaved.push_back({std::move(FCurrentTextLine), FcurList, IsHiddenText, FParagraphStyle});
+  FCurrentTextLine.clear();
+  FcurList = Target;
+}
+
+void TMSWordXDocument::EndDiversion() {
+  if (!FCurrentTextLine.empty()) EndParagraph();
+  if (FSaved.empty()) return;
+  TSavedLine saved = std::move(FSaved.back());
+  FSaved.pop_back();
+  FCurrentTextLine = std::move(saved.Line);
+  FcurList = saved.List;
+  IsHiddenText = saved.Hidden;
+  FParagraphStyle = std::move(saved.Style);
+}
+
+void TMSWordXDocument::FlushGraphics() {
+  std::vector<std::pair<std::string, bool>> graphics;
+  graphics.swap(FGraphics);
+  if (!FParts) return;
+  for (const auto& [part, chart] : graphics) {
+    const RawByteString bytes = FParts->Read(part);
+    if (bytes.empty()) continue;
+    TZvXMLEngine engine(this);
+    engine.SetBudget(&Budget());
+    engine.LoadFromBytes(bytes);
+    for (const WideString& line : GraphicLines(engine.RootItem(), chart)) {
+      FCurrentTextLine.assign(FSink.Rendering(kParagraphStart));
+      FSink.Text(line, FCurrentTextLine);
+      EndParagraph();
+    }
   }
 }
 
@@ -274,6 +550,12 @@ void TMSWordXDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* Lis
   FSaved.clear();
   IsHiddenText = false;
   FPartElement.clear();
+  FNoteMark.clear();
+  FMarkSpace = false;
+  FRubyText.clear();
+  FRubyDepth = 0;
+  FListLabel.clear();
+  FGraphics.clear();
   if (Bytes.empty()) return;
   TZvXMLEngine engine(this);
   engine.SetBudget(&Budget());
@@ -291,6 +573,7 @@ void TMSWordXDocument::LoadXMLFilePart(std::string_view Bytes, TWideStrings* Lis
     FcurList = saved.List;
   }
   if (!FCurrentTextLine.empty() && FCurrentTextLine != FSink.Rendering(kParagraphStart)) EndParagraph();
+  FlushGraphics();
   FcurList = List;
 }
 
@@ -309,14 +592,64 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
   const std::u16string_view n = ATagName;
   // Style elements are only read when the output has markup for them.
   const bool marked = TextFormating() != tfPlainText;
+  const bool visible = !IsHiddenText || ParseItems().Contains(wpiHiddenText);
   if (n == u"w:p") {
+    FMarkSpace = false;
     FCurrentTextLine.assign(FSink.Rendering(kParagraphStart));
     FParagraphStyle.clear();
     FNumId = FIlvl = -1;
     IsHiddenText = false;
   } else if (n == u"w:t" || n == u"m:t") {
-    if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FSink.Text(DecodeEntities(ATagValue), FCurrentTextLine);
+    if (FMarkSpace && !ATagValue.empty()) {
+      // The note's own mark stays apart from its first word.
+      if (ATagValue[0] != u' ' && ATagValue[0] != u'\t') FCurrentTextLine += u' ';
+      FMarkSpace = false;
+    }
+    if (visible) FSink.Text(DecodeEntities(ATagValue), FRubyDepth > 0 ? FRubyText : FCurrentTextLine);
+    // Word 2003 writes text as CDATA: the element is kept so that its section comes here.
+    Accept = ATagValue.empty();
+  } else if (n == u"![CDATA[") {
+    if (ParentNode && (ParentNode->TagName == u"w:t" || ParentNode->TagName == u"m:t") && visible)
+      FSink.Text(ATagValue, FRubyDepth > 0 ? FRubyText : FCurrentTextLine);
     Accept = false;
+  } else if (n == u"w:footnoteReference" || n == u"w:endnoteReference") {
+    TNoteKind& kind = n == u"w:footnoteReference" ? FFootnotes : FEndnotes;
+    // A custom mark follows as the run's text; the reference then has no number.
+    const bool custom = IsOnValue(Attribute(ATagAttributes, u"w:customMarkFollows"));
+    const WideString mark = custom ? WideString() : kind.Next();
+    kind.Marks[ToInt(Attribute(ATagAttributes, u"w:id"))] = mark;
+    if (visible) FSink.Text(mark, FCurrentTextLine);
+    Accept = false;
+  } else if (n == u"w:footnoteRef" || n == u"w:endnoteRef") {
+    if (visible) FSink.Text(FNoteMark, FCurrentTextLine);
+    FMarkSpace = !FNoteMark.empty();
+    Accept = false;
+  } else if (n == u"w:rt") {
+    ++FRubyDepth;
+  } else if (n == u"w:ruby") {
+    FRubyText.clear();
+  } else if (n == u"c:chart" || n == u"dgm:relIds") {
+    const bool chart = n == u"c:chart";
+    auto it = FPartRels.find(WideToUtf8(Attribute(ATagAttributes, chart ? u"r:id" : u"r:dm")));
+    if (it != FPartRels.end() && FGraphics.size() < 1000) FGraphics.emplace_back(it->second, chart);
+    Accept = false;
+  } else if (n == u"wx:t" || n == u"wx:font") {
+    // A Word 2003 list label, unless its font says it is a bullet.
+    if (ParentNode && ParentNode->TagName == u"w:listPr") {
+      const WideString v = Attribute(ATagAttributes, u"wx:val");
+      if (n == u"wx:t")
+        FListLabel = v;
+      else if (Contains(v, u"Symbol") || Contains(v, u"Wingdings") || v == u"Courier New")
+        FListLabel.clear();
+    }
+    Accept = false;
+  } else if (n == u"w:hdr" || n == u"w:ftr") {
+    // Word 2003 writes headers and footers in the section properties.
+    if (ParentNode && ParentNode->TagName == u"w:sectPr") Divert(n == u"w:hdr" ? HeaderText() : FooterText());
+  } else if (n == u"aml:annotation") {
+    // Word 2003 revisions and comments: insertions and comments hold text, deletions are gone.
+    const WideString type = Attribute(ATagAttributes, u"w:type");
+    Accept = type == u"Word.Insertion" || type == u"Word.Comment";
   } else if (n == u"w:pStyle") {
     Accept = marked;
     // Word writes the style as an attribute; a child element "w:val" is read as well.
@@ -351,6 +684,7 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
   } else if (n == u"w:rPr") {
     Accept = !ParseItems().Contains(wpiHiddenText);
   } else if (n == u"w:tab" || n == u"w:ptab") {
+    FMarkSpace = false;
     // Closed below: a tab in a run, or a tab stop when its parent is "w:tabs".
   } else if (n == u"w:br" || n == u"w:cr") {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText))
@@ -363,10 +697,26 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
     // Separator notes hold the rule above the notes, not text.
     const WideString type = Attribute(ATagAttributes, u"w:type");
     Accept = type != u"separator" && type != u"continuationSeparator" && type != u"continuationNotice";
+    TNoteKind& kind = n == u"w:footnote" ? FFootnotes : FEndnotes;
+    if (Accept && ParentNode && ParentNode->TagName == u"w:r") {
+      // Word 2003 writes the note where it is cited.
+      FNoteMark = IsOnValue(Attribute(ATagAttributes, u"w:suppressRef")) ? WideString() : kind.Next();
+      if (visible) FSink.Text(FNoteMark, FCurrentTextLine);
+      Divert(n == u"w:footnote" ? FootNoteText() : EndNoteText());
+    } else if (Accept) {
+      auto it = kind.Marks.find(ToInt(Attribute(ATagAttributes, u"w:id")));
+      FNoteMark = it == kind.Marks.end() ? WideString() : it->second;
+    }
+  } else if (n == u"mc:Choice") {
+    // Of alternative renderings only the first choice is read; the others and the fallback
+    // repeat its text.
+    if (ParentNode)
+      for (const auto& c : ParentNode->Items())
+        if (c->TagName == u"mc:Choice") Accept = false;
   } else if (n == u"w:txbxContent") {
-    FSaved.push_back({std::move(FCurrentTextLine), FcurList, IsHiddenText, FParagraphStyle});
-    FCurrentTextLine.clear();
-    FcurList = FTextBoxList;
+    Divert(FTextBoxList);
+  } else if (n == u"aml:content") {
+    if (ParentNode && ParentNode->AttributeValue(u"w:type") == u"Word.Comment") Divert(AnnotationText());
   } else if (PassThrough().count(n)) {
     // kept
   } else if (n.size() > 2 && n[0] == u'm' && n[1] == u':' && !EndsWith(n, u"Pr")) {
@@ -388,8 +738,8 @@ void TMSWordXDocument::EndParagraph() {
 }
 
 void TMSWordXDocument::AddLine(TWideStrings* List, const WideString& Line) {
-  if (List == TextBoxText() && !FTextBoxFramed) {
-    FTextBoxFramed = true;
+  if (std::find(FOpenLists.begin(), FOpenLists.end(), List) == FOpenLists.end()) {
+    FOpenLists.push_back(List);
     FSink.Prologue(List, false);
   }
   FSink.Item(List, Line);
@@ -408,38 +758,56 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
     if (parent && parent->TagName == u"w:p") {
       int numId = FNumId, ilvl = FIlvl < 0 ? 0 : FIlvl;
       if (numId < 0 && !FNumbering.StyleNumbering(FParagraphStyle, numId, ilvl)) numId = -1;
-      if (numId > 0)
-        if (WideString label = FNumbering.NextLabel(numId, ilvl); !label.empty())
-        {
-          FSink.Text(label, FCurrentTextLine);
-          FCurrentTextLine += u' ';
-        }
+      WideString label = numId > 0 ? FNumbering.NextLabel(numId, ilvl) : WideString();
+      if (label.empty()) label = std::move(FListLabel);
+      FListLabel.clear();
+      if (!label.empty()) {
+        FSink.Text(label, FCurrentTextLine);
+        FCurrentTextLine += u' ';
+      }
     }
   } else if (n == u"w:p") {
     EndParagraph();
     TZvXMLItem::Free(Node);
+    if (!FGraphics.empty()) FlushGraphics();
     if (FSink.Stopped()) Cancel = true;
-  } else if (n == u"w:txbxContent") {
-    if (!FCurrentTextLine.empty()) EndParagraph();
-    if (!FSaved.empty()) {
-      TSavedLine saved = std::move(FSaved.back());
-      FSaved.pop_back();
-      FCurrentTextLine = std::move(saved.Line);
-      FcurList = saved.List;
-      IsHiddenText = saved.Hidden;
-      FParagraphStyle = std::move(saved.Style);
-    }
+  } else if (n == u"w:t" || n == u"m:t") {
     TZvXMLItem::Free(Node);
-  } else if (n == u"w:tbl" || n == u"w:sdt" || n == u"w:footnote" || n == u"w:endnote" || n == u"w:comment") {
+  } else if (n == u"w:rt") {
+    if (FRubyDepth > 0) --FRubyDepth;
+  } else if (n == u"w:ruby") {
+    // The reading follows its base text.
+    if (!FRubyText.empty() && FRubyDepth == 0) {
+      FCurrentTextLine += u" (";
+      FCurrentTextLine += FRubyText;
+      FCurrentTextLine += u')';
+    }
+    FRubyText.clear();
+  } else if (n == u"w:txbxContent") {
+    EndDiversion();
+    TZvXMLItem::Free(Node);
+  } else if (n == u"aml:content" || n == u"w:hdr" || n == u"w:ftr" || n == u"w:footnote" || n == u"w:endnote") {
+    // The inline Word 2003 forms end their diversion.
+    TZvXMLItem* parent = Node->ParentItem();
+    bool diverted = false;
+    if (parent && n == u"aml:content")
+      diverted = parent->AttributeValue(u"w:type") == u"Word.Comment";
+    else if (parent && (n == u"w:hdr" || n == u"w:ftr"))
+      diverted = parent->TagName == u"w:sectPr";
+    else if (parent)
+      diverted = parent->TagName == u"w:r";
+    if (diverted) EndDiversion();
+    if (n != u"aml:content") TZvXMLItem::Free(Node);
+  } else if (n == u"w:tbl" || n == u"w:sdt" || n == u"w:comment") {
     // Nothing more is read from these; letting them go keeps the tree small.
     TZvXMLItem::Free(Node);
   }
 }
 
-void TMSWordXDocument::ReadSummary(const TZipArchive& Zip, const std::string& CorePart, const std::string& AppPart) {
+void TMSWordXDocument::ReadSummary(const TPackageParts& Parts, const std::string& CorePart, const std::string& AppPart) {
   TZvWordSummaryInformation& s = *SummaryInformation();
   for (const std::string& part : {CorePart, AppPart}) {
-    RawByteString bytes = ReadPart(Zip, part);
+    RawByteString bytes = Parts.Read(part);
     if (bytes.empty()) continue;
     TZvXMLEngine engine(this);
     engine.SetBudget(&Budget());

@@ -98,6 +98,35 @@ TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
               damaged, median, mean);
 }
 
+// Note marks, charts, diagrams, phonetic guides and Word 2003 XML: each read in full, against
+// LibreOffice where it prints the part, else for a text the document's own parts hold.
+TEST(DocxCorpus, MarksGraphicsReadingsAndXmlForms) {
+  ZVWORD_REQUIRE_CORPUS(CorpusDir() / "real" / "docx");
+  const struct {
+    const char* file;
+    const char* needle;  // "" to score against LibreOffice's text
+  } rows[] = {
+      {"docx/footnotes.docx", ""},
+      {"docx/table_footnotes.docx", ""},
+      {"doc/testWORDML_tableInsideParagraph.doc", ""},
+      {"docx/testWORD_charts.docx", "wants a peach\r\nNUMBER\r\nJanuary"},
+      {"docx/testWORD_diagramData.docx", "From here\r\nTo here\r\nAnd then here."},
+      {"docx/testWORD_phonetic.docx", "\xE6\x9D\xB1\xE4\xBA\xAC (\xE3\x81\xA8\xE3\x81\x86\xE3\x81\x8D\xE3\x82\x87\xE3\x81\x86)"},
+  };
+  for (const auto& row : rows) {
+    const Result r = Read(CorpusDir() / "real" / row.file);
+    EXPECT_EQ(r.error, "") << row.file;
+    if (*row.needle) {
+      EXPECT_NE(WideToUtf8(r.text).find(row.needle), std::string::npos) << row.file;
+      continue;
+    }
+    const std::u16string ref =
+        Utf8ToWide(ReadFile(CorpusDir() / "reference" / "libreoffice" / "real" / (std::string(row.file) + ".txt"), true));
+    ASSERT_FALSE(Words(ref).empty()) << row.file;
+    EXPECT_DOUBLE_EQ(Recall(ref, r.text), 1.0) << row.file;
+  }
+}
+
 TEST(DocxCorpus, GeneratedDocumentsMatchTheirTruth) {
   ZVWORD_REQUIRE_CORPUS(CorpusDir() / "generated");
   const auto files = Documents(CorpusDir() / "generated");

@@ -53,6 +53,9 @@ TEST(Registry, DetectFormat) {
   const DetectCase cases[] = {
       {"Word 2007+ package", Docx(), "a.bin", "docx"},
       {"package named .doc: content wins", Docx(), "a.doc", "docx"},
+      {"Word 2003 XML named .doc", DocxBuilder::WordML(DocxBuilder::P("x")), "a.doc", "docx"},
+      {"flat package named .xml", DocxBuilder().Body(DocxBuilder::P("x")).BuildFlat(), "a.xml", "docx"},
+      {"Word XML element below another root", "<?xml version=\"1.0\"?><root><w:wordDocument/></root>", "", ""},
       {"encrypted package", CompoundFileBuilder().Stream("EncryptionInfo", "i").Stream("EncryptedPackage", "p").Build(),
        "", "docx"},
       {"Word 97 compound file", Doc(WordDocBuilder().Piece(u"Hello\r")), "a.txt", "doc"},

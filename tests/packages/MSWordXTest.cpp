@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "builders/DocxBuilder.h"
@@ -98,6 +100,17 @@ TEST(MSWordX, BodyText) {
        "<w:p><w:pPr><w:pStyle w:val=\"BoldItalic\"/></w:pPr>" + R(T("s")) + "</w:p>", tfHTML, false,
        "<p><font><b><i>s</b></i></font></p>\n"},
       {"section properties", DocxBuilder::P("x") + "<w:sectPr><w:pgSz w:w=\"1\"/></w:sectPr>", tfPlainText, false, "x\n"},
+      {"phonetic guide after its base",
+       "<w:p>" + R(T("in ")) + "<w:ruby><w:rubyPr><w:hps w:val=\"11\"/></w:rubyPr><w:rt>" + R(T("\xE3\x81\xA8\xE3\x81\x86")) +
+           "</w:rt><w:rubyBase>" + R(T("\xE6\x9D\xB1")) + "</w:rubyBase></w:ruby>" + R(T(" town")) + "</w:p>",
+       tfPlainText, false, "in \xE6\x9D\xB1 (\xE3\x81\xA8\xE3\x81\x86) town\n"},
+      {"phonetic guide rtf", "<w:p><w:ruby><w:rt>" + R(T("{r}")) + "</w:rt><w:rubyBase>" + R(T("b")) + "</w:rubyBase></w:ruby></w:p>",
+       tfRTF, false, "b (\\{r\\})\\par \n"},
+      {"alternate content once",
+       "<w:p><mc:AlternateContent><mc:Choice Requires=\"w14\">" + R(T("choice")) + "</mc:Choice><mc:Choice Requires=\"w15\">" +
+           R(T("second choice")) + "</mc:Choice><mc:Fallback>" +
+           R(T("fallback")) + "</mc:Fallback></mc:AlternateContent></w:p>",
+       tfPlainText, false, "choice\n"},
   };
   for (const auto& c : cases) {
     Loaded l(DocxBuilder().Body(c.body).Build(), c.mode, c.hidden);
@@ -149,10 +162,11 @@ TEST(MSWordX, NotesHeadersFootersAndComments) {
       .Footer(DocxBuilder::P("footer one"))
       .Footer(DocxBuilder::P("footer two"))
       .Comments("<w:comment w:id=\"0\" w:author=\"A\">" + DocxBuilder::P("a remark") + "</w:comment>");
-  for (bool rels : {true, false}) {
+  // Without relationships, and as a flat XML package.
+  for (int rels : {1, 0, 2}) {
     DocxBuilder copy = b;
     if (!rels) copy.WithoutRelationships();
-    Loaded l(copy.Build());
+    Loaded l(rels == 2 ? copy.BuildFlat() : copy.Build());
     EXPECT_EQ(Joined(*l.doc.Text()), "body\n");
     EXPECT_EQ(Joined(*l.doc.FootNoteText()), "first footnote\nsecond footnote\n") << rels;
     EXPECT_EQ(Joined(*l.doc.EndNoteText()), "an endnote\n") << rels;
@@ -160,6 +174,116 @@ TEST(MSWordX, NotesHeadersFootersAndComments) {
     EXPECT_EQ(Joined(*l.doc.FooterText()), "footer one\nfooter two\n") << rels;
     EXPECT_EQ(Joined(*l.doc.AnnotationText()), "a remark\n") << rels;
   }
+}
+
+std::string Ref(const char* element, int id, const char* extra = "") {
+  return std::string("<w:r><w:") + element + " w:id=\"" + std::to_string(id) + "\"" + extra + "/></w:r>";
+}
+std::string NoteWithMark(const char* kind, int id, const std::string& text) {
+  return std::string("<w:") + kind + " w:id=\"" + std::to_string(id) + "\"><w:p><w:r><w:" + kind + "Ref/></w:r>" +
+         R(T(text)) + "</w:p></w:" + kind + ">";
+}
+
+TEST(MSWordX, NoteMarksInTheBodyAndTheNotes) {
+  const std::string body = "<w:p>" + R(T("a")) + Ref("footnoteReference", 2) + R(T(" b")) + Ref("endnoteReference", 7) +
+                           R(T(" c")) + Ref("footnoteReference", 1) + "</w:p>";
+  const std::string notes = NoteWithMark("footnote", 1, "one") + NoteWithMark("footnote", 2, " two");
+  struct Row {
+    const char* what;
+    std::string settings;
+    std::string body, footnotes, endnotes;
+  } rows[] = {
+      {"defaults: arabic and roman", "", "a1 bi c2\n", "2 one\n1 two\n", "i end\n"},
+      {"formats and start from the settings",
+       "<w:footnotePr><w:numFmt w:val=\"upperLetter\"/><w:numStart w:val=\"3\"/></w:footnotePr>"
+       "<w:endnotePr><w:numFmt w:val=\"decimal\"/></w:endnotePr>",
+       "aC b1 cD\n", "D one\nC two\n", "1 end\n"},
+      {"symbols", "<w:footnotePr><w:numFmt w:val=\"chicago\"/><w:numStart w:val=\"4\"/></w:footnotePr>",
+       "a\xC2\xA7 bi c**\n", "** one\n\xC2\xA7 two\n", "i end\n"},
+  };
+  for (const Row& r : rows) {
+    Loaded l(DocxBuilder().Body(body).Footnotes(notes).Endnotes(NoteWithMark("endnote", 7, "end")).Settings(r.settings).Build());
+    EXPECT_EQ(Joined(*l.doc.Text()), r.body) << r.what;
+    EXPECT_EQ(Joined(*l.doc.FootNoteText()), r.footnotes) << r.what;
+    EXPECT_EQ(Joined(*l.doc.EndNoteText()), r.endnotes) << r.what;
+  }
+  // A custom mark is the run's own text; the note then shows none of its own.
+  Loaded custom(DocxBuilder()
+                    .Body("<w:p>" + R(T("a")) + "<w:r><w:footnoteReference w:customMarkFollows=\"1\" w:id=\"1\"/>" + T("#") +
+                          "</w:r>" + R(T(" b")) + Ref("footnoteReference", 2) + "</w:p>")
+                    .Footnotes(NoteWithMark("footnote", 1, "custom") + NoteWithMark("footnote", 2, "numbered"))
+                    .Build());
+  EXPECT_EQ(Joined(*custom.doc.Text()), "a# b1\n");
+  EXPECT_EQ(Joined(*custom.doc.FootNoteText()), "custom\n1 numbered\n");
+}
+
+TEST(MSWordX, ChartAndDiagramTextFollowTheirParagraph) {
+  const std::string chart =
+      "<c:chartSpace xmlns:c=\"c\" xmlns:a=\"a\"><c:chart><c:title><c:tx><c:rich><a:p><a:r><a:t>Sales &amp; costs</a:t></a:r>"
+      "</a:p></c:rich></c:tx></c:title><c:plotArea><c:barChart>"
+      "<c:ser><c:tx><c:strRef><c:strCache><c:pt idx=\"0\"><c:v>North</c:v></c:pt></c:strCache></c:strRef></c:tx>"
+      "<c:cat><c:strRef><c:strCache><c:pt idx=\"0\"><c:v>Q1</c:v></c:pt><c:pt idx=\"1\"><c:v>Q2</c:v></c:pt></c:strCache>"
+      "</c:strRef></c:cat><c:val><c:numRef><c:numCache><c:pt idx=\"0\"><c:v>17</c:v></c:pt></c:numCache></c:numRef></c:val></c:ser>"
+      "<c:ser><c:tx><c:v>South</c:v></c:tx><c:cat><c:strRef><c:strCache><c:pt idx=\"0\"><c:v>Q1</c:v></c:pt></c:strCache>"
+      "</c:strRef></c:cat><c:val><c:numRef><c:numCache><c:pt idx=\"0\"><c:v>23</c:v></c:pt></c:numCache></c:numRef></c:val></c:ser>"
+      "</c:barChart></c:plotArea></c:chart></c:chartSpace>";
+  const std::string diagram =
+      "<dgm:dataModel xmlns:dgm=\"d\" xmlns:a=\"a\"><dgm:ptLst><dgm:pt><dgm:t><a:p><a:r><a:t>From here</a:t></a:r></a:p></dgm:t>"
+      "</dgm:pt><dgm:pt type=\"sibTrans\"><dgm:t><a:p><a:endParaRPr/></a:p></dgm:t></dgm:pt><dgm:pt><dgm:t><a:p><a:r>"
+      "<a:t>to there</a:t></a:r></a:p></dgm:t></dgm:pt></dgm:ptLst></dgm:dataModel>";
+  const std::string graphics =
+      "<w:p>" + R(T("see")) + "<w:r><w:drawing><wp:inline><a:graphic><a:graphicData><c:chart r:id=\"g1\"/></a:graphicData>"
+      "</a:graphic></wp:inline></w:drawing></w:r><w:r><w:drawing><wp:anchor><a:graphic><a:graphicData><dgm:relIds r:dm=\"g2\" "
+      "r:lo=\"x\"/></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r>" + R(T(" below")) + "</w:p>" + DocxBuilder::P("after");
+  DocxBuilder b;
+  b.Body(graphics).Graphic("charts/chart1.xml", chart).Graphic("diagrams/data1.xml", diagram);
+  Loaded plain(b.Build());
+  EXPECT_EQ(plain.Body(), "see below\nSales & costs\nNorth\nQ1\nQ2\nSouth\nFrom here\nto there\nafter\n");
+  Loaded html(b.Build(), tfHTML);
+  EXPECT_NE(html.Body().find("<p>Sales &amp; costs</p>\n"), std::string::npos);
+}
+
+TEST(MSWordX, Word2003XmlDocument) {
+  const std::string body =
+      "<w:p><w:pPr><w:listPr><wx:t wx:val=\"2.\"/></w:listPr></w:pPr>" + R("<w:t><![CDATA[Fish & <chips>]]></w:t>") + "</w:p>"
+      "<w:p><w:pPr><w:listPr><wx:t wx:val=\"\xC2\xB7\"/><wx:font wx:val=\"Symbol\"/></w:listPr></w:pPr>" + R(T("bullet")) +
+      "</w:p><w:p>" + R(T("noted")) + "<w:r><w:footnote><w:p><w:r><w:footnoteRef/></w:r>" + R(T("the note")) +
+      "</w:p></w:footnote></w:r>" + R(T(" then")) + "<w:r><w:endnote><w:p>" + R(T("end")) + "</w:p></w:endnote></w:r>"
+      "<aml:annotation w:type=\"Word.Deletion\">" + R("<w:delText>gone</w:delText>") + "</aml:annotation>"
+      "<aml:annotation w:type=\"Word.Insertion\"><aml:content>" + R(T(" added")) + "</aml:content></aml:annotation>"
+      "<aml:annotation w:type=\"Word.Comment\"><aml:content>" + DocxBuilder::P("remark") + "</aml:content></aml:annotation>"
+      "<w:r><w:rPr><w:vanish/></w:rPr>" + T("hidden") + "</w:r></w:p>"
+      "<w:p><w:pPr><w:sectPr><w:hdr w:type=\"odd\">" + DocxBuilder::P("head") + "</w:hdr><w:ftr w:type=\"odd\">" +
+      DocxBuilder::P("foot") + "</w:ftr></w:sectPr></w:pPr>" + R(T("last")) + "</w:p>";
+  const std::string xml = DocxBuilder::WordML(body, "<o:Title>Old &amp; new</o:Title><o:Author>Ann</o:Author><o:Pages>3</o:Pages>");
+  Loaded l(xml);
+  EXPECT_EQ(Joined(*l.doc.Text()), "2. Fish & <chips>\nbullet\nnoted1 theni added\nlast\n");
+  EXPECT_EQ(Joined(*l.doc.FootNoteText()), "1 the note\n");
+  EXPECT_EQ(Joined(*l.doc.EndNoteText()), "end\n");
+  EXPECT_EQ(Joined(*l.doc.AnnotationText()), "remark\n");
+  EXPECT_EQ(Joined(*l.doc.HeaderText()), "head\n");
+  EXPECT_EQ(Joined(*l.doc.FooterText()), "foot\n");
+  EXPECT_EQ(WideToUtf8(l.doc.SummaryInformation()->Title()), "Old & new");
+  EXPECT_EQ(WideToUtf8(l.doc.SummaryInformation()->Author()), "Ann");
+  EXPECT_EQ(l.doc.SummaryInformation()->PageCount(), 3);
+  // Every list is framed once in HTML, its prologue first.
+  Loaded html(xml, tfHTML);
+  for (const TWideStrings* list : {html.doc.Text(), html.doc.FootNoteText(), html.doc.HeaderText()}) {
+    ASSERT_GE(list->Count(), 3);
+    EXPECT_EQ(WideToUtf8(list->Get(0)).rfind("<html>", 0), 0u);
+    EXPECT_EQ(WideToUtf8(list->Get(list->Count() - 1)), "\r\n</body>\r\n</html>");
+  }
+}
+
+TEST(MSWordX, DeepNestingCostsHeapNotStack) {
+  std::string open, close;
+  for (int i = 0; i < 20000; ++i) {
+    open += "<w:p><w:r><w:pict><w:txbxContent>";
+    close += "</w:txbxContent></w:pict></w:r></w:p>";
+  }
+  Loaded l(DocxBuilder().Body(open + DocxBuilder::P("inmost") + close).Build());
+  EXPECT_EQ(Joined(*l.doc.TextBoxText()).find("inmost"), 0u);
+  EXPECT_EQ(l.doc.TextBoxText()->Count(), 20000);
 }
 
 TEST(MSWordX, SummaryFromPropertyParts) {
@@ -345,5 +469,16 @@ TEST(MSWordX, PandocSample) {
   EXPECT_NE(Joined(*doc.FootNoteText()).find("The boards came from a demolished garden shed."), std::string::npos);
   EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Title()), "Allotment garden notes");
   EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Author()), "Zvword Project");
+}
+
+// Written by LibreOffice as Word 2003 XML from samples/harbour.txt: the text comes back whole.
+TEST(MSWordX, LibreOfficeWord2003XmlSample) {
+  const std::string dir = std::string(ZVWORD_SOURCE_DIR) + "/samples/";
+  TMSWordXDocument doc;
+  doc.LoadFromFile(Utf8ToWide(dir + "harbour.wordml.xml"));
+  std::ifstream in(dir + "harbour.txt", std::ios::binary);
+  const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(Joined(*doc.Text()), expected);
 }
 }  // namespace
