@@ -1,5 +1,6 @@
 // Special characters of Word text (paragraph, cell and row marks, breaks) and fields, reported to
 // the text sink, which renders them for the output mode.
+#include <algorithm>
 #include <array>
 
 #include "platform/TextHelpers.h"
@@ -67,8 +68,10 @@ const TMarkTable& TMSWordDocument::Marks() {
   return marks;
 }
 
-void TMSWordDocument::BeginStory(TWideStrings* List, bool Frame) {
+void TMSWordDocument::BeginStory(TWideStrings* List, bool Frame, std::optional<uint64_t> StartCP) {
   FFields.clear();
+  FTrackCP = StartCP.has_value();
+  FCP = StartCP.value_or(0);
   FHeldCell = false;
   FStoryChars = 0;
   FSink.Open(List, Frame);
@@ -97,13 +100,16 @@ void TMSWordDocument::RenderStory(std::u16string_view Raw, TWideStrings* List) {
 
 void TMSWordDocument::FeedStory(std::u16string_view s) {
   FStoryChars += s.size();
+  const uint64_t base = FCP;
   if (!ConvertSysCharacters()) {
     FSink.Text(s);
+    FCP = base + s.size();
     return;
   }
   const size_t n = s.size();
   size_t i = 0;
   while (i < n) {
+    FCP = base + i;
     if (FHeldCell) {
       // A cell mark followed by another ends a row; the second one stands for its LF.
       FHeldCell = false;
@@ -115,10 +121,17 @@ void TMSWordDocument::FeedStory(std::u16string_view s) {
       }
       CellMark(false);
     }
+    size_t limit = n;
+    if (FTrackCP && FNextLabel < FLabels.size()) {
+      PutLabel();
+      // A run of text stops where the next label goes.
+      if (FNextLabel < FLabels.size() && FLabels[FNextLabel].CP > FCP)
+        limit = static_cast<size_t>(std::min<uint64_t>(n, FLabels[FNextLabel].CP - base));
+    }
     const WideChar c = s[i];
     if (c >= 32) {
       size_t j = i + 1;
-      while (j < n && s[j] >= 32) ++j;
+      while (j < limit && s[j] >= 32) ++j;
       Chars(s.substr(i, j - i));
       i = j;
       continue;
@@ -127,6 +140,27 @@ void TMSWordDocument::FeedStory(std::u16string_view s) {
     if (c == 7) FHeldCell = true;
     else SysChar(c);
   }
+  FCP = base + n;
+}
+
+void TMSWordDocument::PutLabel() {
+  while (FNextLabel < FLabels.size() && FLabels[FNextLabel].CP < FCP) ++FNextLabel;
+  if (FNextLabel == FLabels.size() || FLabels[FNextLabel].CP != FCP) return;
+  const TParaLabel& l = FLabels[FNextLabel++];
+  if (!l.Text.empty()) Chars(l.Text);
+  if (l.Follow == 0) Special(scUnknown, 9, FSink.Rendering(tmTab));
+  else if (l.Follow == 1) Chars(u" ");
+}
+
+void TMSWordDocument::NoteMark() {
+  Special(scUnknown, 2, u"");
+  if (!FTrackCP) return;
+  auto it = FNoteRefMarks.find(FCP);
+  if (it == FNoteRefMarks.end()) {
+    it = FNoteTextMarks.find(FCP);
+    if (it == FNoteTextMarks.end()) return;
+  }
+  Chars(it->second);
 }
 
 void TMSWordDocument::Chars(std::u16string_view Run) {
@@ -221,6 +255,9 @@ void TMSWordDocument::SysChar(WideChar Ch) {
     }
     case kFieldEnd:
       Append(FieldEnd());
+      break;
+    case 2:  // an automatically numbered note's mark
+      NoteMark();
       break;
     case 30:  // non-breaking hyphen
       Special(scUnknown, Ch, u"-");

@@ -242,6 +242,7 @@ void TMSWordDocument::ReadDocFromStream(TStream& Stream, TStream* TableStream) {
     ReadCLX(nullptr);
   }
 
+  ReadFormatting(Stream, TableStream);
   ReadSimpleText(Stream);
   ReadSubDocuments();
 }
@@ -251,7 +252,7 @@ void TMSWordDocument::AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List) {
   const uint64_t start = cp;
   cp += static_cast<uint64_t>(ccp);
   if (IsCancelExtract) return;
-  BeginStory(List, false);
+  BeginStory(List, false, start);
   ReadCPChunks(start, cp, [this](std::u16string_view chunk) { FeedStory(chunk); });
   EndStory(false, false);
 }
