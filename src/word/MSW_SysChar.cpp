@@ -71,6 +71,7 @@ const TMarkTable& TMSWordDocument::Marks() {
 void TMSWordDocument::BeginStory(TWideStrings* List, bool Frame, std::optional<uint64_t> StartCP) {
   FFields.clear();
   FTrackCP = StartCP.has_value();
+  FSpaceAfterMark = false;
   FCP = StartCP.value_or(0);
   FHeldCell = false;
   FStoryChars = 0;
@@ -129,6 +130,10 @@ void TMSWordDocument::FeedStory(std::u16string_view s) {
         limit = static_cast<size_t>(std::min<uint64_t>(n, FLabels[FNextLabel].CP - base));
     }
     const WideChar c = s[i];
+    if (FSpaceAfterMark) {
+      FSpaceAfterMark = false;
+      if (c > 32) Chars(u" ");
+    }
     if (c >= 32) {
       size_t j = i + 1;
       while (j < limit && s[j] >= 32) ++j;
@@ -159,6 +164,8 @@ void TMSWordDocument::NoteMark() {
   if (it == FNoteRefMarks.end()) {
     it = FNoteTextMarks.find(FCP);
     if (it == FNoteTextMarks.end()) return;
+    // Superscript in Word, the mark would run into the note's first word as plain text.
+    FSpaceAfterMark = true;
   }
   Chars(it->second);
 }

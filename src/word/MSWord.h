@@ -207,6 +207,7 @@ class TMSWordDocument : public TMSCustomWordDocument {
   std::vector<TFontRun> FFontRuns;  // Word 6/95 runs whose font names a code page of its own
   uint64_t FCP = 0;          // character position of the character being rendered
   bool FTrackCP = false;     // stories read through the piece table know their positions
+  bool FSpaceAfterMark = false;  // a note's text starts after its mark
 };
 
 }  // namespace zvword
