@@ -25,7 +25,7 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   Stream.Seek(0, TSeekOrigin::soBeginning);
   RawByteString head = Stream.ReadBytes(kFIBHead);
   const size_t have = head.size();
-  if (have < 32) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+  if (have < 32) throw NotValid();
   // A FIB cut short reads as zeros past its end; every field the layouts name lies in the head.
   head.resize(kFIBHead, '\0');
   const TByteReader f(head, "Word FIB");
@@ -74,13 +74,13 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   };
 
   if (FDocVersion == 2) {
-    if (have < kMinFIB2) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB2) throw NotValid();
     FFIB.cbMac = f.U32LEAt(32);
     readCounts(52, 5);
     FFIB.fcPlcffldMcr = f.U32LEAt(240);
     FFIB.lcbPlcffldMcr = f.U32LEAt(244);
   } else if (FDocVersion >= 5 && FDocVersion <= 7) {
-    if (have < kMinFIB6) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB6) throw NotValid();
     FFIB.csw = 14;
     FFIB.cbMac = f.U32LEAt(32);
     readCounts(52, 8);
@@ -97,7 +97,7 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
     FFIB.pnChpFirst = f.U16LEAt(396);
     FFIB.cpnBteChp = f.U16LEAt(400);
   } else {
-    if (have < kMinFIB97) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB97) throw NotValid();
     // The Word 97 FIB is three counted arrays (16-bit words, 32-bit longs, fc/lcb pairs); every
     // writer since uses the same counts, but walking them keeps odd writers readable.
     size_t rgW = 34, rgLw = 64, rgFcLcb = 154;

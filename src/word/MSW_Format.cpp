@@ -16,6 +16,8 @@ namespace {
 // Tables larger than this are damaged or hostile; no real document comes near.
 constexpr uint64_t kMaxTable = 16u << 20;
 constexpr size_t kFkpSize = 512;
+// More notes than any document cites; the marks of a hostile table's others are not kept.
+constexpr size_t kMaxNotes = 1u << 18;
 constexpr uint16_t sprmPIlvl = 0x260A, sprmPIlfo = 0x460B;
 
 // The bytes of a table at fc, lcb long, cut to what the stream holds.
@@ -122,9 +124,12 @@ class TListState {
   bool Next(int ilfo, int ilvl, WideString& label, uint8_t& follow) {
     if (ilfo < 1 || static_cast<size_t>(ilfo) > Overrides.size() || ilvl < 0 || ilvl > 8) return false;
     TOverride& o = Overrides[static_cast<size_t>(ilfo - 1)];
-    auto it = std::find_if(Lists.begin(), Lists.end(), [&](const TList& l) { return l.Lsid == o.Lsid; });
-    if (it == Lists.end()) return false;
-    const size_t li = static_cast<size_t>(it - Lists.begin());
+    if (ById.empty())
+      for (size_t i = Lists.size(); i-- > 0;) ById[Lists[i].Lsid] = i;
+    const auto found = ById.find(o.Lsid);
+    if (found == ById.end()) return false;
+    const size_t li = found->second;
+    const auto it = Lists.begin() + static_cast<std::ptrdiff_t>(li);
     auto level = [&](int i) -> const TLevel& {
       return o.HasLevel[size_t(i)] ? o.Levels[size_t(i)] : it->Levels[size_t(i)];
     };
@@ -162,6 +167,7 @@ class TListState {
 
  private:
   std::map<size_t, std::vector<int>> Counters;  // per list: lists shared by overrides continue
+  std::map<uint32_t, size_t> ById;              // the first list of each identifier
 };
 
 // The lists and their overrides of a Word 97 table stream.
@@ -196,14 +202,15 @@ void ReadLists(std::string_view lst, std::string_view lfo, TListState& s) {
     }
     for (size_t i = 0; i < s.Overrides.size() && r.CanRead(4); ++i) {
       r.Skip(4);
-      for (uint8_t k = 0; k < levels[i] && k < 9; ++k) {
+      for (uint8_t k = 0; k < levels[i]; ++k) {
         const int32_t startAt = r.I32LE();
         const uint32_t flags = r.U32LE();
         const size_t ilvl = flags & 0x0F;
-        if (ilvl > 8) break;
+        const TLevel level = flags & 0x20 ? ReadLevel(r) : TLevel();
+        if (ilvl > 8) continue;
         if (flags & 0x10) s.Overrides[i].StartAt[ilvl] = startAt;
         if (flags & 0x20) {
-          s.Overrides[i].Levels[ilvl] = ReadLevel(r);
+          s.Overrides[i].Levels[ilvl] = level;
           s.Overrides[i].HasLevel[ilvl] = true;
           if (flags & 0x10) s.Overrides[i].Levels[ilvl].StartAt = startAt;
         }
@@ -343,7 +350,7 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
     const TByteReader r(ref, "Word note references"), t(txt, "Word note texts");
     const size_t n = (ref.size() - 4) / 6;
     int number = start;
-    for (size_t i = 0; i < n; ++i) {
+    for (size_t i = 0; i < std::min(n, kMaxNotes); ++i) {
       // A custom mark is ordinary text where it stands; only numbered notes get one from us.
       if (r.I16LEAt(4 * (n + 1) + 2 * i) == 0) continue;
       const WideString mark = FormatListNumber(number++, nfc);

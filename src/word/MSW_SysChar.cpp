@@ -45,6 +45,23 @@ std::u16string_view TrimControls(std::u16string_view s) {
   return s;
 }
 
+// A phonetic guide is an equation field that sets the reading over the base text:
+// EQ \* jc2 \* hps11 \o\ad(\s\up 10(reading),base).
+bool PhoneticGuide(std::u16string_view code, WideString& Base, WideString& Reading) {
+  const std::u16string_view t = TrimControls(code);
+  if (t.size() < 3 || AsciiUpper(t[0]) != u'E' || AsciiUpper(t[1]) != u'Q' || t[2] != u' ') return false;
+  const size_t up = t.find(u"\\s\\up");
+  if (t.find(u"\\o") == std::u16string_view::npos || up == std::u16string_view::npos) return false;
+  const size_t open = t.find(u'(', up);
+  const size_t close = t.find(u')', open == std::u16string_view::npos ? t.size() : open);
+  if (close == std::u16string_view::npos || close + 1 >= t.size() || t[close + 1] != u',') return false;
+  const size_t end = t.find(u')', close + 2);
+  if (end == std::u16string_view::npos) return false;
+  Reading = WideString(t.substr(open + 1, close - open - 1));
+  Base = WideString(t.substr(close + 2, end - close - 2));
+  return !Base.empty();
+}
+
 }  // namespace
 
 TZvWordSysChar TMSWordDocument::FieldKindOf(std::u16string_view Instruction) {
@@ -286,6 +303,10 @@ WideString TMSWordDocument::FieldEnd() {
   // A field shows its result (already rendered); one without a separator (an index entry, a bare
   // code) shows nothing. Embedded objects show no text of their own.
   if (kind != scEmbed) result = field.Separated ? std::move(field.Result) : WideString();
+  // The base text with its reading after it, as a plain text shows ruby.
+  WideString base, reading;
+  if (!field.Separated && PhoneticGuide(instruction, base, reading))
+    FSink.Text(reading.empty() ? base : base + u" (" + reading + u")", result);
   FSink.Report(kind, instruction, result);
   return result;
 }

@@ -144,6 +144,8 @@ class TMSWordDocument : public TMSCustomWordDocument {
     bool Separated = false;
   };
 
+  // "not a valid Word document", naming the file or the name the caller gave a stream.
+  Exception NotValid() const;
   void ReadSubDocuments();
   // List labels and note marks (MSW_Format.cpp): damage there costs the labels, not the text.
   void ReadFormatting(TStream& DocStream, TStream* TableStream);
