@@ -106,6 +106,25 @@ TEST(WordList, LabelInEveryMode) {
   }
 }
 
+TEST(WordList, DamagedTablesCostTheLabelsNotTheText) {
+  const WordDocBuilder b = ListDoc({kDec, {0, 1, T(u"%1.%2")}, {0, 1, T(u"%3")}}, {{u"a"}, {u"b", 1}, {u"c", 2}});
+  const std::string wd = b.WordDocument(), table = b.Table();
+  // The formatting tables follow the piece table; cut them short, or overwrite any byte of them.
+  const size_t from = 64 + (static_cast<uint8_t>(wd[422]) | static_cast<uint8_t>(wd[423]) << 8);
+  ASSERT_LT(from, table.size());
+  for (size_t at = from; at < table.size(); ++at) {
+    for (const std::string& damaged : {table.substr(0, at), table.substr(0, at) + '\xFF' + table.substr(at + 1)}) {
+      TMSWordDocument doc;
+      TMemoryStream d(wd), t(damaged);
+      doc.ReadDocFromStream(d, &t);
+      const std::u16string body = Body(doc);
+      EXPECT_NE(body.find(u"a|"), std::u16string::npos) << at;
+      EXPECT_NE(body.find(u"c|"), std::u16string::npos) << at;
+    }
+  }
+  EXPECT_EQ(Body(*Read(b)), u"1.\ta|1.1\tb|1\tc|");
+}
+
 struct NoteCase {
   const char* name;
   std::function<WordDocBuilder()> build;
