@@ -94,8 +94,8 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
       if (i <= 48) return 412 + 8 * uint64_t(i - 38);
       return std::nullopt;
     });
-    FFIB.pnChpFirst = f.U16LEAt(396);
-    FFIB.cpnBteChp = f.U16LEAt(400);
+    FFIB.pnChpFirst = f.U16LEAt(394);
+    FFIB.cpnBteChp = f.U16LEAt(398);
   } else {
     if (have < kMinFIB97) throw NotValid();
     // The Word 97 FIB is three counted arrays (16-bit words, 32-bit longs, fc/lcb pairs); every

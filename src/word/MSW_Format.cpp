@@ -472,9 +472,8 @@ void TMSWordDocument::ReadFontRuns(TStream& DocStream) {
     if (!any) return;
   }
   const RawByteString bte = ReadTable(&DocStream, FFIB.fcPlcfbteChpx, FFIB.lcbPlcfbteChpx);
-  if (bte.size() < 10) return;
   const TByteReader b(bte, "Word character bin table");
-  const size_t n = (bte.size() - 4) / 6;
+  const size_t n = bte.size() >= 10 ? (bte.size() - 4) / 6 : 0;
   std::vector<uint32_t> pns;
   for (size_t i = 0; i < n; ++i) pns.push_back(b.U16LEAt(4 * (n + 1) + 2 * i));
   // Pages the table does not list follow its last one.

@@ -351,9 +351,13 @@ void WordDocBuilder::Build(std::string& doc, std::string& table) const {
     doc += page;
     std::string bte;
     PutU32(bte, 0, kTextStart);
-    PutU32(bte, 4, fcMac);
-    PutU16(bte, 8, static_cast<uint16_t>(pn));
+    if (!fontPageUnlisted_) {
+      PutU32(bte, 4, fcMac);
+      PutU16(bte, 8, static_cast<uint16_t>(pn));
+    }
     pair(12, bte);
+    PutU16(doc, 394, static_cast<uint16_t>(pn));  // first page of character properties
+    PutU16(doc, 398, 1);                          // and their count
   }
 }
 

@@ -67,6 +67,8 @@ class WordDocBuilder {
   uint16_t Font(uint8_t charset) { fonts_.push_back(charset); return static_cast<uint16_t>(fonts_.size() - 1); }
   // Word 6: main-text characters [from, to) are in font ftc.
   WordDocBuilder& FontRun(uint32_t from, uint32_t to, uint16_t ftc) { fontRuns_.push_back({from, to, ftc}); return *this; }
+  // Word 6: the bin table lists no page; the FIB's first page and count name it.
+  WordDocBuilder& FontPageUnlisted(bool on = true) { fontPageUnlisted_ = on; return *this; }
 
   std::string WordDocument() const;
   std::string Table() const;
@@ -120,6 +122,7 @@ class WordDocBuilder {
     uint16_t ftc;
   };
   std::vector<FontRunData> fontRuns_;
+  bool fontPageUnlisted_ = false;
 };
 
 // Little-endian writers shared by the builders.

@@ -160,14 +160,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WordFonts, Word6RunsReadInTheirFontsCodePage) {
   // The same bytes in a Cyrillic, a Central European and a Western font; the last run is Western.
-  for (const auto& [charset, text] : std::initializer_list<std::pair<uint8_t, std::u16string>>{
-           {204, u"\u0414\u0430 \u00C4|"}, {238, u"\u00C4\u0155 \u00C4|"}, {0, u"\u00C4\u00E0 \u00C4|"}}) {
-    WordDocBuilder b(WordDocBuilder::Layout::Word6);
-    b.Piece(u"\xC4\xE0 \xC4\r");
-    const uint16_t western = b.Font(0), font = b.Font(charset);
-    b.FontRun(0, 2, font).FontRun(2, 4, western);
-    EXPECT_EQ(Body(*Read(b)), text) << int(charset);
-  }
+  for (const bool unlisted : {false, true})
+    for (const auto& [charset, text] : std::initializer_list<std::pair<uint8_t, std::u16string>>{
+             {204, u"\u0414\u0430 \u00C4|"}, {238, u"\u00C4\u0155 \u00C4|"}, {0, u"\u00C4\u00E0 \u00C4|"}}) {
+      WordDocBuilder b(WordDocBuilder::Layout::Word6);
+      b.Piece(u"\xC4\xE0 \xC4\r").FontPageUnlisted(unlisted);
+      const uint16_t western = b.Font(0), font = b.Font(charset);
+      b.FontRun(0, 2, font).FontRun(2, 4, western);
+      EXPECT_EQ(Body(*Read(b)), text) << int(charset) << unlisted;
+    }
 }
 
 }  // namespace
