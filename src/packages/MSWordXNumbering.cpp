@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "framework/ListNumbers.h"
 #include "support/ZvWXML.h"
 
 namespace zvword {
@@ -32,32 +33,6 @@ TZvXMLItem* Child(TZvXMLItem* item, std::u16string_view name) {
 WideString ChildVal(TZvXMLItem* item, std::u16string_view name) {
   TZvXMLItem* c = Child(item, name);
   return c ? c->AttributeValue(u"w:val") : WideString();
-}
-
-WideString Roman(int v, bool upper) {
-  static const struct {
-    int value;
-    const char16_t* text;
-  } kRoman[] = {{1000, u"m"}, {900, u"cm"}, {500, u"d"}, {400, u"cd"}, {100, u"c"}, {90, u"xc"}, {50, u"l"},
-                {40, u"xl"},  {10, u"x"},   {9, u"ix"},  {5, u"v"},    {4, u"iv"},  {1, u"i"}};
-  WideString out;
-  if (v <= 0 || v >= 4000) return WideString(u"0");
-  for (const auto& r : kRoman)
-    while (v >= r.value) {
-      out += r.text;
-      v -= r.value;
-    }
-  if (upper)
-    for (auto& c : out) c = static_cast<char16_t>(c - 32);
-  return out;
-}
-
-WideString Letters(int v, bool upper) {
-  // Word repeats the letter: a..z, aa..zz, aaa...
-  if (v <= 0) return WideString(u"0");
-  const int count = (v - 1) / 26 + 1;
-  const char16_t c = static_cast<char16_t>((upper ? u'A' : u'a') + (v - 1) % 26);
-  return WideString(static_cast<size_t>(std::min(count, 50)), c);
 }
 
 }  // namespace
@@ -135,12 +110,7 @@ bool TWordXNumbering::StyleNumbering(const WideString& StyleId, int& NumId, int&
 }
 
 WideString TWordXNumbering::FormatNumber(int v, std::u16string_view f) {
-  if (f == u"lowerLetter") return Letters(v, false);
-  if (f == u"upperLetter") return Letters(v, true);
-  if (f == u"lowerRoman") return Roman(v, false);
-  if (f == u"upperRoman") return Roman(v, true);
-  if (f == u"decimalZero" && v >= 0 && v < 10) return u"0" + AsciiToWide(std::to_string(v));
-  return AsciiToWide(std::to_string(v));
+  return FormatListNumber(v, ListNumberFormatOfName(f));
 }
 
 WideString TWordXNumbering::NextLabel(int NumId, int Ilvl) {

@@ -1,6 +1,8 @@
 // The File Information Block in its three layouts, the document version and the code page of
 // the document's 8-bit text.
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "framework/MSWordCnst.h"
 #include "platform/ByteReader.h"
@@ -23,7 +25,7 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   Stream.Seek(0, TSeekOrigin::soBeginning);
   RawByteString head = Stream.ReadBytes(kFIBHead);
   const size_t have = head.size();
-  if (have < 32) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+  if (have < 32) throw NotValid();
   // A FIB cut short reads as zeros past its end; every field the layouts name lies in the head.
   head.resize(kFIBHead, '\0');
   const TByteReader f(head, "Word FIB");
@@ -45,6 +47,26 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   else FDocVersion = 8;
 
   // The stories' character counts follow each other in every layout; Word 2 has the first five.
+  // The fc/lcb pairs of the formatting tables, by their index in the Word 97 list of pairs.
+  auto readPairs = [&](const std::function<std::optional<uint64_t>(int)>& at) {
+    const struct {
+      int index;
+      uint32_t* fc;
+      uint32_t* lcb;
+    } pairs[] = {{1, &FFIB.fcStshf, &FFIB.lcbStshf},           {2, &FFIB.fcPlcffndRef, &FFIB.lcbPlcffndRef},
+                 {3, &FFIB.fcPlcffndTxt, &FFIB.lcbPlcffndTxt}, {12, &FFIB.fcPlcfbteChpx, &FFIB.lcbPlcfbteChpx},
+                 {13, &FFIB.fcPlcfbtePapx, &FFIB.lcbPlcfbtePapx}, {15, &FFIB.fcSttbfffn, &FFIB.lcbSttbfffn},
+                 {31, &FFIB.fcDop, &FFIB.lcbDop},              {46, &FFIB.fcPlcfendRef, &FFIB.lcbPlcfendRef},
+                 {47, &FFIB.fcPlcfendTxt, &FFIB.lcbPlcfendTxt}, {73, &FFIB.fcPlfLst, &FFIB.lcbPlfLst},
+                 {74, &FFIB.fcPlfLfo, &FFIB.lcbPlfLfo}};
+    for (const auto& p : pairs) {
+      const std::optional<uint64_t> off = at(p.index);
+      if (!off) continue;
+      *p.fc = f.U32LEAt(*off);
+      *p.lcb = f.U32LEAt(*off + 4);
+    }
+  };
+
   auto readCounts = [&](uint64_t at, int count) {
     int32_t* const counts[] = {&FFIB.ccpText, &FFIB.ccpFtn, &FFIB.ccpHdr,  &FFIB.ccpMcr,
                                &FFIB.ccpAtn,  &FFIB.ccpEdn, &FFIB.ccpTxbx, &FFIB.ccpHdrTxbx};
@@ -52,13 +74,13 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   };
 
   if (FDocVersion == 2) {
-    if (have < kMinFIB2) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB2) throw NotValid();
     FFIB.cbMac = f.U32LEAt(32);
     readCounts(52, 5);
     FFIB.fcPlcffldMcr = f.U32LEAt(240);
     FFIB.lcbPlcffldMcr = f.U32LEAt(244);
   } else if (FDocVersion >= 5 && FDocVersion <= 7) {
-    if (have < kMinFIB6) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB6) throw NotValid();
     FFIB.csw = 14;
     FFIB.cbMac = f.U32LEAt(32);
     readCounts(52, 8);
@@ -66,8 +88,16 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
     FFIB.lcbPlcffldMcr = f.U32LEAt(252);
     FFIB.fcClx = f.U32LEAt(352);
     FFIB.lcbClx = f.U32LEAt(356);
+    // Pairs up to the annotation bookmarks lie at 88; the rest follow the bin-table words.
+    readPairs([](int i) -> std::optional<uint64_t> {
+      if (i <= 37) return 88 + 8 * uint64_t(i);
+      if (i <= 48) return 412 + 8 * uint64_t(i - 38);
+      return std::nullopt;
+    });
+    FFIB.pnChpFirst = f.U16LEAt(394);
+    FFIB.cpnBteChp = f.U16LEAt(398);
   } else {
-    if (have < kMinFIB97) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    if (have < kMinFIB97) throw NotValid();
     // The Word 97 FIB is three counted arrays (16-bit words, 32-bit longs, fc/lcb pairs); every
     // writer since uses the same counts, but walking them keeps odd writers readable.
     size_t rgW = 34, rgLw = 64, rgFcLcb = 154;
@@ -88,6 +118,11 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
     FFIB.lcbPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8 + 4);
     FFIB.fcClx = f.U32LEAt(rgFcLcb + 33 * 8);
     FFIB.lcbClx = f.U32LEAt(rgFcLcb + 33 * 8 + 4);
+    const uint16_t cfclcb = f.U16LEAt(rgFcLcb - 2);
+    readPairs([&](int i) -> std::optional<uint64_t> {
+      if (i >= cfclcb || rgFcLcb + 8 * uint64_t(i) + 8 > have) return std::nullopt;
+      return rgFcLcb + 8 * uint64_t(i);
+    });
   }
 }
 

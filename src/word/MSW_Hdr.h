@@ -36,6 +36,21 @@ struct TFIB {
   uint32_t lcbPlcffldMcr = 0;
   uint32_t fcClx = 0;
   uint32_t lcbClx = 0;
+  // Formatting tables: styles, paragraph and character bin tables, fonts, document properties,
+  // note references and texts, lists and their overrides. Word 6/95 has no list tables.
+  uint32_t fcStshf = 0, lcbStshf = 0;
+  uint32_t fcPlcffndRef = 0, lcbPlcffndRef = 0;
+  uint32_t fcPlcffndTxt = 0, lcbPlcffndTxt = 0;
+  uint32_t fcPlcfbteChpx = 0, lcbPlcfbteChpx = 0;
+  uint32_t fcPlcfbtePapx = 0, lcbPlcfbtePapx = 0;
+  uint32_t fcSttbfffn = 0, lcbSttbfffn = 0;
+  uint32_t fcDop = 0, lcbDop = 0;
+  uint32_t fcPlcfendRef = 0, lcbPlcfendRef = 0;
+  uint32_t fcPlcfendTxt = 0, lcbPlcfendTxt = 0;
+  uint32_t fcPlfLst = 0, lcbPlfLst = 0;
+  uint32_t fcPlfLfo = 0, lcbPlfLfo = 0;
+  // Word 6/95: pages of the character bin table past those its table lists follow on.
+  uint16_t pnChpFirst = 0, cpnBteChp = 0;
 };
 
 // A piece descriptor: 8 bytes on disk.

@@ -169,7 +169,10 @@ void TMSWordDocument::ReadCPChunks(uint64_t cpStart, uint64_t cpEnd,
       FDocStream->Seek(static_cast<int64_t>(start + (from - a) * bpc), TSeekOrigin::soBeginning);
       FDocStream->ReadBuffer(FPieceBuffer.data(), static_cast<int64_t>(FPieceBuffer.size()));
       chars.clear();
-      DecodeBytes(FPieceBuffer, eightBit, codePage, chars);
+      if (eightBit && !FFontRuns.empty())
+        DecodeFontRuns(FPieceBuffer, start + (from - a), codePage, chars);
+      else
+        DecodeBytes(FPieceBuffer, eightBit, codePage, chars);
       Chunk(chars);
       from = next;
     }
@@ -180,7 +183,7 @@ void TMSWordDocument::ReadSimpleText(TStream&) {
   uint64_t end = static_cast<uint64_t>(std::max(FFIB.ccpText, 0));
   // A document that counts no main text is read whole.
   if (end == 0 && FCLX.noPCD > 0) end = FCLX.Pos[FCLX.noPCD];
-  BeginStory(Text(), true);
+  BeginStory(Text(), true, 0);
   try {
     ReadCPChunks(0, end, [this](std::u16string_view chunk) { FeedStory(chunk); });
   } catch (const Exception&) {

@@ -1,5 +1,6 @@
 // Special characters of Word text (paragraph, cell and row marks, breaks) and fields, reported to
 // the text sink, which renders them for the output mode.
+#include <algorithm>
 #include <array>
 
 #include "platform/TextHelpers.h"
@@ -44,6 +45,23 @@ std::u16string_view TrimControls(std::u16string_view s) {
   return s;
 }
 
+// A phonetic guide is an equation field that sets the reading over the base text:
+// EQ \* jc2 \* hps11 \o\ad(\s\up 10(reading),base).
+bool PhoneticGuide(std::u16string_view code, WideString& Base, WideString& Reading) {
+  const std::u16string_view t = TrimControls(code);
+  if (t.size() < 3 || AsciiUpper(t[0]) != u'E' || AsciiUpper(t[1]) != u'Q' || t[2] != u' ') return false;
+  const size_t up = t.find(u"\\s\\up");
+  if (t.find(u"\\o") == std::u16string_view::npos || up == std::u16string_view::npos) return false;
+  const size_t open = t.find(u'(', up);
+  const size_t close = t.find(u')', open == std::u16string_view::npos ? t.size() : open);
+  if (close == std::u16string_view::npos || close + 1 >= t.size() || t[close + 1] != u',') return false;
+  const size_t end = t.find(u')', close + 2);
+  if (end == std::u16string_view::npos) return false;
+  Reading = WideString(t.substr(open + 1, close - open - 1));
+  Base = WideString(t.substr(close + 2, end - close - 2));
+  return !Base.empty();
+}
+
 }  // namespace
 
 TZvWordSysChar TMSWordDocument::FieldKindOf(std::u16string_view Instruction) {
@@ -67,8 +85,11 @@ const TMarkTable& TMSWordDocument::Marks() {
   return marks;
 }
 
-void TMSWordDocument::BeginStory(TWideStrings* List, bool Frame) {
+void TMSWordDocument::BeginStory(TWideStrings* List, bool Frame, std::optional<uint64_t> StartCP) {
   FFields.clear();
+  FTrackCP = StartCP.has_value();
+  FSpaceAfterMark = false;
+  FCP = StartCP.value_or(0);
   FHeldCell = false;
   FStoryChars = 0;
   FSink.Open(List, Frame);
@@ -97,13 +118,16 @@ void TMSWordDocument::RenderStory(std::u16string_view Raw, TWideStrings* List) {
 
 void TMSWordDocument::FeedStory(std::u16string_view s) {
   FStoryChars += s.size();
+  const uint64_t base = FCP;
   if (!ConvertSysCharacters()) {
     FSink.Text(s);
+    FCP = base + s.size();
     return;
   }
   const size_t n = s.size();
   size_t i = 0;
   while (i < n) {
+    FCP = base + i;
     if (FHeldCell) {
       // A cell mark followed by another ends a row; the second one stands for its LF.
       FHeldCell = false;
@@ -115,10 +139,21 @@ void TMSWordDocument::FeedStory(std::u16string_view s) {
       }
       CellMark(false);
     }
+    size_t limit = n;
+    if (FTrackCP && FNextLabel < FLabels.size()) {
+      PutLabel();
+      // A run of text stops where the next label goes.
+      if (FNextLabel < FLabels.size() && FLabels[FNextLabel].CP > FCP)
+        limit = static_cast<size_t>(std::min<uint64_t>(n, FLabels[FNextLabel].CP - base));
+    }
     const WideChar c = s[i];
+    if (FSpaceAfterMark) {
+      FSpaceAfterMark = false;
+      if (c > 32) Chars(u" ");
+    }
     if (c >= 32) {
       size_t j = i + 1;
-      while (j < n && s[j] >= 32) ++j;
+      while (j < limit && s[j] >= 32) ++j;
       Chars(s.substr(i, j - i));
       i = j;
       continue;
@@ -127,6 +162,29 @@ void TMSWordDocument::FeedStory(std::u16string_view s) {
     if (c == 7) FHeldCell = true;
     else SysChar(c);
   }
+  FCP = base + n;
+}
+
+void TMSWordDocument::PutLabel() {
+  while (FNextLabel < FLabels.size() && FLabels[FNextLabel].CP < FCP) ++FNextLabel;
+  if (FNextLabel == FLabels.size() || FLabels[FNextLabel].CP != FCP) return;
+  const TParaLabel& l = FLabels[FNextLabel++];
+  if (!l.Text.empty()) Chars(l.Text);
+  if (l.Follow == 0) Special(scUnknown, 9, FSink.Rendering(tmTab));
+  else if (l.Follow == 1) Chars(u" ");
+}
+
+void TMSWordDocument::NoteMark() {
+  Special(scUnknown, 2, u"");
+  if (!FTrackCP) return;
+  auto it = FNoteRefMarks.find(FCP);
+  if (it == FNoteRefMarks.end()) {
+    it = FNoteTextMarks.find(FCP);
+    if (it == FNoteTextMarks.end()) return;
+    // Superscript in Word, the mark would run into the note's first word as plain text.
+    FSpaceAfterMark = true;
+  }
+  Chars(it->second);
 }
 
 void TMSWordDocument::Chars(std::u16string_view Run) {
@@ -222,6 +280,9 @@ void TMSWordDocument::SysChar(WideChar Ch) {
     case kFieldEnd:
       Append(FieldEnd());
       break;
+    case 2:  // an automatically numbered note's mark
+      NoteMark();
+      break;
     case 30:  // non-breaking hyphen
       Special(scUnknown, Ch, u"-");
       break;
@@ -242,6 +303,10 @@ WideString TMSWordDocument::FieldEnd() {
   // A field shows its result (already rendered); one without a separator (an index entry, a bare
   // code) shows nothing. Embedded objects show no text of their own.
   if (kind != scEmbed) result = field.Separated ? std::move(field.Result) : WideString();
+  // The base text with its reading after it, as a plain text shows ruby.
+  WideString base, reading;
+  if (!field.Separated && PhoneticGuide(instruction, base, reading))
+    FSink.Text(reading.empty() ? base : base + u" (" + reading + u")", result);
   FSink.Report(kind, instruction, result);
   return result;
 }

@@ -14,6 +14,7 @@ namespace zvword {
 namespace {
 
 const WideString SPasswordProtected = u"Could not read the password protected file";
+const WideString SNotValidWordStream = u"The stream is not a valid MS Word document";
 
 // Identifiers of the flat files of the Word family.
 bool IsFlatWordIdent(uint16_t ident) {
@@ -75,6 +76,12 @@ bool TMSWordDocument::IsWordData(std::string_view Data) {
   return false;
 }
 
+Exception TMSWordDocument::NotValid() const {
+  // A stream has no file name of its own; the caller may have given it one.
+  const WideString& name = FLoadName.empty() ? FileName() : FLoadName;
+  return Exception(name.empty() ? SNotValidWordStream : FormatMessage(SNotValidWordFile, {name}));
+}
+
 TMSWordDocument::TMSWordDocument(TComponent* AOwner) : TMSCustomWordDocument(AOwner) {}
 
 TMSWordDocument::~TMSWordDocument() = default;
@@ -133,7 +140,7 @@ void TMSWordDocument::LoadFromStream(TStream& Stream) try {
   const uint16_t ident = static_cast<uint16_t>(head[0] | (head[1] << 8));
   // Bytes of another program must not be decoded as Word text.
   if (got < 2 || !(IsFlatWordIdent(ident) || ident == 0xA5DC || ident == 0xA5EC || ident == 0xA699))
-    throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+    throw NotValid();
   // A flat document read from a stream starts where the stream stood.
   if (start == 0) {
     ReadDocFromStream(Stream, nullptr);
@@ -178,7 +185,7 @@ void TMSWordDocument::LoadIStorage(IStorage& Root) {
     }
   }
   // A compound file without the Word stream is some other program's document.
-  if (wordDocument.empty()) throw Exception(FormatMessage(SNotValidWordFile, {FLoadName}));
+  if (wordDocument.empty()) throw NotValid();
 
   std::unique_ptr<IStream> doc = Root.OpenStream(wordDocument);
   const bool hasText = doc && doc->Size() > 0;
@@ -242,6 +249,7 @@ void TMSWordDocument::ReadDocFromStream(TStream& Stream, TStream* TableStream) {
     ReadCLX(nullptr);
   }
 
+  ReadFormatting(Stream, TableStream);
   ReadSimpleText(Stream);
   ReadSubDocuments();
 }
@@ -251,7 +259,7 @@ void TMSWordDocument::AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List) {
   const uint64_t start = cp;
   cp += static_cast<uint64_t>(ccp);
   if (IsCancelExtract) return;
-  BeginStory(List, false);
+  BeginStory(List, false, start);
   ReadCPChunks(start, cp, [this](std::u16string_view chunk) { FeedStory(chunk); });
   EndStory(false, false);
 }

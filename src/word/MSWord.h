@@ -3,7 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -113,6 +115,8 @@ class TMSWordDocument : public TMSCustomWordDocument {
   void ReadCPChunks(uint64_t cpStart, uint64_t cpEnd, const std::function<void(std::u16string_view)>& Chunk);
   // The code page of 8-bit text of documents before Word 97.
   int TextCodePage();
+  // The offset in the document stream of the character at cp; none past the piece table.
+  std::optional<uint64_t> CPToFC(uint64_t cp) const;
 
   // Renders a run of Word characters (text, special characters, fields) into List as one story
   // without a frame, the way the reader renders its sub-documents.
@@ -140,14 +144,28 @@ class TMSWordDocument : public TMSCustomWordDocument {
     bool Separated = false;
   };
 
+  // "not a valid Word document", naming the file or the name the caller gave a stream.
+  Exception NotValid() const;
   void ReadSubDocuments();
+  // List labels and note marks (MSW_Format.cpp): damage there costs the labels, not the text.
+  void ReadFormatting(TStream& DocStream, TStream* TableStream);
+  void ReadNoteMarks(TStream* TableStream);
+  void ReadListLabels(TStream& DocStream, TStream* TableStream);
+  void ReadFontRuns(TStream& DocStream);
+  // 8-bit text at byte Offset, each run in its font's code page, the rest in CodePage.
+  void DecodeFontRuns(std::string_view Bytes, uint64_t Offset, int CodePage, WideString& Out) const;
+  // The label of the paragraph starting at the story's current character, if it has one.
+  void PutLabel();
+  // The mark of an automatically numbered note, at its reference or at the start of its text.
+  void NoteMark();
   void AddStory(uint64_t& cp, int32_t ccp, TWideStrings* List);
   // Appends the characters of Bytes to Out.
   void DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage, WideString& Out) const;
 
   // Rendering a story through the sink (MSW_SysChar.cpp).
   static const TMarkTable& Marks();
-  void BeginStory(TWideStrings* List, bool Frame);
+  // StartCP: the story's first character position, when it is read through the piece table.
+  void BeginStory(TWideStrings* List, bool Frame, std::optional<uint64_t> StartCP = std::nullopt);
   void FeedStory(std::u16string_view Chars);
   // Always: the last line is handed on even when the story decoded no character.
   void EndStory(bool Frame, bool Always);
@@ -174,6 +192,24 @@ class TMSWordDocument : public TMSCustomWordDocument {
   RawByteString FPieceBuffer;       // bytes of the piece being decoded
   int FSummaryCodePage = 0;  // code page the summary property set declares, when a Windows one
   WideString FLoadName;  // file name for messages; empty for a stream
+
+  struct TParaLabel {
+    uint64_t CP = 0;  // first character of the paragraph
+    WideString Text;
+    uint8_t Follow = 0;  // 0 tab, 1 space, 2 nothing
+  };
+  std::vector<TParaLabel> FLabels;  // in character order
+  size_t FNextLabel = 0;
+  std::map<uint64_t, WideString> FNoteRefMarks;   // reference character -> mark
+  std::map<uint64_t, WideString> FNoteTextMarks;  // first character of a note's text -> mark
+  struct TFontRun {
+    uint64_t From = 0, To = 0;  // byte offsets in the document stream
+    int CodePage = 0;
+  };
+  std::vector<TFontRun> FFontRuns;  // Word 6/95 runs whose font names a code page of its own
+  uint64_t FCP = 0;          // character position of the character being rendered
+  bool FTrackCP = false;     // stories read through the piece table know their positions
+  bool FSpaceAfterMark = false;  // a note's text starts after its mark
 };
 
 }  // namespace zvword

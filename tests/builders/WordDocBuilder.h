@@ -44,6 +44,32 @@ class WordDocBuilder {
   // Replaces character position i of the piece table.
   WordDocBuilder& Position(size_t i, uint32_t cp) { positions_.emplace_back(i, cp); return *this; }
 
+  // Formatting tables (Word 97 lists and paragraphs, notes in both; fonts in Word 6).
+  struct ListLevel {
+    uint8_t nfc = 0;
+    int32_t startAt = 1;
+    std::u16string text;  // characters 0 to 8 stand for those levels' numbers
+    uint8_t follow = 0;   // 0 tab, 1 space, 2 nothing
+    bool legal = false;
+  };
+  // A list of up to nine levels (the rest decimal "%n."); returns its index.
+  size_t List(const std::vector<ListLevel>& levels);
+  // An override naming list `list`, with start-at values per level (-1: none); returns its
+  // 1-based number, the one paragraphs name.
+  uint16_t Override(size_t list, std::vector<int32_t> startAt = {});
+  // The main-text paragraph whose mark is character `markCP` is in list override ilfo at ilvl.
+  WordDocBuilder& ParagraphList(uint32_t markCP, uint16_t ilfo, uint8_t ilvl);
+  // A note cited at refCP whose text starts at textCP of its story; auto: numbered by Word.
+  WordDocBuilder& Note(WordStory story, uint32_t refCP, uint32_t textCP, bool autoNumbered = true);
+  // Number formats of the notes in the document properties.
+  WordDocBuilder& NoteFormats(uint8_t footnoteNfc, uint8_t endnoteNfc) { ftnNfc_ = footnoteNfc; ednNfc_ = endnoteNfc; hasDop_ = true; return *this; }
+  // Word 6: a font of this character set; returns its index.
+  uint16_t Font(uint8_t charset) { fonts_.push_back(charset); return static_cast<uint16_t>(fonts_.size() - 1); }
+  // Word 6: main-text characters [from, to) are in font ftc.
+  WordDocBuilder& FontRun(uint32_t from, uint32_t to, uint16_t ftc) { fontRuns_.push_back({from, to, ftc}); return *this; }
+  // Word 6: the bin table lists no page; the FIB's first page and count name it.
+  WordDocBuilder& FontPageUnlisted(bool on = true) { fontPageUnlisted_ = on; return *this; }
+
   std::string WordDocument() const;
   std::string Table() const;
   // "1Table" or "0Table".
@@ -74,6 +100,29 @@ class WordDocBuilder {
   int replays_ = 0;
   std::vector<std::pair<size_t, uint32_t>> positions_;
   std::vector<PieceData> pieces_;
+  std::vector<std::vector<ListLevel>> lists_;
+  std::vector<std::pair<size_t, std::vector<int32_t>>> overrides_;
+  struct ParaList {
+    uint32_t cp;
+    uint16_t ilfo;
+    uint8_t ilvl;
+  };
+  std::vector<ParaList> paraLists_;
+  struct NoteData {
+    WordStory story;
+    uint32_t refCP, textCP;
+    bool autoNumbered;
+  };
+  std::vector<NoteData> notes_;
+  uint8_t ftnNfc_ = 0, ednNfc_ = 2;
+  bool hasDop_ = false;
+  std::vector<uint8_t> fonts_;
+  struct FontRunData {
+    uint32_t from, to;
+    uint16_t ftc;
+  };
+  std::vector<FontRunData> fontRuns_;
+  bool fontPageUnlisted_ = false;
 };
 
 // Little-endian writers shared by the builders.

@@ -82,5 +82,58 @@ TEST(WordCorpus, GeneratedDocumentsMatchTheirTruth) {
   EXPECT_GT(seen, 0);
 }
 
+// LibreOffice indents a list paragraph and prints its label first; headings start with theirs.
+std::map<std::u16string, int> PeerLabels(const std::u16string& text) {
+  std::map<std::u16string, int> labels;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find(u'\n', at);
+    if (end == std::u16string::npos) end = text.size();
+    const std::u16string line = text.substr(at, end - at);
+    at = end + 1;
+    const size_t from = line.find_first_not_of(u' ');
+    const size_t to = line.find(u' ', from == std::u16string::npos ? line.size() : from);
+    if (from == std::u16string::npos || to == std::u16string::npos) continue;
+    const std::u16string first = line.substr(from, to - from);
+    if (from > 0 || first.find_first_not_of(u"0123456789.") == std::u16string::npos) ++labels[first];
+  }
+  return labels;
+}
+
+TEST(WordCorpus, ListLabelsAsLibreOfficePrintsThem) {
+  const fs::path dir = CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
+  // Where LibreOffice and Word disagree (the document's own text says which label Word shows),
+  // this reader follows Word: those labels are the ones allowed to be missing.
+  for (const auto& [name, allowedMissing] : std::initializer_list<std::pair<const char*, int>>{
+           {"testWORD_numbered_list.doc", 0}, {"Bug52311.doc", 0}, {"testWORD_override_list_numbering.doc", 7}}) {
+    TMSWordDocument doc;
+    doc.LoadFromFile(Utf8ToWide((dir / name).string()));
+    std::map<std::u16string, int> ours;
+    const std::u16string text = doc.Text()->Text();
+    for (size_t at = 0; at < text.size();) {
+      const size_t from = text.find_first_not_of(u" \t\r\n", at);
+      if (from == std::u16string::npos) break;
+      const size_t to = std::min(text.find_first_of(u" \t\r\n", from), text.size());
+      ++ours[text.substr(from, to - from)];
+      at = to;
+    }
+    int total = 0, missing = 0;
+    for (const auto& [label, count] : PeerLabels(Reference(name))) {
+      total += count;
+      missing += std::max(0, count - ours[label]);
+    }
+    EXPECT_GT(total, 12) << name;
+    EXPECT_LE(missing, allowedMissing) << name << ": " << missing << " of " << total << " labels missing";
+  }
+}
+
+TEST(WordCorpus, Word6CyrillicFromTheFont) {
+  const fs::path file = CorpusDir() / "real" / "doc" / "Bug60942b.doc";
+  ZVWORD_REQUIRE_CORPUS(file.parent_path());
+  TMSWordDocument doc;
+  doc.LoadFromFile(Utf8ToWide(file.string()));
+  EXPECT_GE(Recall(Reference("Bug60942b.doc"), doc.Text()->Text()), 0.95);
+}
+
 }  // namespace
 }  // namespace zvword

@@ -86,7 +86,7 @@ TEST(WordCompound, CompoundFileWithoutWordStreamIsNotAWordDocument) {
     Load(doc, bytes);
     FAIL() << "no exception";
   } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), u"File  is not valid MS Word document");
+    EXPECT_EQ(e.Message(), u"The stream is not a valid MS Word document");
   }
 }
 

@@ -292,15 +292,20 @@ TEST(WordDoc, FlatWord2StreamLoads) {
 }
 
 TEST(WordDoc, OtherBytesAreNotAWordDocument) {
-  for (const std::string& bytes : {std::string("<?xml version=\"1.0\"?><w:document/>"), std::string("\xFFWPC\x10\x00\x00\x00", 8),
-                                  std::string(600, '\0')}) {
-    TMSWordDocument doc;
-    TMemoryStream s(bytes);
-    try {
-      doc.LoadFromStream(s);
-      FAIL() << "no exception";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), u"File  is not valid MS Word document");
+  // A stream is named by the name its caller gave, else as a stream.
+  for (const WideString name : {u"", u"given.doc"}) {
+    for (const std::string& bytes : {std::string("<?xml version=\"1.0\"?><w:document/>"),
+                                    std::string("\xFFWPC\x10\x00\x00\x00", 8), std::string(600, '\0')}) {
+      TMSWordDocument doc;
+      doc.SetFileName(name);
+      TMemoryStream s(bytes);
+      try {
+        doc.LoadFromStream(s);
+        FAIL() << "no exception";
+      } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), name.empty() ? u"The stream is not a valid MS Word document"
+                                            : u"File given.doc is not valid MS Word document");
+      }
     }
   }
 }
