@@ -257,6 +257,7 @@ void TWordPerfectFile::ReadSubDocuments(const TByteReader& File, bool WP6) {
       if (!open) FSink.Open(lists[kind]);
       open = true;
       TByteReader text = File.Sub(d.Position, d.Size, "WordPerfect sub-document");
+      FUndoOn = false;  // each sub-document starts with its text shown
       try {
         if (WP6)
           ReadText6(text);
@@ -267,7 +268,6 @@ void TWordPerfectFile::ReadSubDocuments(const TByteReader& File, bool WP6) {
         throw;
       }
       CloseOpenElements();
-      FUndoOn = false;
       FSink.EndLineIfAny();
     }
     if (open) FSink.Close();
