@@ -606,8 +606,9 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
       FMarkSpace = false;
     }
     if (visible) FSink.Text(DecodeEntities(ATagValue), FRubyDepth > 0 ? FRubyText : FCurrentTextLine);
-    // Word 2003 writes text as CDATA: the element is kept so that its section comes here.
-    Accept = ATagValue.empty();
+    // Text may come as a CDATA section (Word 2003 XML from other writers): the element is then
+    // kept so that the section comes here.
+    Accept = ATagValue.find_first_not_of(u" \t\r\n") == std::u16string_view::npos;
   } else if (n == u"![CDATA[") {
     if (ParentNode && (ParentNode->TagName == u"w:t" || ParentNode->TagName == u"m:t") && visible)
       FSink.Text(ATagValue, FRubyDepth > 0 ? FRubyText : FCurrentTextLine);
