@@ -18,6 +18,7 @@ constexpr uint64_t kMaxTable = 16u << 20;
 constexpr size_t kFkpSize = 512;
 // More notes than any document cites; the marks of a hostile table's others are not kept.
 constexpr size_t kMaxNotes = 1u << 18;
+constexpr int kMaxStartAt = 32767;
 constexpr uint16_t sprmPIlvl = 0x260A, sprmPIlfo = 0x460B;
 
 // The bytes of a table at fc, lcb long, cut to what the stream holds.
@@ -40,7 +41,8 @@ size_t SprmOperandSize(uint16_t sprm, const TByteReader& r, size_t at) {
     case 3: return 4;
     case 7: return 3;
     default:
-      if (sprm == 0xD608 || sprm == 0xD606) return r.CanReadAt(at, 2) ? 2 + size_t{r.U16LEAt(at)} : 2;
+      // A table definition counts its operand in a word that says one byte more.
+      if (sprm == 0xD608 || sprm == 0xD606) return r.CanReadAt(at, 2) ? 1 + std::max<size_t>(1, r.U16LEAt(at)) : 2;
       return r.CanReadAt(at, 1) ? 1 + size_t{r.U8At(at)} : 1;
   }
 }
@@ -85,7 +87,8 @@ struct TOverride {
 // Reads one LVL at the reader's position.
 TLevel ReadLevel(TByteReader& r) {
   TLevel l;
-  l.StartAt = r.I32LE();
+  // Word starts lists at 0 to 32767; a wilder value must not overflow the counters.
+  l.StartAt = std::clamp(r.I32LE(), 0, kMaxStartAt);
   l.Nfc = r.U8();
   const uint8_t flags = r.U8();
   l.Legal = (flags & 0x04) != 0;
@@ -99,8 +102,9 @@ TLevel ReadLevel(TByteReader& r) {
   r.Skip(1);
   r.Skip(uint64_t{cbChpx} + cbPapx);
   const uint16_t cch = r.U16LE();
+  const TByteReader text(r.Bytes(2 * uint64_t{cch}), r.What());
   l.Text.resize(cch);
-  for (auto& c : l.Text) c = static_cast<char16_t>(r.U16LE());
+  for (size_t i = 0; i < cch; ++i) l.Text[i] = static_cast<char16_t>(text.U16LEAt(2 * i));
   return l;
 }
 
@@ -138,7 +142,7 @@ class TListState {
     const bool own = std::any_of(o.StartAt.begin(), o.StartAt.end(), [](int v) { return v >= 0; });
     auto& counters = Counters[own ? Overrides.size() + static_cast<size_t>(ilfo) : li];
     if (counters.empty())
-      for (int i = 0; i < 9; ++i) counters.push_back((own && o.StartAt[size_t(i)] >= 0 ? o.StartAt[size_t(i)] : level(i).StartAt) - 1);
+      for (int i = 0; i < 9; ++i) counters.push_back(start(i) - 1);
     // Levels above not reached since they last moved count as at their start from now on.
     for (int i = 0; i < ilvl; ++i) counters[size_t(i)] = std::max(counters[size_t(i)], start(i));
     ++counters[size_t(ilvl)];
@@ -148,7 +152,6 @@ class TListState {
     const TLevel& l = level(ilvl);
     follow = l.Follow;
     label.clear();
-    if (l.Nfc == lnfNone) return !l.Text.empty() && (label = BulletText(l.Text), !label.empty());
     if (l.Nfc == lnfBullet) {
       label = BulletText(l.Text);
       return !label.empty();
@@ -162,7 +165,7 @@ class TListState {
       const int value = at <= ilvl ? counters[size_t(at)] : start(at);
       label += FormatListNumber(value, l.Legal && at != ilvl ? lnfDecimal : level(at).Nfc);
     }
-    return true;
+    return !label.empty();
   }
 
  private:
@@ -208,11 +211,11 @@ void ReadLists(std::string_view lst, std::string_view lfo, TListState& s) {
         const size_t ilvl = flags & 0x0F;
         const TLevel level = flags & 0x20 ? ReadLevel(r) : TLevel();
         if (ilvl > 8) continue;
-        if (flags & 0x10) s.Overrides[i].StartAt[ilvl] = startAt;
+        if (flags & 0x10) s.Overrides[i].StartAt[ilvl] = std::clamp(startAt, 0, kMaxStartAt);
         if (flags & 0x20) {
           s.Overrides[i].Levels[ilvl] = level;
           s.Overrides[i].HasLevel[ilvl] = true;
-          if (flags & 0x10) s.Overrides[i].Levels[ilvl].StartAt = startAt;
+          if (flags & 0x10) s.Overrides[i].Levels[ilvl].StartAt = s.Overrides[i].StartAt[ilvl];
         }
       }
     }
