@@ -44,10 +44,9 @@ WideString Ordinal(int v) {
   return Decimal(v) + AsciiToWide(suffix);
 }
 
-constexpr std::array<const char*, 20> kOnes = {"zero",    "one",     "two",       "three",    "four",
-                                               "five",    "six",     "seven",     "eight",    "nine",
-                                               "ten",     "eleven",  "twelve",    "thirteen", "fourteen",
-                                               "fifteen", "sixteen", "seventeen", "eighteen", "nineteen"};
+constexpr std::array<const char*, 20> kOnes = {
+    "zero", "one",    "two",    "three",    "four",     "five",    "six",     "seven",     "eight",    "nine",
+    "ten",  "eleven", "twelve", "thirteen", "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen"};
 constexpr std::array<const char*, 10> kTens = {"",      "",      "twenty",  "thirty", "forty",
                                                "fifty", "sixty", "seventy", "eighty", "ninety"};
 
@@ -63,7 +62,7 @@ std::string OrdinalWords(int v) {
   static const struct {
     const char* cardinal;
     const char* ordinal;
-  } kIrregular[] = {{"one", "first"}, {"two", "second"}, {"three", "third"}, {"five", "fifth"},
+  } kIrregular[] = {{"one", "first"},    {"two", "second"}, {"three", "third"},   {"five", "fifth"},
                     {"eight", "eighth"}, {"nine", "ninth"}, {"twelve", "twelfth"}};
   std::string w = Words(v);
   const size_t cut = w.find_last_of(" -") == std::string::npos ? 0 : w.find_last_of(" -") + 1;
@@ -84,13 +83,20 @@ WideString Capitalised(const std::string& s) {
 
 WideString FormatListNumber(int v, int Nfc) {
   switch (Nfc) {
-    case lnfUpperRoman: return Roman(v, true);
-    case lnfLowerRoman: return Roman(v, false);
-    case lnfUpperLetter: return Letters(v, true);
-    case lnfLowerLetter: return Letters(v, false);
-    case lnfOrdinal: return v > 0 ? Ordinal(v) : Decimal(v);
-    case lnfCardinalText: return v >= 0 && v < 1000000 ? Capitalised(Words(v)) : Decimal(v);
-    case lnfOrdinalText: return v > 0 && v < 1000000 ? Capitalised(OrdinalWords(v)) : Decimal(v);
+    case lnfUpperRoman:
+      return Roman(v, true);
+    case lnfLowerRoman:
+      return Roman(v, false);
+    case lnfUpperLetter:
+      return Letters(v, true);
+    case lnfLowerLetter:
+      return Letters(v, false);
+    case lnfOrdinal:
+      return v > 0 ? Ordinal(v) : Decimal(v);
+    case lnfCardinalText:
+      return v >= 0 && v < 1000000 ? Capitalised(Words(v)) : Decimal(v);
+    case lnfOrdinalText:
+      return v > 0 && v < 1000000 ? Capitalised(OrdinalWords(v)) : Decimal(v);
     case lnfHex: {
       static const char kDigits[] = "0123456789ABCDEF";
       std::string s;
@@ -103,10 +109,13 @@ WideString FormatListNumber(int v, int Nfc) {
       if (v <= 0) return Decimal(v);
       return WideString(static_cast<size_t>(std::min((v - 1) / 4 + 1, 50)), kMarks[(v - 1) % 4]);
     }
-    case lnfDecimalZero: return v >= 0 && v < 10 ? u"0" + Decimal(v) : Decimal(v);
+    case lnfDecimalZero:
+      return v >= 0 && v < 10 ? u"0" + Decimal(v) : Decimal(v);
     case lnfBullet:
-    case lnfNone: return {};
-    default: return Decimal(v);
+    case lnfNone:
+      return {};
+    default:
+      return Decimal(v);
   }
 }
 
@@ -114,12 +123,18 @@ int ListNumberFormatOfName(std::u16string_view Name) {
   static const struct {
     std::u16string_view name;
     int nfc;
-  } kNames[] = {{u"decimal", lnfDecimal},         {u"upperRoman", lnfUpperRoman},
-                {u"lowerRoman", lnfLowerRoman},   {u"upperLetter", lnfUpperLetter},
-                {u"lowerLetter", lnfLowerLetter}, {u"ordinal", lnfOrdinal},
-                {u"cardinalText", lnfCardinalText}, {u"ordinalText", lnfOrdinalText},
-                {u"hex", lnfHex},                 {u"chicago", lnfChicago},
-                {u"decimalZero", lnfDecimalZero}, {u"bullet", lnfBullet},
+  } kNames[] = {{u"decimal", lnfDecimal},
+                {u"upperRoman", lnfUpperRoman},
+                {u"lowerRoman", lnfLowerRoman},
+                {u"upperLetter", lnfUpperLetter},
+                {u"lowerLetter", lnfLowerLetter},
+                {u"ordinal", lnfOrdinal},
+                {u"cardinalText", lnfCardinalText},
+                {u"ordinalText", lnfOrdinalText},
+                {u"hex", lnfHex},
+                {u"chicago", lnfChicago},
+                {u"decimalZero", lnfDecimalZero},
+                {u"bullet", lnfBullet},
                 {u"none", lnfNone}};
   for (const auto& n : kNames)
     if (n.name == Name) return n.nfc;

@@ -18,6 +18,7 @@ constexpr uint64_t kMaxTable = 16u << 20;
 constexpr size_t kFkpSize = 512;
 // More notes than any document cites; the marks of a hostile table's others are not kept.
 constexpr size_t kMaxNotes = 1u << 18;
+constexpr int kMaxStartAt = 32767;
 constexpr uint16_t sprmPIlvl = 0x260A, sprmPIlfo = 0x460B;
 
 // The bytes of a table at fc, lcb long, cut to what the stream holds.
@@ -33,14 +34,19 @@ RawByteString ReadTable(TStream* s, uint32_t fc, uint32_t lcb) {
 size_t SprmOperandSize(uint16_t sprm, const TByteReader& r, size_t at) {
   switch (sprm >> 13) {
     case 0:
-    case 1: return 1;
+    case 1:
+      return 1;
     case 2:
     case 4:
-    case 5: return 2;
-    case 3: return 4;
-    case 7: return 3;
+    case 5:
+      return 2;
+    case 3:
+      return 4;
+    case 7:
+      return 3;
     default:
-      if (sprm == 0xD608 || sprm == 0xD606) return r.CanReadAt(at, 2) ? 2 + size_t{r.U16LEAt(at)} : 2;
+      // A table definition counts its operand in a word that says one byte more.
+      if (sprm == 0xD608 || sprm == 0xD606) return r.CanReadAt(at, 2) ? 1 + std::max<size_t>(1, r.U16LEAt(at)) : 2;
       return r.CanReadAt(at, 1) ? 1 + size_t{r.U8At(at)} : 1;
   }
 }
@@ -54,8 +60,10 @@ void ListSprms(std::string_view grpprl, int& ilfo, int& ilvl) {
     at += 2;
     const size_t n = SprmOperandSize(sprm, r, at);
     if (!r.CanReadAt(at, n)) break;
-    if (sprm == sprmPIlvl) ilvl = r.U8At(at);
-    else if (sprm == sprmPIlfo) ilfo = r.I16LEAt(at);
+    if (sprm == sprmPIlvl)
+      ilvl = r.U8At(at);
+    else if (sprm == sprmPIlfo)
+      ilfo = r.I16LEAt(at);
     at += n;
   }
 }
@@ -66,8 +74,8 @@ struct TLevel {
   bool Legal = false;
   bool NoRestart = false;
   uint8_t RestartLim = 0;  // with NoRestart: only levels above this one restart it
-  uint8_t Follow = 0;  // 0 tab, 1 space, 2 nothing
-  WideString Text;     // characters 0 to 8 stand for the numbers of those levels
+  uint8_t Follow = 0;      // 0 tab, 1 space, 2 nothing
+  WideString Text;         // characters 0 to 8 stand for the numbers of those levels
 };
 
 struct TList {
@@ -85,7 +93,8 @@ struct TOverride {
 // Reads one LVL at the reader's position.
 TLevel ReadLevel(TByteReader& r) {
   TLevel l;
-  l.StartAt = r.I32LE();
+  // Word starts lists at 0 to 32767; a wilder value must not overflow the counters.
+  l.StartAt = std::clamp(r.I32LE(), 0, kMaxStartAt);
   l.Nfc = r.U8();
   const uint8_t flags = r.U8();
   l.Legal = (flags & 0x04) != 0;
@@ -99,8 +108,9 @@ TLevel ReadLevel(TByteReader& r) {
   r.Skip(1);
   r.Skip(uint64_t{cbChpx} + cbPapx);
   const uint16_t cch = r.U16LE();
+  const TByteReader text(r.Bytes(2 * uint64_t{cch}), r.What());
   l.Text.resize(cch);
-  for (auto& c : l.Text) c = static_cast<char16_t>(r.U16LE());
+  for (size_t i = 0; i < cch; ++i) l.Text[i] = static_cast<char16_t>(text.U16LEAt(2 * i));
   return l;
 }
 
@@ -108,9 +118,12 @@ TLevel ReadLevel(TByteReader& r) {
 WideString BulletText(const WideString& t) {
   WideString out;
   for (char16_t c : t) {
-    if (c == 0xF0A7) out += u'\u25AA';
-    else if (c >= 0xF000 && c <= 0xF0FF) out += u'\u2022';
-    else if (c >= 32) out += c;
+    if (c == 0xF0A7)
+      out += u'\u25AA';
+    else if (c >= 0xF000 && c <= 0xF0FF)
+      out += u'\u2022';
+    else if (c >= 32)
+      out += c;
   }
   return out;
 }
@@ -138,7 +151,7 @@ class TListState {
     const bool own = std::any_of(o.StartAt.begin(), o.StartAt.end(), [](int v) { return v >= 0; });
     auto& counters = Counters[own ? Overrides.size() + static_cast<size_t>(ilfo) : li];
     if (counters.empty())
-      for (int i = 0; i < 9; ++i) counters.push_back((own && o.StartAt[size_t(i)] >= 0 ? o.StartAt[size_t(i)] : level(i).StartAt) - 1);
+      for (int i = 0; i < 9; ++i) counters.push_back(start(i) - 1);
     // Levels above not reached since they last moved count as at their start from now on.
     for (int i = 0; i < ilvl; ++i) counters[size_t(i)] = std::max(counters[size_t(i)], start(i));
     ++counters[size_t(ilvl)];
@@ -148,7 +161,6 @@ class TListState {
     const TLevel& l = level(ilvl);
     follow = l.Follow;
     label.clear();
-    if (l.Nfc == lnfNone) return !l.Text.empty() && (label = BulletText(l.Text), !label.empty());
     if (l.Nfc == lnfBullet) {
       label = BulletText(l.Text);
       return !label.empty();
@@ -162,7 +174,7 @@ class TListState {
       const int value = at <= ilvl ? counters[size_t(at)] : start(at);
       label += FormatListNumber(value, l.Legal && at != ilvl ? lnfDecimal : level(at).Nfc);
     }
-    return true;
+    return !label.empty();
   }
 
  private:
@@ -208,11 +220,11 @@ void ReadLists(std::string_view lst, std::string_view lfo, TListState& s) {
         const size_t ilvl = flags & 0x0F;
         const TLevel level = flags & 0x20 ? ReadLevel(r) : TLevel();
         if (ilvl > 8) continue;
-        if (flags & 0x10) s.Overrides[i].StartAt[ilvl] = startAt;
+        if (flags & 0x10) s.Overrides[i].StartAt[ilvl] = std::clamp(startAt, 0, kMaxStartAt);
         if (flags & 0x20) {
           s.Overrides[i].Levels[ilvl] = level;
           s.Overrides[i].HasLevel[ilvl] = true;
-          if (flags & 0x10) s.Overrides[i].Levels[ilvl].StartAt = startAt;
+          if (flags & 0x10) s.Overrides[i].Levels[ilvl].StartAt = s.Overrides[i].StartAt[ilvl];
         }
       }
     }
@@ -268,11 +280,10 @@ std::vector<TStyleList> ReadStyleLists(std::string_view stsh) {
 // Operand sizes of the Word 6/95 character modifiers (codes 65 to 118); -1 for a counted operand,
 // 0 past the known ones, where a list of modifiers can no longer be followed.
 int Sprm6Size(uint8_t sprm) {
-  static const int8_t kSizes[] = {
-      1, 1, 1, -1, 2, 4, 1, 2, 3, -1, 1, 0, 0, 0, 0,  // 65-79
-      2, -1, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 1,   // 80-94
-      3, 2, 2, 1, 2, 1, 2, 1, -1, 1, -1, -1, 2, -1, 2,  // 95-109
-      2, 0, 0, 0, 0, 0, 0, 1, 1};                     // 110-118
+  static const int8_t kSizes[] = {1, 1,  1, -1, 2, 4, 1, 2, 3,  -1, 1,  0,  0, 0,  0,  // 65-79
+                                  2, -1, 0, 0,  0, 1, 1, 1, 1,  1,  1,  1,  1, 2,  1,  // 80-94
+                                  3, 2,  2, 1,  2, 1, 2, 1, -1, 1,  -1, -1, 2, -1, 2,  // 95-109
+                                  2, 0,  0, 0,  0, 0, 0, 1, 1};                        // 110-118
   if (sprm == 82 || sprm == 83) return 0;
   if (sprm < 65 || sprm > 118) return -2;
   const int n = kSizes[sprm - 65];
@@ -282,16 +293,26 @@ int Sprm6Size(uint8_t sprm) {
 // The code page of a font's character set; 0 for the Western, symbol and unknown ones.
 int CharsetCodePage(uint8_t chs) {
   switch (chs) {
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    default: return 0;
+    case 161:
+      return 1253;
+    case 162:
+      return 1254;
+    case 163:
+      return 1258;
+    case 177:
+      return 1255;
+    case 178:
+      return 1256;
+    case 186:
+      return 1257;
+    case 204:
+      return 1251;
+    case 222:
+      return 874;
+    case 238:
+      return 1250;
+    default:
+      return 0;
   }
 }
 
@@ -319,8 +340,10 @@ void TMSWordDocument::ReadFormatting(TStream& DocStream, TStream* TableStream) {
   if (!word97 && !(FDocVersion >= 5 && FDocVersion <= 7)) return;
   try {
     ReadNoteMarks(word97 ? TableStream : &DocStream);
-    if (word97) ReadListLabels(DocStream, TableStream);
-    else ReadFontRuns(DocStream);
+    if (word97)
+      ReadListLabels(DocStream, TableStream);
+    else
+      ReadFontRuns(DocStream);
   } catch (const Exception& e) {
     // The text reads without them; what was found stays.
     AddWarning(u"Word formatting tables are damaged: " + e.Message());
@@ -340,7 +363,8 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
   }
   const uint64_t ftnStory = static_cast<uint64_t>(std::max(FFIB.ccpText, 0));
   uint64_t ednStory = ftnStory;
-  for (int32_t c : {FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn}) ednStory += static_cast<uint64_t>(std::max(c, 0));
+  for (int32_t c : {FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn})
+    ednStory += static_cast<uint64_t>(std::max(c, 0));
 
   auto notes = [&](uint32_t fcRef, uint32_t lcbRef, uint32_t fcTxt, uint32_t lcbTxt, uint64_t story, int start,
                    int nfc) {
@@ -382,8 +406,10 @@ void TMSWordDocument::ReadListLabels(TStream& DocStream, TStream* TableStream) {
     size_t lo = 0, hi = pages;
     while (lo < hi) {
       const size_t mid = (lo + hi) / 2;
-      if (b.U32LEAt(4 * (mid + 1)) <= fc) lo = mid + 1;
-      else hi = mid;
+      if (b.U32LEAt(4 * (mid + 1)) <= fc)
+        lo = mid + 1;
+      else
+        hi = mid;
     }
     if (lo >= pages || b.U32LEAt(4 * lo) > fc) return false;
     const uint32_t pn = b.U32LEAt(4 * (pages + 1) + 4 * lo) & 0x3FFFFF;
@@ -422,8 +448,8 @@ void TMSWordDocument::ReadListLabels(TStream& DocStream, TStream* TableStream) {
   };
 
   uint64_t total = 0;
-  for (int32_t c : {FFIB.ccpText, FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn, FFIB.ccpEdn, FFIB.ccpTxbx,
-                    FFIB.ccpHdrTxbx})
+  for (int32_t c :
+       {FFIB.ccpText, FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn, FFIB.ccpEdn, FFIB.ccpTxbx, FFIB.ccpHdrTxbx})
     total += static_cast<uint64_t>(std::max(c, 0));
   uint64_t cp = 0, paraStart = 0;
   ReadCPChunks(0, total, [&](std::u16string_view chunk) {
@@ -435,8 +461,8 @@ void TMSWordDocument::ReadListLabels(TStream& DocStream, TStream* TableStream) {
       int ilfo = -1, ilvl = -1, istd = 0;
       if (!fc || !paragraph(*fc, ilfo, ilvl, istd)) continue;
       // What the paragraph does not say, its style (or the styles it is based on) may.
-      for (int s = istd, step = 0; step < 16 && s >= 0 && static_cast<size_t>(s) < styles.size() && (ilfo < 0 || ilvl < 0);
-           ++step) {
+      for (int s = istd, step = 0;
+           step < 16 && s >= 0 && static_cast<size_t>(s) < styles.size() && (ilfo < 0 || ilvl < 0); ++step) {
         if (ilfo < 0) ilfo = styles[size_t(s)].Ilfo;
         if (ilvl < 0) ilvl = styles[size_t(s)].Ilvl;
         s = styles[size_t(s)].Base;

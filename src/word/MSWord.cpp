@@ -91,6 +91,11 @@ void TMSWordDocument::ClearInternalLists() {
   FFields.clear();
   FCLX.Clear();
   FSummaryCodePage = 0;
+  FLabels.clear();
+  FNextLabel = 0;
+  FNoteRefMarks.clear();
+  FNoteTextMarks.clear();
+  FFontRuns.clear();
 }
 
 void TMSWordDocument::LoadFromFile(const WideString& AFileName) try {

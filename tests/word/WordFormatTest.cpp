@@ -36,8 +36,10 @@ std::u16string Body(const TMSWordDocument& doc) { return Lines(doc.Text(), 1, 1)
 std::u16string T(std::u16string_view s) {
   std::u16string out;
   for (size_t i = 0; i < s.size(); ++i)
-    if (s[i] == u'%' && i + 1 < s.size()) out += static_cast<char16_t>(s[++i] - u'1');
-    else out += s[i];
+    if (s[i] == u'%' && i + 1 < s.size())
+      out += static_cast<char16_t>(s[++i] - u'1');
+    else
+      out += s[i];
   return out;
 }
 
@@ -83,18 +85,24 @@ INSTANTIATE_TEST_SUITE_P(
         ListCase{"DecimalTab", {kDec}, {{u"a"}, {u"b"}}, u"1.\ta|2.\tb|"},
         ListCase{"LettersFromThreeThenSpace", {{4, 3, T(u"%1)"), 1}}, {{u"a"}, {u"b"}}, u"c) a|d) b|"},
         ListCase{"UpperRomanNothing", {{1, 9, T(u"%1."), 2}}, {{u"a"}, {u"b"}}, u"IX.a|X.b|"},
-        ListCase{"OrdinalAndWords", {{5, 1, T(u"%1"), 1}, {7, 12, T(u"%2"), 1}, {6, 21, T(u"%3"), 1}},
-                 {{u"a"}, {u"b", 1}, {u"c", 2}}, u"1st a|Twelfth b|Twenty-one c|"},
+        ListCase{"OrdinalAndWords",
+                 {{5, 1, T(u"%1"), 1}, {7, 12, T(u"%2"), 1}, {6, 21, T(u"%3"), 1}},
+                 {{u"a"}, {u"b", 1}, {u"c", 2}},
+                 u"1st a|Twelfth b|Twenty-one c|"},
         ListCase{"ZeroAndBullet", {{22, 7, T(u"%1"), 1}, {23, 1, u"\xF0B7"}}, {{u"a"}, {u"b", 1}}, u"07 a|•\tb|"},
         ListCase{"LevelsRestartBelow",
                  {kDec, {0, 1, T(u"%1.%2.")}, {0, 1, T(u"%1.%2.%3")}},
                  {{u"a"}, {u"b", 1}, {u"c", 2}, {u"d", 2}, {u"e", 1}, {u"f"}, {u"g", 1}},
                  u"1.\ta|1.1.\tb|1.1.1\tc|1.1.2\td|1.2.\te|2.\tf|2.1.\tg|"},
-        ListCase{"SkippedLevelShowsItsStart", {kDec, {4, 1, T(u"%2")}, {0, 1, T(u"%1.%2.%3")}},
-                 {{u"a"}, {u"b", 2}, {u"c", 1}}, u"1.\ta|1.a.1\tb|b\tc|"},
-        ListCase{"LegalShowsArabic", {{1, 1, T(u"%1")}, {2, 1, T(u"%1.%2"), 0, true}}, {{u"a"}, {u"b", 1}},
-                 u"I\ta|1.i\tb|"},
-        ListCase{"OverrideStartsItsOwn", {kDec}, {{u"a"}, {u"b", 0, 2}, {u"c", 0, 0}, {u"d"}, {u"e", 0, 2}},
+        ListCase{"SkippedLevelShowsItsStart",
+                 {kDec, {4, 1, T(u"%2")}, {0, 1, T(u"%1.%2.%3")}},
+                 {{u"a"}, {u"b", 2}, {u"c", 1}},
+                 u"1.\ta|1.a.1\tb|b\tc|"},
+        ListCase{
+            "LegalShowsArabic", {{1, 1, T(u"%1")}, {2, 1, T(u"%1.%2"), 0, true}}, {{u"a"}, {u"b", 1}}, u"I\ta|1.i\tb|"},
+        ListCase{"OverrideStartsItsOwn",
+                 {kDec},
+                 {{u"a"}, {u"b", 0, 2}, {u"c", 0, 0}, {u"d"}, {u"e", 0, 2}},
                  u"1.\ta|5.\tb|c|2.\td|6.\te|"},
         ListCase{"UnknownOverrideHasNoLabel", {kDec}, {{u"a", 0, 7}, {u"b", 9}}, u"a|b|"}),
     [](const auto& info) { return std::string(info.param.name); });
