@@ -15,7 +15,7 @@ namespace zvword {
 // True when the bytes start with the compound-file signature.
 bool IsCompoundBytes(std::string_view Bytes);
 
-class TMSWordXDocument : public TMSCustomWordDocument {
+class ZVWORD_API TMSWordXDocument : public TMSCustomWordDocument {
  public:
   explicit TMSWordXDocument(TComponent* AOwner = nullptr);
   ~TMSWordXDocument() override;
