@@ -1,7 +1,9 @@
 // The whole public surface of the library: the readers, their base and output list, the summary
-// properties, streams and errors, and the registry that detects a format and creates its reader.
+// properties, streams and errors, the registry that detects a format and creates its reader, and
+// Extract, from a document to its text in one call.
 #pragma once
 
+#include "design/Extract.h"
 #include "design/MSWordReg.h"
 #include "framework/MSWBase.h"
 #include "framework/MSW_Sum.h"

@@ -23,11 +23,7 @@ std::string JsonErrorLine(const std::string& file, const std::string& error);
 // for nothing but the body), and the result holds only the error.
 DocumentResult ProcessDocument(const std::string& file, const Options& options, std::FILE* direct = nullptr);
 
-// Picks the reader: the named one, else the one detection finds. nullptr when none fits.
-const TZvReaderEntry* ChooseReader(const std::string& file, std::string_view data, const std::string& readerName);
-
-// Helpers shared with the tests' expectations of the output format.
-std::string FormatDateTime(TDateTime value);  // ISO 8601 with Z: the tool runs in UTC
+// A JSON string of UTF-8 text; bytes of no valid sequence are written as their Latin-1 character.
 std::string JsonString(std::string_view utf8);
 
 }  // namespace zvword::cli

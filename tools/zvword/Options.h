@@ -4,16 +4,13 @@
 #include <vector>
 
 #include "framework/MSWBase.h"
+#include "design/Extract.h"
 #include "design/MSWordReg.h"
 
 namespace zvword::cli {
 
 // The lists a reader can deliver, in the order they are printed.
-inline const std::vector<std::string>& ListOrder() {
-  static const std::vector<std::string> order = {"body",      "footnotes", "headers",   "footers",
-                                                 "annotations", "endnotes", "textboxes", "macros"};
-  return order;
-}
+inline const std::vector<std::string>& ListOrder() { return ExtractListNames(); }
 
 struct Options {
   TMSTextFormating format = tfPlainText;
