@@ -28,6 +28,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}
 
 # Everything the install copies, so `make install` can build just this and skip the tests.
 add_custom_target(zvword_installables DEPENDS zvword zvword_shared zvword_static zvword_headers)
-if(TARGET zvword_docs)
-  add_dependencies(zvword_installables zvword_docs)
-endif()
+foreach(t zvword_docs zvword_python)
+  if(TARGET ${t})
+    add_dependencies(zvword_installables ${t})
+  endif()
+endforeach()
