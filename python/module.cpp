@@ -41,11 +41,17 @@ py::tuple ExtractDocument(const py::bytes& source, bool isPath, const std::strin
   o.MaxLength = maxLength;
   const std::string_view data = View(source);  // immutable bytes the caller holds on to
   zvword::TExtractResult r;
-  {
-    // Reading takes no Python object, so other threads run meanwhile.
-    py::gil_scoped_release unlocked;
+  // Reading takes no Python object, so other threads run meanwhile. Not a scoped guard: a daemon
+  // thread that finishes while the interpreter shuts down is ended inside PyEval_RestoreThread,
+  // which must not happen in a destructor (that ends the process).
+  PyThreadState* unlocked = PyEval_SaveThread();
+  try {
     r = isPath ? zvword::Extract(std::string(data), o) : zvword::Extract(data, name, o);
+  } catch (...) {
+    PyEval_RestoreThread(unlocked);
+    throw;
   }
+  PyEval_RestoreThread(unlocked);
   py::dict listDict, properties;
   for (const auto& [n, text] : r.Lists) listDict[Str(n)] = Str(text);
   for (const auto& p : r.Properties)
