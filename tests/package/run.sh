@@ -10,14 +10,19 @@ sample=$src/samples/harbour.odt
 phrase='A small book about a working harbour'
 rm -rf "$work" && mkdir -p "$work"
 
+command -v pkg-config >/dev/null || { echo "FAILED: pkg-config is missing (Debian: apt-get install pkg-config)" >&2; exit 1; }
+
 # The README shows the consumer's sources verbatim.
+cat >"$work/verbatim.cmake" <<'CMAKE'
+file(READ ${README} readme)
+file(READ ${SOURCE} source)
+string(FIND "${readme}" "${source}" at)
+if(at LESS 0)
+  message(FATAL_ERROR "README.md does not show ${SOURCE} as it is")
+endif()
+CMAKE
 for f in CMakeLists.txt extract.cpp extract.c; do
-  python3 - "$src/README.md" "$src/tests/package/consumer/$f" <<'PY'
-import sys
-readme, source = (open(p, encoding="utf-8").read() for p in sys.argv[1:3])
-if source not in readme:
-    sys.exit(f"README.md does not show {sys.argv[2]} as it is")
-PY
+  cmake -DREADME="$src/README.md" -DSOURCE="$src/tests/package/consumer/$f" -P "$work/verbatim.cmake"
 done
 
 check() {  # check NAME PROGRAM...: the program extracts the sample and prints the phrase
