@@ -9,7 +9,10 @@ all:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: all
+# The tool alone: no tests to build first.
+demo:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target zvword
 	@for f in samples/*; do case "$$f" in *.md|*.txt|*.py|*.sh) continue;; esac; echo "== $$f"; $(BUILD)/zvword --summary --list all "$$f" | head -n 20; done
 
 test: all
@@ -30,8 +33,13 @@ fuzz:
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZVWORD_TESTS=OFF -DZVWORD_FUZZ=ON >/dev/null
 	cmake --build $(BUILD)-fuzz -j $(JOBS)
 
-install: all
-	cmake --install $(BUILD)
+# What the install copies, built without the tests, installed stripped; PREFIX= overrides the
+# configured prefix (/usr/local), DESTDIR= stages as usual.
+PREFIX ?=
+install:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target zvword_installables
+	cmake --install $(BUILD) --strip $(if $(PREFIX),--prefix $(PREFIX))
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-fuzz $(BUILD)-asan

@@ -18,7 +18,7 @@ namespace zvword {
 class TZvWordSummaryInformation;
 
 // The lists a reader can deliver, in the order "all" selects them; "body" is the text itself.
-const std::vector<std::string>& ExtractListNames();
+ZVWORD_API const std::vector<std::string>& ExtractListNames();
 
 struct TExtractOptions {
   TMSTextFormating Format = tfPlainText;
@@ -58,14 +58,14 @@ inline constexpr std::string_view kUnknownFormatMessage = "Unknown document form
 
 // Never throw for a document's faults (unreadable file, damaged or hostile content, memory):
 // those end in Error with whatever text came out before them, so a batch goes on.
-TExtractResult Extract(const std::string& Path, const TExtractOptions& Options = {});
+ZVWORD_API TExtractResult Extract(const std::string& Path, const TExtractOptions& Options = {});
 // Bytes held by the caller; NameHint (may be empty) helps detection by its extension and names
 // the document in messages.
-TExtractResult Extract(std::string_view Data, std::string_view NameHint, const TExtractOptions& Options = {});
+ZVWORD_API TExtractResult Extract(std::string_view Data, std::string_view NameHint, const TExtractOptions& Options = {});
 
 // The summary properties as Extract delivers them.
-std::vector<TExtractProperty> ExtractProperties(const TZvWordSummaryInformation& Summary);
+ZVWORD_API std::vector<TExtractProperty> ExtractProperties(const TZvWordSummaryInformation& Summary);
 // ISO 8601 in UTC with Z, to the second.
-std::string FormatDateTimeUtc(TDateTime Value);
+ZVWORD_API std::string FormatDateTimeUtc(TDateTime Value);
 
 }  // namespace zvword

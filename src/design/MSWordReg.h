@@ -29,19 +29,19 @@ struct TZvReaderEntry {
 };
 
 // Every reader of this build, in detection order: fixed-offset signatures before scans.
-const std::vector<TZvReaderEntry>& ReaderEntries();
+ZVWORD_API const std::vector<TZvReaderEntry>& ReaderEntries();
 // The entry of that name; nullptr when there is none.
-const TZvReaderEntry* FindReaderEntry(std::string_view Name);
+ZVWORD_API const TZvReaderEntry* FindReaderEntry(std::string_view Name);
 // The first entry whose signature accepts Data, else the first claiming FileName's extension
 // (case-insensitive); nullptr when nothing fits. FileName may be empty.
-const TZvReaderEntry* DetectFormat(std::string_view Data, std::string_view FileName = {});
+ZVWORD_API const TZvReaderEntry* DetectFormat(std::string_view Data, std::string_view FileName = {});
 
 // A new reader of the entry's format with the options applied.
-std::unique_ptr<TMSWBaseDocument> CreateReader(const TZvReaderEntry& Entry, const TZvReaderOptions& Options = {});
+ZVWORD_API std::unique_ptr<TMSWBaseDocument> CreateReader(const TZvReaderEntry& Entry, const TZvReaderOptions& Options = {});
 // By name; nullptr for an unknown name.
-std::unique_ptr<TMSWBaseDocument> CreateReader(std::string_view Name, const TZvReaderOptions& Options = {});
+ZVWORD_API std::unique_ptr<TMSWBaseDocument> CreateReader(std::string_view Name, const TZvReaderOptions& Options = {});
 // By detection (see DetectFormat); nullptr when no reader fits.
-std::unique_ptr<TMSWBaseDocument> CreateReaderFor(std::string_view Data, std::string_view FileName = {},
+ZVWORD_API std::unique_ptr<TMSWBaseDocument> CreateReaderFor(std::string_view Data, std::string_view FileName = {},
                                                   const TZvReaderOptions& Options = {});
 
 }  // namespace zvword

@@ -26,7 +26,7 @@ enum TZvWordSysChar {
 };
 
 // Ordered list of owned wide strings; every reader's output goes into one.
-class TWideStrings {
+class ZVWORD_API TWideStrings {
  public:
   TWideStrings() = default;
   virtual ~TWideStrings() { Clear(); }
@@ -90,7 +90,7 @@ using TMSWordConvertSysCharEvent =
 // 127 as \uN?. Plain text is returned unchanged.
 WideString EscapeText(std::u16string_view s, TMSTextFormating mode);
 
-class TMSWBaseDocument : public TComponent {
+class ZVWORD_API TMSWBaseDocument : public TComponent {
  public:
   explicit TMSWBaseDocument(TComponent* AOwner = nullptr);
   ~TMSWBaseDocument() override;

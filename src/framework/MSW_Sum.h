@@ -14,7 +14,7 @@ namespace zvword {
  private:                        \
   Type F##Name{};
 
-class TZvWordSummaryInformation {
+class ZVWORD_API TZvWordSummaryInformation {
  public:
   TZvWordSummaryInformation() = default;
   virtual ~TZvWordSummaryInformation() = default;

@@ -10,7 +10,7 @@
 namespace zvword {
 
 // A limit of the budget was reached; the text read so far stays in the output list.
-class EResourceLimit : public Exception {
+class ZVWORD_API EResourceLimit : public Exception {
  public:
   using Exception::Exception;
 };

@@ -44,7 +44,7 @@ struct TPDB_PeanutHeader {
   uint16_t NumRecords = 0;
 };
 
-class TPalmDocFile : public TMSWBaseDocument {
+class ZVWORD_API TPalmDocFile : public TMSWBaseDocument {
  public:
   explicit TPalmDocFile(TComponent* AOwner = nullptr);
 

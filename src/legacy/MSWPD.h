@@ -75,7 +75,7 @@ using TWPDFontDescriptorList = std::vector<std::unique_ptr<TWPDFontDescriptor>>;
 // not known.
 char16_t WPCharToUnicode(uint8_t Set, uint8_t Number);
 
-class TWordPerfectFile : public TMSWBaseDocument {
+class ZVWORD_API TWordPerfectFile : public TMSWBaseDocument {
  public:
   explicit TWordPerfectFile(TComponent* AOwner = nullptr);
   ~TWordPerfectFile() override;

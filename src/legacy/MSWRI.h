@@ -34,7 +34,7 @@ struct TWRIFont {
 };
 using TWRIFontList = std::vector<std::unique_ptr<TWRIFont>>;
 
-class TWRIFile : public TMSWBaseDocument {
+class ZVWORD_API TWRIFile : public TMSWBaseDocument {
  public:
   explicit TWRIFile(TComponent* AOwner = nullptr);
   ~TWRIFile() override;

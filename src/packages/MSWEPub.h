@@ -12,7 +12,7 @@
 
 namespace zvword {
 
-class TZvWEPub : public TMSWBaseDocument {
+class ZVWORD_API TZvWEPub : public TMSWBaseDocument {
  public:
   explicit TZvWEPub(TComponent* AOwner = nullptr);
   ~TZvWEPub() override;

@@ -10,7 +10,7 @@
 
 namespace zvword {
 
-class TFictionBook : public TMSWBaseDocument {
+class ZVWORD_API TFictionBook : public TMSWBaseDocument {
  public:
   explicit TFictionBook(TComponent* AOwner = nullptr);
   ~TFictionBook() override;

@@ -101,7 +101,7 @@ class TOOStyles {
   std::unordered_map<WideString, TOOStyle*> FByName;
 };
 
-class TCustomOpenOfficeDocument : public TMSWBaseDocument {
+class ZVWORD_API TCustomOpenOfficeDocument : public TMSWBaseDocument {
  public:
   explicit TCustomOpenOfficeDocument(TComponent* AOwner = nullptr);
   ~TCustomOpenOfficeDocument() override;
@@ -163,17 +163,17 @@ class TCustomOpenOfficeDocument : public TMSWBaseDocument {
   TTextSink FSink;
 };
 
-class TOpenOfficeTextDocument : public TCustomOpenOfficeDocument {
+class ZVWORD_API TOpenOfficeTextDocument : public TCustomOpenOfficeDocument {
  public:
   explicit TOpenOfficeTextDocument(TComponent* AOwner = nullptr);
 };
 
-class TOpenOfficeSpreadsheet : public TCustomOpenOfficeDocument {
+class ZVWORD_API TOpenOfficeSpreadsheet : public TCustomOpenOfficeDocument {
  public:
   explicit TOpenOfficeSpreadsheet(TComponent* AOwner = nullptr);
 };
 
-class TOpenOfficePresentation : public TCustomOpenOfficeDocument {
+class ZVWORD_API TOpenOfficePresentation : public TCustomOpenOfficeDocument {
  public:
   explicit TOpenOfficePresentation(TComponent* AOwner = nullptr);
 };

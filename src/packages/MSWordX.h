@@ -27,7 +27,7 @@ class TPackageParts {
   virtual std::vector<std::string> Names() const = 0;
 };
 
-class TMSWordXDocument : public TMSCustomWordDocument {
+class ZVWORD_API TMSWordXDocument : public TMSCustomWordDocument {
  public:
   explicit TMSWordXDocument(TComponent* AOwner = nullptr);
   ~TMSWordXDocument() override;

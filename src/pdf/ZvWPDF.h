@@ -330,7 +330,7 @@ class TZvWTagValues {
 
 // ---- The reader ----
 
-class TZvPDFReader : public TMSWBaseDocument {
+class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
  public:
   explicit TZvPDFReader(TComponent* AOwner = nullptr);
   ~TZvPDFReader() override;

@@ -13,19 +13,19 @@ constexpr int CP_UTF16BE = 1201;
 constexpr int CP_UTF8 = 65001;
 
 // The system ANSI code page (1252 unless changed).
-int SystemCodePage();
-void SetSystemCodePage(int codePage);
+ZVWORD_API int SystemCodePage();
+ZVWORD_API void SetSystemCodePage(int codePage);
 
 // True when the code page converts (the Windows single- and double-byte code pages we carry
 // tables for, plus 1200, 1201, 65001, 20127, 28591 and their kin).
-bool IsCodePageSupported(int codePage);
+ZVWORD_API bool IsCodePageSupported(int codePage);
 
 // 8-bit text to UTF-16. CP_ACP means the system code page; an unknown code page falls back to it.
-WideString CodePageToWide(std::string_view bytes, int codePage = CP_ACP);
+ZVWORD_API WideString CodePageToWide(std::string_view bytes, int codePage = CP_ACP);
 // The same, appended to `out` (no temporary for text built piece by piece).
 void AppendCodePageToWide(WideString& out, std::string_view bytes, int codePage = CP_ACP);
 // UTF-16 to 8-bit text; characters the code page lacks become defaultChar.
-RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, char defaultChar = '?');
+ZVWORD_API RawByteString WideToCodePage(std::u16string_view text, int codePage = CP_ACP, char defaultChar = '?');
 
 // The encoding of one UTF-16 unit: a byte, or lead << 8 | trail for a double-byte character;
 // -1 when the code page has none.

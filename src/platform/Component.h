@@ -8,7 +8,7 @@
 
 namespace zvword {
 
-class TComponent {
+class ZVWORD_API TComponent {
  public:
   explicit TComponent(TComponent* owner = nullptr);
   virtual ~TComponent();

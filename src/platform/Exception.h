@@ -7,7 +7,7 @@
 
 namespace zvword {
 
-class Exception : public std::exception {
+class ZVWORD_API Exception : public std::exception {
  public:
   explicit Exception(WideString message);
   explicit Exception(std::string_view utf8Message);
@@ -20,13 +20,13 @@ class Exception : public std::exception {
 };
 
 // A stream could not deliver the bytes asked for.
-class EReadError : public Exception {
+class ZVWORD_API EReadError : public Exception {
  public:
   using Exception::Exception;
 };
 
 // A file could not be opened or created.
-class EFOpenError : public Exception {
+class ZVWORD_API EFOpenError : public Exception {
  public:
   using Exception::Exception;
 };

@@ -11,7 +11,7 @@ namespace zvword {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
-class TStream {
+class ZVWORD_API TStream {
  public:
   virtual ~TStream() = default;
   // Reads up to count bytes; returns how many were read (0 at the end).
@@ -42,7 +42,7 @@ class TStream {
 };
 
 // A file opened read-only (the sharing modes of the original platform have no meaning here).
-class TFileStream : public TStream {
+class ZVWORD_API TFileStream : public TStream {
  public:
   enum class Mode { fmOpenRead, fmCreate };
   explicit TFileStream(const WideString& fileName, Mode mode = Mode::fmOpenRead);
@@ -61,7 +61,7 @@ class TFileStream : public TStream {
 };
 
 // A growable in-memory stream owning its bytes.
-class TMemoryStream : public TStream {
+class ZVWORD_API TMemoryStream : public TStream {
  public:
   TMemoryStream() = default;
   explicit TMemoryStream(RawByteString bytes) : data_(std::move(bytes)) {}
@@ -87,7 +87,7 @@ class TMemoryStream : public TStream {
 using TStringStream = TMemoryStream;
 
 // A read-only view over bytes owned elsewhere; they must outlive the view.
-class TBytesView : public TStream {
+class ZVWORD_API TBytesView : public TStream {
  public:
   TBytesView(const void* data, int64_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
   explicit TBytesView(std::string_view bytes)

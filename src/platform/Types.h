@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Export.h"
+
 namespace zvword {
 
 using WideString = std::u16string;       // UTF-16 text
@@ -36,9 +38,9 @@ class TSet {
 };
 
 // UTF-8 <-> UTF-16 helpers (invalid sequences become U+FFFD).
-std::string WideToUtf8(std::u16string_view s);
-WideString Utf8ToWide(std::string_view s);
+ZVWORD_API std::string WideToUtf8(std::u16string_view s);
+ZVWORD_API WideString Utf8ToWide(std::string_view s);
 // Widens ASCII literals (bytes above 127 become U+FFFD).
-WideString AsciiToWide(std::string_view s);
+ZVWORD_API WideString AsciiToWide(std::string_view s);
 
 }  // namespace zvword

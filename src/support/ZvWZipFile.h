@@ -43,7 +43,7 @@ static_assert(sizeof(TCommonFileHeader) == 26);
 static_assert(sizeof(TEndOfCentralDir) == 22);
 
 // A CRC check failed.
-class EZipFileCRCError : public Exception {
+class ZVWORD_API EZipFileCRCError : public Exception {
  public:
   using Exception::Exception;
 };

@@ -19,7 +19,7 @@ namespace zvword {
 class IStorage;
 
 // What both Word readers own: the sub-document lists, the summary object and the macro items.
-class TMSCustomWordDocument : public TMSWBaseDocument {
+class ZVWORD_API TMSCustomWordDocument : public TMSWBaseDocument {
  public:
   explicit TMSCustomWordDocument(TComponent* AOwner = nullptr);
   ~TMSCustomWordDocument() override;
@@ -66,7 +66,7 @@ using TMSWordGetDefaultLanguage = std::function<void(TMSWBaseDocument* Sender, u
 // Kind of a piece as GetPieceBoundsFC reports it.
 enum class TPieceKind { pkNone, pk8Bit, pk16Bit };
 
-class TMSWordDocument : public TMSCustomWordDocument {
+class ZVWORD_API TMSWordDocument : public TMSCustomWordDocument {
  public:
   explicit TMSWordDocument(TComponent* AOwner = nullptr);
   ~TMSWordDocument() override;

@@ -1,0 +1,31 @@
+# cmake -DNM=nm -DLIB=libzvword.so -DLISTING=abi/libzvword.symbols [-DUPDATE=ON] -P AbiListing.cmake
+cmake_minimum_required(VERSION 3.20)
+# Compares the names the shared library exports (demangled, sorted) with the listing kept in the
+# repository, so that a change to the public surface shows in review; UPDATE rewrites the listing.
+execute_process(COMMAND ${NM} -D --defined-only --demangle --format=just-symbols ${LIB}
+  OUTPUT_VARIABLE names RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIB}")
+endif()
+string(REGEX REPLACE "\n$" "" names "${names}")
+string(REPLACE ";" "\\;" names "${names}")
+string(REPLACE "\n" ";" names "${names}")
+list(SORT names)
+list(REMOVE_DUPLICATES names)
+list(LENGTH names count)
+string(REPLACE ";" "\n" actual "${names}")
+set(actual "${actual}\n")
+string(REPLACE "\\;" ";" actual "${actual}")
+if(UPDATE)
+  file(WRITE ${LISTING} "${actual}")
+  message(STATUS "${LISTING}: ${count} exported names")
+  return()
+endif()
+file(READ ${LISTING} expected)
+if(NOT actual STREQUAL expected)
+  file(WRITE ${LISTING}.actual "${actual}")
+  execute_process(COMMAND diff -u ${LISTING} ${LISTING}.actual)
+  message(FATAL_ERROR "The exported names differ from ${LISTING} (diff above). If the change is meant, "
+    "rewrite the listing with `cmake --build <build> --target zvword_abi_update` and commit it.")
+endif()
+message(STATUS "${count} exported names, as listed")
