@@ -298,6 +298,7 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     engine.SetBudget(&Budget());
     engine.LoadFromBytes(view);
     TZvXMLItem* root = FindXMLItem(engine.RootItem(), u"document", {}, true);
+    if (!root) root = FindXMLItem(engine.RootItem(), u"document-content", {}, true);
     if (!root) throw Exception("The flat OpenDocument file has no office:document element");
     if (ParseItems().Contains(wpiText)) {
       FSink.Prologue(Text(), false);
@@ -459,8 +460,9 @@ void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
           else t->TextFont.Style &= ~fsUnderline;
         }
         const WideString weight = p->AttributeValue(u"fo:font-weight");
-        if (weight == u"bold") t->TextFont.Style |= fsBold;
-        else if (weight == u"normal") t->TextFont.Style &= ~fsBold;
+        int32_t numeric = 0;  // "100" to "900"; 600 and above look bold
+        if (weight == u"bold" || (LeadingInt(weight, numeric) && numeric >= 600)) t->TextFont.Style |= fsBold;
+        else if (!weight.empty()) t->TextFont.Style &= ~fsBold;
         OOParseColor(p->AttributeValue(u"fo:color"), t->TextFont.Color);
         OOParseColor(p->AttributeValue(u"fo:background-color"), t->Color);
         FontSize(p->AttributeValue(u"fo:font-size"), t->TextFont.Size);

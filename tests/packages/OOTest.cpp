@@ -263,7 +263,7 @@ TEST(OpenDocument, AutomaticStylesMakeStyleObjectsAndCss) {
 TEST(OpenDocument, NamedStylesAndNumberedHeadings) {
   const std::string named =
       "<style:default-style style:family=\"paragraph\"/><style:style style:name=\"Heading\" style:family=\"paragraph\">"
-      "<style:text-properties fo:font-weight=\"bold\" fo:font-size=\"16pt\"/></style:style>"
+      "<style:text-properties fo:font-weight=\"700\" fo:font-size=\"16pt\"/></style:style>"
       "<style:style style:name=\"Heading_20_1\" style:parent-style-name=\"Heading\" style:family=\"paragraph\">"
       "<style:text-properties fo:font-style=\"italic\" fo:font-size=\"0.25in\"/></style:style><text:outline-style style:name=\"Outline\">"
       "<text:outline-level-style text:level=\"1\" style:num-suffix=\".\" style:num-format=\"1\"/>"
@@ -374,6 +374,10 @@ TEST(OpenDocument, FlatDocumentsReadLikePackages) {
     EXPECT_EQ(Joined(*l.doc->HeaderText()), "Head\n") << flat;
     EXPECT_EQ(WideToUtf8(l.doc->SummaryInformation()->Title()), "Flat") << flat;
   }
+  // A content part on its own reads too.
+  Loaded part(OdfBuilder().Body(OdfBuilder::P("alone")).Content());
+  EXPECT_EQ(part.error, "");
+  EXPECT_EQ(part.Body(), "alone\n");
 }
 
 TEST(OpenDocument, BadPackagesEndInClearErrors) {
