@@ -194,6 +194,14 @@ void TMSWBaseDocument::LoadFromFile(const WideString& AFileName) {
   if (!FileExists(AFileName)) throw Exception(FormatMessage(SFileNotFound, {AFileName}));
 }
 
+void TMSWBaseDocument::LoadFileThroughStream(const WideString& AFileName) try {
+  TMSWBaseDocument::LoadFromFile(AFileName);
+  TFileStream stream(AFileName);
+  LoadFromStream(stream);
+} catch (const std::exception&) {
+  RethrowAsException();
+}
+
 bool TMSWBaseDocument::IsPasswordProtected() { return false; }
 
 void TMSWBaseDocument::Execute() {

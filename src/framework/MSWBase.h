@@ -157,6 +157,11 @@ class ZVWORD_API TMSWBaseDocument : public TComponent {
   const TResourceLimits& ResourceLimits() const { return FBudget.Limits(); }
   void SetResourceLimits(const TResourceLimits& v) { FBudget.SetLimits(v); }
 
+ protected:
+  // A reader that reads files only through its stream: the file checked, opened and handed to
+  // LoadFromStream, with standard-library failures raised as an Exception.
+  void LoadFileThroughStream(const WideString& AFileName);
+
  private:
   WideString FAbout;
   WideString FFileName;

@@ -42,14 +42,7 @@ bool TPalmDocFile::IsPalmDocData(std::string_view head) {
   return sig == "TEXtREAd" || sig == "PNRDPPRS";
 }
 
-void TPalmDocFile::LoadFromFile(const WideString& AFileName) try {
-  TMSWBaseDocument::LoadFromFile(AFileName);
-  TFileStream stream(AFileName);
-  stream.SetPosition(0);
-  LoadFromStream(stream);
-} catch (const std::exception&) {
-  RethrowAsException();
-}
+void TPalmDocFile::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }
 
 RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, uint16_t capacity) {
   // No command expands its bytes more than fivefold, so a large announced capacity is not trusted.

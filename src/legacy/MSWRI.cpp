@@ -90,14 +90,7 @@ bool TWRIFile::IsWriteData(std::string_view Data) {
   return (u16(0) == 0xBE31 || u16(0) == 0xBE32) && u16(2) == 0 && u16(4) == 0xAB00;
 }
 
-void TWRIFile::LoadFromFile(const WideString& AFileName) try {
-  TMSWBaseDocument::LoadFromFile(AFileName);
-  TFileStream stream(AFileName);
-  stream.SetPosition(0);
-  LoadFromStream(stream);
-} catch (const std::exception&) {
-  RethrowAsException();
-}
+void TWRIFile::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }
 
 void TWRIFile::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);

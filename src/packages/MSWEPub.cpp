@@ -82,14 +82,7 @@ bool TZvWEPub::IsEPubData(std::string_view Bytes) {
   return Bytes.find("META-INF/container.xml") != std::string_view::npos;
 }
 
-void TZvWEPub::LoadFromFile(const WideString& AFileName) try {
-  TMSWBaseDocument::LoadFromFile(AFileName);
-  TFileStream stream(AFileName);
-  stream.SetPosition(0);
-  LoadFromStream(stream);
-} catch (const std::exception&) {
-  RethrowAsException();
-}
+void TZvWEPub::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }
 
 RawByteString TZvWEPub::ReadPart(const TZipArchive& Zip, std::string_view Name) {
   const int index = Zip.GetIndexByFileName(Name);

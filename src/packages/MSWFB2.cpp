@@ -108,14 +108,7 @@ bool TFictionBook::IsFictionBookData(std::string_view Bytes) {
   return false;
 }
 
-void TFictionBook::LoadFromFile(const WideString& AFileName) try {
-  TMSWBaseDocument::LoadFromFile(AFileName);
-  TFileStream stream(AFileName);
-  stream.SetPosition(0);
-  LoadFromStream(stream);
-} catch (const std::exception&) {
-  RethrowAsException();
-}
+void TFictionBook::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }
 
 void TFictionBook::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);

@@ -278,13 +278,7 @@ bool TCustomOpenOfficeDocument::IsPresentationData(std::string_view Bytes) {
   return MediaIs(MediaType(Bytes), {"presentation", "presentation-template"});
 }
 
-void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) try {
-  TMSWBaseDocument::LoadFromFile(AFileName);
-  TFileStream stream(AFileName);
-  LoadFromStream(stream);
-} catch (const std::exception&) {
-  RethrowAsException();
-}
+void TCustomOpenOfficeDocument::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }
 
 void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
   TMSWBaseDocument::LoadFromStream(Stream);

@@ -71,14 +71,7 @@ void TZvPDFReader::ClearInternalLists() {
   FOwnedInput.shrink_to_fit();
 }
 
-void TZvPDFReader::LoadFromFile(const WideString& AFileName) try {
-  TMSWBaseDocument::LoadFromFile(AFileName);
-  TFileStream fs(AFileName);
-  fs.SetPosition(0);
-  LoadFromStream(fs);
-} catch (const std::exception&) {
-  RethrowAsException();
-}
+void TZvPDFReader::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }
 
 namespace {
 int64_t ParseIntAt(std::string_view s, size_t p) {
