@@ -496,7 +496,11 @@ WideString TZvPDFFont::ProgramCodeText(uint8_t code) const {
 
 WideString TZvPDFFont::SimpleCodeText(uint8_t code) const {
   const std::string& name = FGlyphNames[code];
-  if (FSymbolSet && name == StdEncodingGlyphName(TPDFStdEncoding::Symbol, code)) return StdEncodingToText(TPDFStdEncoding::Symbol, code);
+  if (FSymbolSet) {
+    // Codes the Symbol set leaves empty have no name to compare.
+    const char* symbol = StdEncodingGlyphName(TPDFStdEncoding::Symbol, code);
+    if (symbol && name == symbol) return StdEncodingToText(TPDFStdEncoding::Symbol, code);
+  }
   if (FDingbats && name.empty()) return StdEncodingToText(TPDFStdEncoding::ZapfDingbats, code);
   if (!name.empty()) {
     WideString w = GlyphNameToUnicode(name);
