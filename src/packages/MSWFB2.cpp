@@ -81,31 +81,10 @@ bool TFictionBook::IsFictionBookData(std::string_view Bytes) {
     const size_t nameLength = static_cast<uint8_t>(Bytes[26]) | static_cast<size_t>(static_cast<uint8_t>(Bytes[27])) << 8;
     return Bytes.size() >= 30 + nameLength && EndsWithFB2(std::string(Bytes.substr(30, nameLength)));
   }
-  // The document element comes after the declaration, comments and a doctype at most.
-  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
-  while (i < limit) {
-    const char c = Bytes[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      ++i;
-      continue;
-    }
-    if (c != '<') return false;
-    const std::string_view rest = Bytes.substr(i, limit - i);
-    if (rest.starts_with("<?") || rest.starts_with("<!")) {
-      const bool comment = rest.starts_with("<!--");
-      const size_t end = comment ? rest.find("-->") : rest.find('>');
-      if (end == std::string_view::npos) return false;
-      i += end + (comment ? 3 : 1);
-      continue;
-    }
-    std::string_view name = rest.substr(1, std::min<size_t>(rest.size() - 1, 64));
-    name = name.substr(0, name.find_first_of(" \t\r\n>/"));
-    const size_t colon = name.find(':');
-    if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
-    return name == "FictionBook";
-  }
-  return false;
+  std::string_view name = XMLRootName(Bytes);
+  const size_t colon = name.find(':');
+  if (colon != std::string_view::npos) name.remove_prefix(colon + 1);
+  return name == "FictionBook";
 }
 
 void TFictionBook::LoadFromFile(const WideString& AFileName) { LoadFileThroughStream(AFileName); }

@@ -218,32 +218,9 @@ std::string TCustomOpenOfficeDocument::PackageMediaType(std::string_view Bytes) 
 }
 
 std::string TCustomOpenOfficeDocument::FlatMediaType(std::string_view Bytes) {
-  // The root element comes after a byte-order mark, the declaration and comments.
-  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
-  std::string_view tag;
-  while (i < limit) {
-    const char c = Bytes[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      ++i;
-      continue;
-    }
-    if (c != '<') return {};
-    const std::string_view rest = Bytes.substr(i);
-    if (rest.starts_with("<?") || rest.starts_with("<!")) {
-      const bool comment = rest.starts_with("<!--");
-      const size_t end = comment ? rest.find("-->") : rest.find('>');
-      if (end == std::string_view::npos) return {};
-      i += end + (comment ? 3 : 1);
-      continue;
-    }
-    // The root's start tag with its namespace declarations runs to its first ">".
-    tag = rest.substr(0, std::min<size_t>(rest.find('>'), 65536));
-    break;
-  }
+  const std::string_view tag = XMLRootTag(Bytes);
   // A lone content part ("office:document-content") reads the same way.
-  if (tag.size() < 2) return {};
-  std::string_view name = tag.substr(1, tag.find_first_of(" \t\r\n/") - 1);
+  const std::string_view name = XMLRootName(Bytes);
   if (name != "office:document" && name != "office:document-content") return {};
   for (std::string_view quote : {"\"", "'"}) {
     const std::string key = "office:mimetype=" + std::string(quote);

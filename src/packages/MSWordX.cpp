@@ -182,32 +182,6 @@ class TFlatParts : public TPackageParts {
   std::map<std::string, std::string_view> FParts;
 };
 
-// The name of the document element: what follows a byte-order mark, the declaration,
-// processing instructions and comments. Empty when the bytes do not start as XML.
-std::string_view XMLRootName(std::string_view Bytes) {
-  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
-  while (i < limit) {
-    const char c = Bytes[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      ++i;
-      continue;
-    }
-    if (c != '<') return {};
-    const std::string_view rest = Bytes.substr(i, limit - i);
-    if (rest.starts_with("<?") || rest.starts_with("<!")) {
-      const bool comment = rest.starts_with("<!--");
-      const size_t end = comment ? rest.find("-->") : rest.find('>');
-      if (end == std::string_view::npos) return {};
-      i += end + (comment ? 3 : 1);
-      continue;
-    }
-    const size_t end = rest.find_first_of(" \t\r\n/>", 1);
-    return end == std::string_view::npos ? std::string_view() : rest.substr(1, end - 1);
-  }
-  return {};
-}
-
 // The bytes of the element that starts with Open, up to the end of Close; empty when absent.
 std::string_view Slice(std::string_view Bytes, std::string_view Open, std::string_view Close) {
   const size_t a = Bytes.find(Open);

@@ -205,6 +205,35 @@ bool WalkXML(TZvXMLItem* Root, const TZvXMLWalkEvents& e) {
   return WalkXMLItems(Root, item(e.OnEnter), text(e.OnText), item(e.OnLeave), text(e.OnTail));
 }
 
+std::string_view XMLRootTag(std::string_view Bytes) {
+  size_t i = Bytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  const size_t limit = std::min<size_t>(Bytes.size(), 4096);
+  while (i < limit) {
+    const char c = Bytes[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    if (c != '<') return {};
+    const std::string_view rest = Bytes.substr(i);
+    if (rest.starts_with("<?") || rest.starts_with("<!")) {
+      const bool comment = rest.starts_with("<!--");
+      const size_t end = comment ? rest.find("-->") : rest.find('>');
+      if (end == std::string_view::npos) return {};
+      i += end + (comment ? 3 : 1);
+      continue;
+    }
+    // The start tag with its namespace declarations runs to its first ">".
+    return rest.substr(0, std::min<size_t>(rest.find('>'), 65536));
+  }
+  return {};
+}
+
+std::string_view XMLRootName(std::string_view Bytes) {
+  const std::string_view tag = XMLRootTag(Bytes);
+  return tag.size() < 2 ? std::string_view() : tag.substr(1, tag.find_first_of(" \t\r\n/") - 1);
+}
+
 std::u16string_view XMLLocalName(std::u16string_view name) {
   const size_t colon = name.find(u':');
   return colon == std::u16string_view::npos ? name : name.substr(colon + 1);

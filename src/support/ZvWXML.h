@@ -167,6 +167,11 @@ bool WalkXML(TZvXMLItem* Root, const TZvXMLWalkEvents& Events);
 
 // The name without its prefix: "w:p" gives "p".
 std::u16string_view XMLLocalName(std::u16string_view QualifiedName);
+// Detection by content without parsing: the document element's start tag ("<name attributes",
+// without its ">") after a byte-order mark, the declaration, instructions, comments and a
+// doctype in the first 4 KB, and its qualified name. Empty when the bytes do not start as XML.
+std::string_view XMLRootTag(std::string_view Bytes);
+std::string_view XMLRootName(std::string_view Bytes);
 // The namespace URI the item's prefix is bound to by xmlns declarations on it or its ancestors;
 // empty when unbound.
 WideString XMLNamespaceURI(const TZvXMLItem& Item);

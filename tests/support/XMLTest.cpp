@@ -318,6 +318,22 @@ TEST(XMLNames, LocalNameAndNamespaceMatching) {
   EXPECT_EQ(FindXMLItem(p.engine.RootItem(), u"p", u"urn:other"), p.engine.RootItem()->Items()[2]);
 }
 
+TEST(XMLNames, RootFoundWithoutParsing) {
+  const struct {
+    std::string bytes;
+    const char* name;
+  } cases[] = {
+      {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- c > d -->\n<!DOCTYPE x>\n<w:wordDocument xmlns:w=\"u\">", "w:wordDocument"},
+      {"<FictionBook/>", "FictionBook"},
+      {"  <a\tb='1'>text</a>", "a"},
+      {"PK\x03\x04<a>", ""},
+      {"<!-- never closed", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(XMLRootName(c.bytes), c.name) << c.bytes;
+  EXPECT_EQ(XMLRootTag("<?xml?><r a=\"1\">x</r>"), "<r a=\"1\"");
+}
+
 TEST(XMLNames, PartPathsResolveAgainstTheReferringPart) {
   struct Case {
     const char* base;
