@@ -75,13 +75,13 @@ void DictInt(std::string& s, uint32_t v) {
 }
 }  // namespace
 
-std::string MakeTrueType(const TrueTypeSpec& spec) {
+std::string MakeTrueType(const TrueTypeLayout& layout) {
   std::vector<std::pair<std::string, std::string>> tables;
   std::string cmap;
   std::vector<std::pair<std::pair<int, int>, std::string>> subs;
-  if (!spec.mac.empty()) subs.push_back({{1, 0}, Format0(spec.mac)});
-  if (!spec.symbol.empty()) subs.push_back({{3, 0}, Format4(spec.symbol)});
-  if (!spec.unicode.empty()) subs.push_back({{3, 1}, Format4(spec.unicode)});
+  if (!layout.mac.empty()) subs.push_back({{1, 0}, Format0(layout.mac)});
+  if (!layout.symbol.empty()) subs.push_back({{3, 0}, Format4(layout.symbol)});
+  if (!layout.unicode.empty()) subs.push_back({{3, 1}, Format4(layout.unicode)});
   U16(cmap, 0);
   U16(cmap, static_cast<uint32_t>(subs.size()));
   uint32_t off = 4 + 8 * static_cast<uint32_t>(subs.size());
@@ -92,15 +92,15 @@ std::string MakeTrueType(const TrueTypeSpec& spec) {
   for (auto& s : subs) cmap += s.second;
   tables.push_back({"cmap", cmap});
   std::string maxp;
-  U32(maxp, 0x00005000), U16(maxp, spec.glyphs);
+  U32(maxp, 0x00005000), U16(maxp, layout.glyphs);
   tables.push_back({"maxp", maxp});
-  if (!spec.names.empty()) {
+  if (!layout.names.empty()) {
     std::string post, strings;
     U32(post, 0x00020000);
     post += std::string(28, '\0');
-    U16(post, static_cast<uint32_t>(spec.names.size()));
+    U16(post, static_cast<uint32_t>(layout.names.size()));
     uint32_t extra = 258;
-    for (auto& n : spec.names) {
+    for (auto& n : layout.names) {
       // .notdef, space and A stand in the Macintosh order (0, 3, 36); others follow as strings.
       int mac = n == ".notdef" ? 0 : n == "space" ? 3 : n == "A" ? 36 : -1;
       if (mac >= 0) {
@@ -127,36 +127,36 @@ std::string MakeTrueType(const TrueTypeSpec& spec) {
   return font;
 }
 
-std::string MakeCff(const CffSpec& spec) {
+std::string MakeCff(const CffLayout& layout) {
   static const std::vector<std::pair<std::string, int>> kStd = {{".notdef", 0}, {"space", 1}, {"A", 34}, {"eacute", 207}};
   std::vector<std::string> strings;
   std::string charset;
   U8(charset, 0);
-  for (size_t i = 0; i < spec.names.size(); ++i) {
-    if (spec.cidKeyed) {
+  for (size_t i = 0; i < layout.names.size(); ++i) {
+    if (layout.cidKeyed) {
       U16(charset, static_cast<uint32_t>(i + 1));
       continue;
     }
-    auto it = std::find_if(kStd.begin(), kStd.end(), [&](auto& p) { return p.first == spec.names[i]; });
+    auto it = std::find_if(kStd.begin(), kStd.end(), [&](auto& p) { return p.first == layout.names[i]; });
     if (it != kStd.end()) {
       U16(charset, static_cast<uint32_t>(it->second));
     } else {
       U16(charset, static_cast<uint32_t>(391 + strings.size()));
-      strings.push_back(spec.names[i]);
+      strings.push_back(layout.names[i]);
     }
   }
   std::string encoding;
-  if (!spec.encoding.empty()) {
+  if (!layout.encoding.empty()) {
     U8(encoding, 0);
-    U8(encoding, static_cast<uint32_t>(spec.encoding.size()));
-    for (auto [code, gid] : spec.encoding) U8(encoding, code);
+    U8(encoding, static_cast<uint32_t>(layout.encoding.size()));
+    for (auto [code, gid] : layout.encoding) U8(encoding, code);
   }
-  std::vector<std::string> charstrings(spec.names.size() + 1, "\x0e");
+  std::vector<std::string> charstrings(layout.names.size() + 1, "\x0e");
   std::string head = std::string("\x01\x00\x04\x02", 4) + Index({"Test"});
   // Top DICT: charset, Encoding and CharStrings offsets (and ROS), laid out once sizes are known.
   auto topDict = [&](uint32_t cs, uint32_t enc, uint32_t chars) {
     std::string d;
-    if (spec.cidKeyed) d += std::string("\x8b\x8b\x8b\x0c\x1e", 5);
+    if (layout.cidKeyed) d += std::string("\x8b\x8b\x8b\x0c\x1e", 5);
     DictInt(d, cs), U8(d, 15);
     if (!encoding.empty()) DictInt(d, enc), U8(d, 16);
     DictInt(d, chars), U8(d, 17);

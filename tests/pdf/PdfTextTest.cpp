@@ -129,11 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Fonts without ToUnicode maps: the built-in symbol sets and what embedded programs tell.
 const std::string kGreekNames = "[.notdef alpha beta]";
-const TrueTypeSpec kSymbolTT{8, {}, {{0xF041, 1}, {0xF042, 2}}, {}, {".notdef", "alpha", "beta"}};
-const TrueTypeSpec kMacTT{8, {}, {}, {{0x41, 2}, {0x42, 1}}, {".notdef", "alpha", "beta"}};
-const TrueTypeSpec kOwnNamesTT{8, {{0x58, 1}, {0x59, 2}}, {}, {}, {".notdef", "g1", "g2"}};
-const TrueTypeSpec kUnicodeTT{8, {{0x48, 3}, {0x69, 4}}, {}, {}, {}};
-const CffSpec kGreekCff{{"alpha", "eacute"}, {{0x61, 1}, {0x65, 2}}};
+const TrueTypeLayout kSymbolTT{8, {}, {{0xF041, 1}, {0xF042, 2}}, {}, {".notdef", "alpha", "beta"}};
+const TrueTypeLayout kMacTT{8, {}, {}, {{0x41, 2}, {0x42, 1}}, {".notdef", "alpha", "beta"}};
+const TrueTypeLayout kOwnNamesTT{8, {{0x58, 1}, {0x59, 2}}, {}, {}, {".notdef", "g1", "g2"}};
+const TrueTypeLayout kUnicodeTT{8, {{0x48, 3}, {0x69, 4}}, {}, {}, {}};
+const CffLayout kGreekCff{{"alpha", "eacute"}, {{0x61, 1}, {0x65, 2}}};
 const std::string kTrueTypeFont =
     "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+Greek /FontDescriptor << /Flags 4 /FontFile2 @0 >> >>";
 std::string CIDFont(const std::string& descendant) {
