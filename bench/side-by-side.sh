@@ -6,7 +6,16 @@
 #
 # {} stands for the file; hyperfine discards what the commands print. Example:
 #   bench/side-by-side.sh 'txt2pdbdoc -d {} /dev/stdout' '-r pdb {}' book.pdb
+#
+#   bench/side-by-side.sh --all [-z ZVWORD] [-c CORPUS_DIR] [-l LARGE_DIR] [-r RUNS] [-f FORMATS]
+#
+# runs every reader against its fastest peer over a corpus and large documents (bench/make-large.sh
+# makes a set) and prints CPU-time ratios; see bench/side_by_side.py.
 set -euo pipefail
+if [ "${1:-}" = --all ]; then
+  shift
+  exec python3 "$(dirname "$0")/side_by_side.py" "$@"
+fi
 zvword=${ZVWORD:-build-bench/zvword}
 runs=10
 while getopts "z:r:" opt; do
@@ -17,7 +26,7 @@ while getopts "z:r:" opt; do
   esac
 done
 shift $((OPTIND - 1))
-[ $# -ge 3 ] || { sed -n '2,9p' "$0"; exit 2; }
+[ $# -ge 3 ] || { sed -n '2,14p' "$0"; exit 2; }
 peer=$1
 ours=$2
 shift 2
