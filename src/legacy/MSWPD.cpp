@@ -565,6 +565,8 @@ void TWordPerfectFile::CloseOpenElements() {
 namespace {
 // Total lengths of the fixed-length functions 0xC0-0xCF, which begin and end with their code.
 constexpr uint8_t kFixedLength5[16] = {4, 9, 11, 3, 3, 5, 6, 7, 4, 5, 6, 7, 8, 9, 10, 11};
+// The bytes of a header or footer function ahead of its text.
+constexpr size_t kHeaderFooterPrefix5 = 18;
 }  // namespace
 
 void TWordPerfectFile::ReadText5(TByteReader& R) {
@@ -667,6 +669,10 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
     const uint64_t text = 4 + 2u * f.U8At(3);
     if (text <= f.Size())
       SubDocument((f.U8At(0) & 0x02) ? sdEndnote : sdFootnote, f.Sub(text, f.Size() - text));
+  }
+  if (Code == 0xD5 && sub <= 3 && f.Size() > kHeaderFooterPrefix5) {
+    // Headers A and B, footers A and B: their text follows the occurrence and layout bytes.
+    SubDocument(sub <= 1 ? sdHeader : sdFooter, f.Sub(kHeaderFooterPrefix5, f.Size() - kHeaderFooterPrefix5));
   }
   if (Code == 0xDC || Code == 0xDD) {
     // Table ends inside a line or at a page: a new cell, a new row, the table's end.

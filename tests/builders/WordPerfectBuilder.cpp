@@ -99,6 +99,10 @@ WordPerfectBuilder& WordPerfectBuilder::Note(std::string_view text, bool endnote
   return Function(0xE2, 0, d + std::string(text));
 }
 
+WordPerfectBuilder& WordPerfectBuilder::HeaderFooter5(uint8_t subgroup, std::string_view text) {
+  return Function(0xD5, subgroup, std::string(18, '\0') + std::string(text));
+}
+
 std::string WordPerfectBuilder::Build() const {
   const bool wp6 = major_ == 2;
   const size_t headerSize = wp6 ? 24 : 16;

@@ -41,6 +41,8 @@ class WordPerfectBuilder {
   WordPerfectBuilder& Cite(uint8_t code, uint8_t subgroup, uint16_t pid);
   // 5.x: a footnote or endnote function holding its text bytes.
   WordPerfectBuilder& Note(std::string_view text, bool endnote = false);
+  // 5.x: a header (subgroups 0, 1) or footer (2, 3) function holding its text bytes.
+  WordPerfectBuilder& HeaderFooter5(uint8_t subgroup, std::string_view text);
 
   std::string Build() const;
 
