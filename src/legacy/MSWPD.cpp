@@ -284,7 +284,8 @@ void TWordPerfectFile::SubDocument(TSubDocKind Kind, const TByteReader& Text) {
 // The function's prefix IDs name the sub-document packets that hold its text; a packet cited
 // again is not read again.
 void TWordPerfectFile::SubDocumentPIDs6(const TByteReader& F, TSubDocKind Kind) {
-  if (!F.CanReadAt(4, 2) || (F.U8At(4) & 0x80) == 0) return;
+  // A citation inside undo text was deleted; its packet may still be cited for real later.
+  if (FUndoOn || !F.CanReadAt(4, 2) || (F.U8At(4) & 0x80) == 0) return;
   const uint8_t count = F.U8At(5);
   for (uint8_t i = 0; i < count && F.CanReadAt(6 + 2u * i, 2); ++i) {
     const auto packet = FSubDocPackets.find(F.U16LEAt(6 + 2u * i));

@@ -75,8 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"soft end of line 0xCF is a word wrap", WP6().Text("a").Byte(0xCF).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
         WPCase{"paragraph end in HTML", WP6().Text("a").Byte(0xCC).Build(), tfHTML, u"a<p></p>\r\n", ""},
-        WPCase{"one-byte accented letters", WP6().Raw("complexit\x0f" "\x80" "co\x0e" "ffici\x0e" "nt\x80" "Mod\x11" "le").Build(),
-               tfPlainText, u"complexité coëfficiënt Modèle\r\n", ""},
+        WPCase{"one-byte accented letters",
+               WP6().Raw("complexit\x0f" "\x80" "co\x0e" "ffici\x0e" "nt\x80" "Mod\x11" "le").Build(), tfPlainText,
+               u"complexité coëfficiënt Modèle\r\n", ""},
         // ---- variable-length functions ----
         WPCase{"0xD0 soft end of line", WP6().Text("a").Function(0xD0, 0x01).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
@@ -224,6 +225,10 @@ INSTANTIATE_TEST_SUITE_P(
                  WP6().SubDocument("end").SubDocument("head").SubDocument("foot").Cite(0xD6, 1, 2).Cite(0xD6, 3, 3)
                      .Text("a").Cite(0xD7, 1, 1).Cite(0xD7, 1, 1).Build(),
                  u"a\r\n", u"", u"end\r\n", u"head\r\n", u"foot\r\n"},
+        NoteCase{"6+ note cited inside undo text is dropped",
+                 WP6().SubDocument("kept").SubDocument("gone").Text("a").Cite(0xD7, 0, 1).Undo(0).Cite(0xD7, 0, 2)
+                     .Undo(1).Build(),
+                 u"a\r\n", u"kept\r\n", u"", u"", u""},
         NoteCase{"6+ watermark and unknown PID give nothing",
                  WP6().SubDocument("mark").Cite(0xD6, 4, 1).Cite(0xD7, 0, 9).Text("a").Build(), u"a\r\n", u"", u"",
                  u"", u""},
