@@ -237,6 +237,9 @@ INSTANTIATE_TEST_SUITE_P(
                  u"x\u00e9\r\ny\r\n", u"", u"", u""},
         NoteCase{"5.x footnote and endnote", WP5().Text("a").Note("foot").Text("b").Note("end", true).Build(),
                  u"ab\r\n", u"foot\r\n", u"end\r\n", u"", u""},
+        NoteCase{"5.x footnote/endnote group",
+                 WP5().Text("a").Note("end", true, 0xD6).Note("foot", false, 0xD6).Note("x", false, 0xD6).Build(),
+                 u"a\r\n", u"foot\r\nx\r\n", u"end\r\n", u"", u""},
         NoteCase{"5.x headers and footers, functions inside them read",
                  WP5().HeaderFooter5(2, "page\xC0\x29\x01\xC0").HeaderFooter5(0, "A").Text("a")
                      .HeaderFooter5(1, "B").Build(),
