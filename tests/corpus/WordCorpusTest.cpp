@@ -53,6 +53,15 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
       continue;
     }
     EXPECT_TRUE(error.empty()) << name << ": " << WideToUtf8(error);
+    if (error.empty() && doc.DocVersion() == 8 && doc.FIB().Version >= 193) {
+      // Word 97 and later write counted arrays of fixed sizes and a stylesheet both pairs name.
+      const TFIB& f = doc.FIB();
+      EXPECT_EQ(f.csw, 14) << name;
+      EXPECT_EQ(f.clw, 22) << name;
+      EXPECT_TRUE(f.nFIBBack == 0xBF || f.nFIBBack == 0xC1) << name << ": " << f.nFIBBack;
+      EXPECT_GE(f.cfclcb, 0x5D) << name;
+      EXPECT_EQ(f.fcStshfOrig, f.fcStshf) << name;
+    }
     const std::u16string reference = Reference(name);
     if (reference.empty()) continue;
     recalls.push_back(Recall(reference, doc.Text()->Text()));
