@@ -5,6 +5,7 @@
 #include <map>
 
 #include "builders/Corpus.h"
+#include "platform/CompoundFile.h"
 #include "word/MSWord.h"
 
 namespace zvword {
@@ -73,6 +74,40 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
   EXPECT_LT(notWord, 15);
   EXPECT_GE(Median(recalls), 0.97);
   EXPECT_GE(Mean(recalls), 0.90);
+}
+
+// Every table the FIB's fc/lcb pairs name lies inside the table stream: a pair read from the
+// wrong place would point anywhere.
+TEST(WordCorpus, FibPairsNameTablesInsideTheTableStream) {
+  const fs::path dir = CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    const WideString path = Utf8ToWide(entry.path().string());
+    if (name.rfind("clusterfuzz", 0) == 0 || StgIsStorageFile(path) != 0) continue;
+    TMSWordDocument doc;
+    try {
+      doc.LoadFromFile(path);
+    } catch (const Exception&) {
+      continue;
+    }
+    if (doc.DocVersion() != 8 || !doc.IsUseTableStream()) continue;
+    std::unique_ptr<IStream> table = StgOpenStorage(path)->OpenStream(u"1Table");
+    if (!table) continue;
+    const TFIB& f = doc.FIB();
+    // The pairs follow each other in the record, fcStshfOrig to lcbSttbFnm.
+    const uint32_t* pair = &f.fcStshfOrig;
+    const int count = std::min<int>(f.cfclcb, static_cast<int>((&f.lcbSttbFnm - pair + 1) / 2));
+    ASSERT_EQ(&f.lcbSttbFnm - pair, 2 * 73 - 1);
+    for (int i = 0; i < count; ++i) {
+      if (pair[2 * i + 1] > 0) {
+        EXPECT_LE(uint64_t{pair[2 * i]} + pair[2 * i + 1], uint64_t(table->Size())) << name << " pair " << i;
+      }
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
 }
 
 TEST(WordCorpus, GeneratedDocumentsMatchTheirTruth) {
