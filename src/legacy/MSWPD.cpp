@@ -284,7 +284,8 @@ void TWordPerfectFile::SubDocument(TSubDocKind Kind, const TByteReader& Text) {
 // The function's prefix IDs name the sub-document packets that hold its text; a packet cited
 // again is not read again.
 void TWordPerfectFile::SubDocumentPIDs6(const TByteReader& F, TSubDocKind Kind) {
-  if (!F.CanReadAt(4, 2) || (F.U8At(4) & 0x80) == 0) return;
+  // A citation inside undo text was deleted; its packet may still be cited for real later.
+  if (FUndoOn || !F.CanReadAt(4, 2) || (F.U8At(4) & 0x80) == 0) return;
   const uint8_t count = F.U8At(5);
   for (uint8_t i = 0; i < count && F.CanReadAt(6 + 2u * i, 2); ++i) {
     const auto packet = FSubDocPackets.find(F.U16LEAt(6 + 2u * i));
@@ -565,6 +566,8 @@ void TWordPerfectFile::CloseOpenElements() {
 namespace {
 // Total lengths of the fixed-length functions 0xC0-0xCF, which begin and end with their code.
 constexpr uint8_t kFixedLength5[16] = {4, 9, 11, 3, 3, 5, 6, 7, 4, 5, 6, 7, 8, 9, 10, 11};
+// The bytes of a header or footer function ahead of its text.
+constexpr size_t kHeaderFooterPrefix5 = 18;
 }  // namespace
 
 void TWordPerfectFile::ReadText5(TByteReader& R) {
@@ -661,12 +664,16 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
   // The data between the opening and the closing four bytes.
   const TByteReader f = R.Sub(start + 4, length < 4 ? 0 : length - 4u, "WordPerfect function");
   R.Seek(end);
-  if (Code == 0xE2 && sub == 0 && f.CanReadAt(0, 4)) {
-    // Flags (bit 1: an endnote), the note's number, its line count per page and two bytes per
-    // count, then the note's own text.
+  // Notes: flags (bit 1: an endnote), the note's number, its line count per page and two bytes
+  // per count, then the note's own text. The footnote/endnote group says the kind by subgroup.
+  if (((Code == 0xE2 && sub == 0) || (Code == 0xD6 && sub <= 1)) && f.CanReadAt(0, 4)) {
     const uint64_t text = 4 + 2u * f.U8At(3);
-    if (text <= f.Size())
-      SubDocument((f.U8At(0) & 0x02) ? sdEndnote : sdFootnote, f.Sub(text, f.Size() - text));
+    const bool endnote = Code == 0xD6 ? sub == 1 : (f.U8At(0) & 0x02) != 0;
+    if (text <= f.Size()) SubDocument(endnote ? sdEndnote : sdFootnote, f.Sub(text, f.Size() - text));
+  }
+  if (Code == 0xD5 && sub <= 3 && f.Size() > kHeaderFooterPrefix5) {
+    // Headers A and B, footers A and B: their text follows the occurrence and layout bytes.
+    SubDocument(sub <= 1 ? sdHeader : sdFooter, f.Sub(kHeaderFooterPrefix5, f.Size() - kHeaderFooterPrefix5));
   }
   if (Code == 0xDC || Code == 0xDD) {
     // Table ends inside a line or at a page: a new cell, a new row, the table's end.

@@ -1,5 +1,6 @@
 #include "packages/MSWordXNumbering.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "framework/ListNumbers.h"
@@ -14,6 +15,9 @@ int ToInt(const WideString& s, int fallback) {
   auto [ptr, ec] = std::from_chars(a.data(), a.data() + a.size(), v);
   return ec == std::errc() && ptr == a.data() + a.size() ? v : fallback;
 }
+
+// Word counts lists from 0 to 32767; anything else would only overflow the counters.
+int StartValue(const WideString& s) { return std::clamp(ToInt(s, 1), 0, 0x7FFF); }
 
 // Calls f for every element at or below root, in document order.
 template <typename F>
@@ -37,6 +41,17 @@ WideString ChildVal(TZvXMLItem* item, std::u16string_view name) {
 
 }  // namespace
 
+void TWordXNumbering::ReadLevel(TZvXMLItem* c, Level& L) {
+  L.Known = true;
+  L.Start = StartValue(ChildVal(c, u"w:start"));
+  if (WideString f = ChildVal(c, u"w:numFmt"); !f.empty()) L.Format = f;
+  if (Child(c, u"w:lvlText")) L.Text = ChildVal(c, u"w:lvlText");
+}
+
+const TWordXNumbering::Level& TWordXNumbering::LevelOf(const Num& N, const Abstract& A, int Ilvl) {
+  return N.Levels[Ilvl].Known ? N.Levels[Ilvl] : A.Levels[Ilvl];
+}
+
 void TWordXNumbering::Clear() {
   FAbstracts.clear();
   FNums.clear();
@@ -57,11 +72,7 @@ void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view Style
           if (c->TagName != u"w:lvl") continue;
           const int ilvl = ToInt(c->AttributeValue(u"w:ilvl"), -1);
           if (ilvl < 0 || ilvl > 8) continue;
-          Level& l = a.Levels[ilvl];
-          l.Known = true;
-          l.Start = ToInt(ChildVal(c.get(), u"w:start"), 1);
-          if (WideString f = ChildVal(c.get(), u"w:numFmt"); !f.empty()) l.Format = f;
-          if (Child(c.get(), u"w:lvlText")) l.Text = ChildVal(c.get(), u"w:lvlText");
+          ReadLevel(c.get(), a.Levels[ilvl]);
         }
       } else if (item->TagName == u"w:num") {
         Num& n = FNums[ToInt(item->AttributeValue(u"w:numId"), -1)];
@@ -70,7 +81,8 @@ void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view Style
           if (c->TagName != u"w:lvlOverride") continue;
           const int ilvl = ToInt(c->AttributeValue(u"w:ilvl"), -1);
           if (ilvl < 0 || ilvl > 8) continue;
-          if (Child(c.get(), u"w:startOverride")) n.StartOverride[ilvl] = ToInt(ChildVal(c.get(), u"w:startOverride"), 1);
+          if (Child(c.get(), u"w:startOverride")) n.StartOverride[ilvl] = StartValue(ChildVal(c.get(), u"w:startOverride"));
+          if (TZvXMLItem* lvl = Child(c.get(), u"w:lvl")) ReadLevel(lvl, n.Levels[ilvl]);
         }
       }
     });
@@ -120,27 +132,28 @@ WideString TWordXNumbering::NextLabel(int NumId, int Ilvl) {
   auto absIt = FAbstracts.find(num.AbstractId);
   if (absIt == FAbstracts.end()) return {};
   const Abstract& a = absIt->second;
-  std::vector<int>& counters = FCounters[num.AbstractId];
-  if (counters.empty())
-    for (int i = 0; i < 9; ++i) counters.push_back(a.Levels[i].Start - 1);
+  auto [countersIt, fresh] = FCounters.try_emplace(num.AbstractId);
+  Counters& counters = countersIt->second;
+  if (fresh)
+    for (int i = 0; i < 9; ++i) counters.Value[i] = LevelOf(num, a, i).Start - 1;
   if (!num.Used) {
     num.Used = true;
     for (int i = 0; i < 9; ++i)
-      if (num.StartOverride[i] >= 0) counters[static_cast<size_t>(i)] = num.StartOverride[i] - 1;
+      if (num.StartOverride[i] >= 0) counters.Value[i] = num.StartOverride[i] - 1, counters.Counted[i] = false;
   }
-  counters[static_cast<size_t>(Ilvl)]++;
-  for (int i = Ilvl + 1; i < 9; ++i) counters[static_cast<size_t>(i)] = a.Levels[i].Start - 1;
+  counters.Value[Ilvl]++;
+  counters.Counted[Ilvl] = true;
+  for (int i = Ilvl + 1; i < 9; ++i) counters.Value[i] = LevelOf(num, a, i).Start - 1, counters.Counted[i] = false;
 
-  const Level& level = a.Levels[Ilvl];
+  const Level& level = LevelOf(num, a, Ilvl);
   if (!level.Known || level.Format == u"bullet" || level.Format == u"none") return {};
   WideString out;
   const WideString& t = level.Text;
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] == u'%' && i + 1 < t.size() && t[i + 1] >= u'1' && t[i + 1] <= u'9') {
       const int l = t[i + 1] - u'1';
-      const int value = counters[static_cast<size_t>(l)] < a.Levels[l].Start ? a.Levels[l].Start
-                                                                              : counters[static_cast<size_t>(l)];
-      out += FormatNumber(value, l == Ilvl ? level.Format : a.Levels[l].Format);
+      const int value = counters.Counted[l] ? counters.Value[l] : counters.Value[l] + 1;
+      out += FormatNumber(value, LevelOf(num, a, l).Format);
       ++i;
     } else {
       out += t[i];

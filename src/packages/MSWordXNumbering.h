@@ -10,6 +10,8 @@
 
 namespace zvword {
 
+class TZvXMLItem;
+
 class TWordXNumbering {
  public:
   // Reads the numbering part and the style part (either may be empty); their text is charged to
@@ -37,8 +39,12 @@ class TWordXNumbering {
   struct Num {
     int AbstractId = -1;
     int StartOverride[9] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+    // A level the list redefines whole; it keeps counting with the lists of its definition.
+    Level Levels[9];
     bool Used = false;
   };
+  static const Level& LevelOf(const Num& N, const Abstract& A, int Ilvl);
+  static void ReadLevel(TZvXMLItem* Lvl, Level& L);
   struct Style {
     int NumId = -1;
     int Ilvl = -1;
@@ -48,7 +54,12 @@ class TWordXNumbering {
   std::map<int, Num> FNums;
   std::map<WideString, Style> FStyles;
   // Counters per abstract list: lists that share a definition continue one another.
-  std::map<int, std::vector<int>> FCounters;
+  // A level not yet counted shows the number it would count next.
+  struct Counters {
+    int Value[9] = {};
+    bool Counted[9] = {};
+  };
+  std::map<int, Counters> FCounters;
 };
 
 }  // namespace zvword

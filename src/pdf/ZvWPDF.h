@@ -23,6 +23,7 @@ namespace zvword {
 class TZvPDFReader;
 class TZvPDFEncryption;  // the security handler (ZvWPDFSecurity.h)
 struct TZvPDFFontProgram;  // glyph tables of an embedded font (ZvWPDFFontProgram.h)
+struct TZvPDFFontEntries;  // a font's entries as text (ZvWPDFFontModel.h)
 
 // ---- Limits against hostile files ----
 // Per-structure limits; the totals of a load (decoded bytes, objects fetched, operators run,
@@ -147,6 +148,25 @@ class TZvPDFFont {
   // Applies a Differences array given as text, e.g. "[24 /breve /caron 39 /quotesingle]".
   void SetDifferencies(const WideString& Value);
 
+  // The font's entries as written (ZvWPDFFontModel.cpp); filled by TZvPDFReader::ReadFonts, empty
+  // for fonts only met while pages were read.
+  ZVWORD_API const WideString& Content() const;
+  ZVWORD_API const WideString& CMap() const;
+  ZVWORD_API const WideString& CID() const;
+  ZVWORD_API const WideString& DescendantFonts() const;
+  ZVWORD_API const WideString& FontDescriptor() const;
+  ZVWORD_API const WideString& FontFile() const;
+  ZVWORD_API const WideString& FontFile2() const;
+  ZVWORD_API const WideString& FontFile3() const;
+  ZVWORD_API const WideString& CIDToGIDMap() const;
+  ZVWORD_API const WideString& CIDSystemInfo() const;
+  const TZvPDFFontEntries* Entries() const { return FEntries.get(); }
+  // Codes of a shown string through the ToUnicode map (two bytes each when IsUnicode), through the
+  // font as a whole, and through the Differences array alone; AddSpace puts a space between glyphs.
+  ZVWORD_API WideString ConvertCMap(bool IsUnicode, bool AddSpace, const RawByteString& AValue) const;
+  ZVWORD_API WideString ConvertCID(bool AddSpace, const RawByteString& AValue) const;
+  ZVWORD_API WideString ConvertDifferencies(const WideString& AValue) const;
+
  private:
   friend class TZvPDFReader;
   friend class TZvPDFContentParser;
@@ -193,6 +213,7 @@ class TZvPDFFont {
   // The text of each single-byte code, worked out on first use.
   mutable std::vector<WideString> FCodeText;
   mutable std::vector<bool> FCodeTextDone;
+  std::shared_ptr<TZvPDFFontEntries> FEntries;
 };
 
 // Fonts of one load: each font object is read once (by object number); inline font dictionaries
@@ -410,6 +431,22 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   // A string value of Tag in Body decoded to bytes (hex strings and escapes resolved).
   static RawByteString GetInfoTag(const RawByteString& Tag, const RawByteString& Body, bool UnHex, bool Strings);
 
+  // ---- Entry points over object text (ZvWPDFFontModel.cpp) ----
+  // Object numbers, as text, of the trailer's /Root, /Info and /Encrypt references; empty when the
+  // entry is absent or not a reference.
+  ZVWORD_API RawByteString RootTag() const;
+  ZVWORD_API RawByteString InfoTag() const;
+  ZVWORD_API RawByteString EncryptTag() const;
+  // The lower-cased filter names of an object's dictionary ("/flatedecode /ascii85decode") and its
+  // /Length and /Length1, references followed. After a load, AStream is the document read.
+  ZVWORD_API void GetFilterContent(TStream& AStream, const RawByteString& Body, RawByteString& Filter, int32_t& Length,
+                                   int32_t& Length1);
+  ZVWORD_API RawByteString GetBodyByRefNo(TStream& AStream, int32_t RefNo);
+  ZVWORD_API RawByteString GetDoubleBracketValue(TStream& AStream, const RawByteString& Tag, const RawByteString& Text);
+  // Adds the fonts a font resource dictionary (given as text) names, with their entries as text; a
+  // name already in Fonts keeps its font.
+  ZVWORD_API void ReadFonts(TStream& AStream, const RawByteString& Data);
+
  private:
   friend class TZvPDFContentParser;
   friend class TZvPDFFont;
@@ -428,6 +465,8 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   bool RootUsable();
   void LoadDocument(TStream& AStream);
   void ReleaseInput();
+  // Makes AStream the input of a lookup outside a load; false when a load's input is in place.
+  bool BindInput(TStream& AStream);
 
   // Pages (ZvWPDFContent.cpp).
   void ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* InheritedRes, const TZvPDFObject* InheritedBox,

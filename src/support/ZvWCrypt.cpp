@@ -27,7 +27,7 @@ constexpr int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, 
 
 void MD5Transform(uint32_t state[4], const uint8_t block[64]) {
   const uint32_t* T = Md5T().T;
-  uint32_t X[16];
+  MD5Block X;
   for (int i = 0; i < 16; ++i)
     X[i] = uint32_t(block[i * 4]) | uint32_t(block[i * 4 + 1]) << 8 | uint32_t(block[i * 4 + 2]) << 16 |
            uint32_t(block[i * 4 + 3]) << 24;
@@ -92,7 +92,7 @@ void MD5Update(MD5Context& ctx, const void* input, uint32_t length) {
 }
 
 void MD5Final(MD5Context& ctx, MD5Digest& digest) {
-  uint8_t bits[8];
+  MD5CBits bits;
   for (int i = 0; i < 4; ++i) {
     bits[i] = uint8_t(ctx.Count[0] >> (8 * i));
     bits[i + 4] = uint8_t(ctx.Count[1] >> (8 * i));
@@ -153,6 +153,13 @@ void RC4Crypt3(TRC4Context& ctx, const uint8_t* input, RawByteString& output, in
 }
 
 void RC4Done(TRC4Context& ctx) { std::memset(&ctx, 0, sizeof ctx); }
+
+RawByteString PASSWORD_PADDING() {
+  static const char kBytes[33] =
+      "\x28\xBF\x4E\x5E\x4E\x75\x8A\x41\x64\x00\x4E\x56\xFF\xFA\x01\x08"
+      "\x2E\x2E\x00\xB6\xD0\x68\x3E\x80\x2F\x0C\xA9\xFE\x64\x53\x69\x7A";
+  return RawByteString(kBytes, 32);
+}
 
 RawByteString MD5Of(std::string_view data) {
   MD5Context ctx;

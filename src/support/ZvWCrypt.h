@@ -13,6 +13,8 @@ namespace zvword {
 
 using MD5State = uint32_t[4];
 using MD5Count = uint32_t[2];
+using MD5Block = uint32_t[16];  // one 64-byte input block as the transform reads it
+using MD5CBits = uint8_t[8];    // the message length in bits, as the final block carries it
 using MD5Buffer = uint8_t[64];
 using MD5Digest = std::array<uint8_t, 16>;
 
@@ -85,6 +87,9 @@ void SHA512Init(SHA512Context& ctx);
 void SHA512Update(SHA512Context& ctx, const void* input, size_t length);
 void SHA384Final(SHA512Context& ctx, SHA384Digest& digest);
 void SHA512Final(SHA512Context& ctx, SHA512Digest& digest);
+
+// The 32 bytes the standard PDF security handler pads passwords with (and hashes for revision 3+).
+RawByteString PASSWORD_PADDING();
 
 // One-shot digests returned as byte strings.
 RawByteString MD5Of(std::string_view data);

@@ -32,9 +32,12 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
 
   FFIB.wIdent = f.U16LEAt(0);
   FFIB.Version = f.U16LEAt(2);
+  FFIB.ProductVersion = f.U16LEAt(4);
   FFIB.lID = f.U16LEAt(6);
+  FFIB.pnNext = f.U16LEAt(8);
   FFIB.Flag = f.U8At(10);
   FFIB.Encryption = f.U8At(11);
+  FFIB.nFIBBack = f.U16LEAt(12);
   FFIB.envr = f.U8At(18);
   FFIB.fcMin = f.U32LEAt(24);
   FFIB.fcMac = f.U32LEAt(28);
@@ -49,18 +52,41 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
   // The stories' character counts follow each other in every layout; Word 2 has the first five.
   // The fc/lcb pairs of the formatting tables, by their index in the Word 97 list of pairs.
   auto readPairs = [&](const std::function<std::optional<uint64_t>(int)>& at) {
-    const struct {
-      int index;
+    struct Pair {
       uint32_t* fc;
       uint32_t* lcb;
-    } pairs[] = {{1, &FFIB.fcStshf, &FFIB.lcbStshf},           {2, &FFIB.fcPlcffndRef, &FFIB.lcbPlcffndRef},
-                 {3, &FFIB.fcPlcffndTxt, &FFIB.lcbPlcffndTxt}, {12, &FFIB.fcPlcfbteChpx, &FFIB.lcbPlcfbteChpx},
-                 {13, &FFIB.fcPlcfbtePapx, &FFIB.lcbPlcfbtePapx}, {15, &FFIB.fcSttbfffn, &FFIB.lcbSttbfffn},
-                 {31, &FFIB.fcDop, &FFIB.lcbDop},              {46, &FFIB.fcPlcfendRef, &FFIB.lcbPlcfendRef},
-                 {47, &FFIB.fcPlcfendTxt, &FFIB.lcbPlcfendTxt}, {73, &FFIB.fcPlfLst, &FFIB.lcbPlfLst},
-                 {74, &FFIB.fcPlfLfo, &FFIB.lcbPlfLfo}};
-    for (const auto& p : pairs) {
-      const std::optional<uint64_t> off = at(p.index);
+    };
+    // In file order: the pair at index i lies at 8 * i from the first.
+    const Pair pairs[] = {
+        {&FFIB.fcStshfOrig, &FFIB.lcbStshfOrig}, {&FFIB.fcStshf, &FFIB.lcbStshf}, {&FFIB.fcPlcffndRef, &FFIB.lcbPlcffndRef},
+        {&FFIB.fcPlcffndTxt, &FFIB.lcbPlcffndTxt}, {&FFIB.fcPlcfandRef, &FFIB.lcbPlcfandRef}, {&FFIB.fcPlcfandTxt, &FFIB.lcbPlcfandTxt},
+        {&FFIB.fcPlcfsed, &FFIB.lcbPlcfsed}, {&FFIB.fcPlcfpad, &FFIB.lcbPlcfpad}, {&FFIB.fcPlcfphe, &FFIB.lcbPlcfphe},
+        {&FFIB.fcSttbfglsy, &FFIB.lcbSttbfglsy}, {&FFIB.fcPlcfglsy, &FFIB.lcbPlcfglsy}, {&FFIB.fcPlcfhdd, &FFIB.lcbPlcfhdd},
+        {&FFIB.fcPlcfbteChpx, &FFIB.lcbPlcfbteChpx}, {&FFIB.fcPlcfbtePapx, &FFIB.lcbPlcfbtePapx}, {&FFIB.fcPlcfsea, &FFIB.lcbPlcfsea},
+        {&FFIB.fcSttbfffn, &FFIB.lcbSttbfffn}, {&FFIB.fcPlcffldMom, &FFIB.lcbPlcffldMom}, {&FFIB.fcPlcffldHdr, &FFIB.lcbPlcffldHdr},
+        {&FFIB.fcPlcffldFtn, &FFIB.lcbPlcffldFtn}, {&FFIB.fcPlcffldAtn, &FFIB.lcbPlcffldAtn}, {&FFIB.fcPlcffldMcr, &FFIB.lcbPlcffldMcr},
+        {&FFIB.fcSttbfbkmk, &FFIB.lcbSttbfbkmk}, {&FFIB.fcPlcfbkf, &FFIB.lcbPlcfbkf}, {&FFIB.fcPlcfbkl, &FFIB.lcbPlcfbkl},
+        {&FFIB.fcCmds, &FFIB.lcbCmds}, {&FFIB.fcPlcmcr, &FFIB.lcbPlcmcr}, {&FFIB.fcSttbfmcr, &FFIB.lcbSttbfmcr},
+        {&FFIB.fcPrDrvr, &FFIB.lcbPrDrvr}, {&FFIB.fcPrEnvPort, &FFIB.lcbPrEnvPort}, {&FFIB.fcPrEnvLand, &FFIB.lcbPrEnvLand},
+        {&FFIB.fcWss, &FFIB.lcbWss}, {&FFIB.fcDop, &FFIB.lcbDop}, {&FFIB.fcSttbfAssoc, &FFIB.lcbSttbfAssoc},
+        {&FFIB.fcClx, &FFIB.lcbClx}, {&FFIB.fcPlcfpgdFtn, &FFIB.lcbPlcfpgdFtn}, {&FFIB.fcAutosaveSource, &FFIB.lcbAutosaveSource},
+        {&FFIB.fcGrpXstAtnOwners, &FFIB.lcbGrpXstAtnOwners}, {&FFIB.fcSttbfAtnbkmk, &FFIB.lcbSttbfAtnbkmk}, {&FFIB.fcPlcdoaMom, &FFIB.lcbPlcdoaMom},
+        {&FFIB.fcPlcdoaHdr, &FFIB.lcbPlcdoaHdr}, {&FFIB.fcPlcspaMom, &FFIB.lcbPlcspaMom}, {&FFIB.fcPlcspaHdr, &FFIB.lcbPlcspaHdr},
+        {&FFIB.fcPlcfAtnbkf, &FFIB.lcbPlcfAtnbkf}, {&FFIB.fcPlcfAtnbkl, &FFIB.lcbPlcfAtnbkl}, {&FFIB.fcPms, &FFIB.lcbPms},
+        {&FFIB.fcFormFldSttbs, &FFIB.lcbFormFldSttbs}, {&FFIB.fcPlcfendRef, &FFIB.lcbPlcfendRef}, {&FFIB.fcPlcfendTxt, &FFIB.lcbPlcfendTxt},
+        {&FFIB.fcPlcffldEdn, &FFIB.lcbPlcffldEdn}, {&FFIB.fcPlcfpgdEdn, &FFIB.lcbPlcfpgdEdn}, {&FFIB.fcDggInfo, &FFIB.lcbDggInfo},
+        {&FFIB.fcSttbfRMark, &FFIB.lcbSttbfRMark}, {&FFIB.fcSttbCaption, &FFIB.lcbSttbCaption}, {&FFIB.fcSttbAutoCaption, &FFIB.lcbSttbAutoCaption},
+        {&FFIB.fcPlcfwkb, &FFIB.lcbPlcfwkb}, {&FFIB.fcPlcfspl, &FFIB.lcbPlcfspl}, {&FFIB.fcPlcftxbxTxt, &FFIB.lcbPlcftxbxTxt},
+        {&FFIB.fcPlcffldTxbx, &FFIB.lcbPlcffldTxbx}, {&FFIB.fcPlcfHdrtxbxTxt, &FFIB.lcbPlcfHdrtxbxTxt}, {&FFIB.fcPlcffldHdrTxbx, &FFIB.lcbPlcffldHdrTxbx},
+        {&FFIB.fcStwUser, &FFIB.lcbStwUser}, {&FFIB.fcSttbttmbd, &FFIB.lcbSttbttmbd}, {&FFIB.fcUnused, &FFIB.lcbUnused},
+        {&FFIB.fcPgdMother, &FFIB.lcbPgdMother}, {&FFIB.fcBkdMother, &FFIB.lcbBkdMother}, {&FFIB.fcPgdFtn, &FFIB.lcbPgdFtn},
+        {&FFIB.fcBkdFtn, &FFIB.lcbBkdFtn}, {&FFIB.fcPgdEdn, &FFIB.lcbPgdEdn}, {&FFIB.fcBkdEdn, &FFIB.lcbBkdEdn},
+        {&FFIB.fcSttbfIntlFld, &FFIB.lcbSttbfIntlFld}, {&FFIB.fcRouteSlip, &FFIB.lcbRouteSlip}, {&FFIB.fcSttbSavedBy, &FFIB.lcbSttbSavedBy},
+        {&FFIB.fcSttbFnm, &FFIB.lcbSttbFnm}, {&FFIB.fcPlfLst, &FFIB.lcbPlfLst}, {&FFIB.fcPlfLfo, &FFIB.lcbPlfLfo},
+    };
+    for (int i = 0; i < static_cast<int>(std::size(pairs)); ++i) {
+      const Pair& p = pairs[i];
+      const std::optional<uint64_t> off = at(i);
       if (!off) continue;
       *p.fc = f.U32LEAt(*off);
       *p.lcb = f.U32LEAt(*off + 4);
@@ -72,6 +98,15 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
                                &FFIB.ccpAtn,  &FFIB.ccpEdn, &FFIB.ccpTxbx, &FFIB.ccpHdrTxbx};
     for (int i = 0; i < count; ++i) *counts[i] = f.I32LEAt(at + 4 * uint64_t(i));
   };
+
+  // Word 2 keeps other things between the flags and fcMin.
+  if (FDocVersion != 2) {
+    FFIB.IKey = f.U32LEAt(14);
+    FFIB.Platform = f.U8At(18);
+    FFIB.fMac = f.U8At(19);
+    FFIB.chse = f.U16LEAt(20);
+    FFIB.chsTables = f.U16LEAt(22);
+  }
 
   if (FDocVersion == 2) {
     if (have < kMinFIB2) throw NotValid();
@@ -111,16 +146,27 @@ void TMSWordDocument::ReadFIB(TStream& Stream) {
       }
     }
     FFIB.csw = csw;
-    FFIB.lidFE = f.U16LEAt(rgW + 26);
-    FFIB.cbMac = f.U32LEAt(rgLw);
+    uint16_t* const words[] = {&FFIB.wMagicCreated,    &FFIB.wMagicRevised,    &FFIB.wMagicCreatedPrivate,
+                               &FFIB.wMagicRevisedPrivate, &FFIB.pnFbpChpFirst_W6, &FFIB.pnChpFirst_W6,
+                               &FFIB.cpnBteChp_W6,     &FFIB.pnFbpPapFirst_W6, &FFIB.pnPapFirst_W6,
+                               &FFIB.cpnBtePap_W6,     &FFIB.pnFbpLvcFirst_W6, &FFIB.pnLvcFirst_W6,
+                               &FFIB.cpnBteLvc_W6,     &FFIB.lidFE};
+    for (size_t i = 0; i < std::size(words); ++i) *words[i] = f.U16LEAt(rgW + 2 * i);
+    FFIB.clw = f.U16LEAt(rgLw - 2);
+    uint32_t* const longs[] = {&FFIB.cbMac,         &FFIB.lProductCreated, &FFIB.lProductRevised};
+    for (size_t i = 0; i < std::size(longs); ++i) *longs[i] = f.U32LEAt(rgLw + 4 * i);
     readCounts(rgLw + 12, 8);
+    uint32_t* const bins[] = {&FFIB.pnFbpChpFirst, &FFIB.pnChpFirst,    &FFIB.cpnBteChp,  &FFIB.pnFbpPapFirst,
+                              &FFIB.pnPapFirst,    &FFIB.cpnBtePap,     &FFIB.pnFbpLvcFirst, &FFIB.pnLvcFirst,
+                              &FFIB.cpnBteLvc,     &FFIB.fcIslandFirst, &FFIB.fcIslandLim};
+    for (size_t i = 0; i < std::size(bins); ++i) *bins[i] = f.U32LEAt(rgLw + 44 + 4 * i);
+    FFIB.cfclcb = f.U16LEAt(rgFcLcb - 2);
     FFIB.fcPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8);
     FFIB.lcbPlcffldMcr = f.U32LEAt(rgFcLcb + 20 * 8 + 4);
     FFIB.fcClx = f.U32LEAt(rgFcLcb + 33 * 8);
     FFIB.lcbClx = f.U32LEAt(rgFcLcb + 33 * 8 + 4);
-    const uint16_t cfclcb = f.U16LEAt(rgFcLcb - 2);
     readPairs([&](int i) -> std::optional<uint64_t> {
-      if (i >= cfclcb || rgFcLcb + 8 * uint64_t(i) + 8 > have) return std::nullopt;
+      if (i >= FFIB.cfclcb || rgFcLcb + 8 * uint64_t(i) + 8 > have) return std::nullopt;
       return rgFcLcb + 8 * uint64_t(i);
     });
   }

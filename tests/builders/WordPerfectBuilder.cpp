@@ -90,13 +90,17 @@ WordPerfectBuilder& WordPerfectBuilder::Cite(uint8_t code, uint8_t subgroup, uin
   return Function(code, subgroup, d);
 }
 
-WordPerfectBuilder& WordPerfectBuilder::Note(std::string_view text, bool endnote) {
+WordPerfectBuilder& WordPerfectBuilder::Note(std::string_view text, bool endnote, uint8_t code) {
   std::string d;
-  d += endnote ? '\x02' : '\x00';
+  d += endnote && code == 0xE2 ? '\x02' : '\x00';
   Put16(d, 1);     // the note's number
   d += '\x01';     // one line count, two bytes
   Put16(d, 0);
-  return Function(0xE2, 0, d + std::string(text));
+  return Function(code, code == 0xD6 && endnote ? 1 : 0, d + std::string(text));
+}
+
+WordPerfectBuilder& WordPerfectBuilder::HeaderFooter5(uint8_t subgroup, std::string_view text) {
+  return Function(0xD5, subgroup, std::string(18, '\0') + std::string(text));
 }
 
 std::string WordPerfectBuilder::Build() const {

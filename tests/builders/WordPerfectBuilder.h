@@ -39,8 +39,11 @@ class WordPerfectBuilder {
   // function citing a packet by PID (0xD6 headers/footers, 0xD7 notes).
   WordPerfectBuilder& SubDocument(std::string_view text);
   WordPerfectBuilder& Cite(uint8_t code, uint8_t subgroup, uint16_t pid);
-  // 5.x: a footnote or endnote function holding its text bytes.
-  WordPerfectBuilder& Note(std::string_view text, bool endnote = false);
+  // 5.x: a footnote or endnote function holding its text bytes: 0xE2 says the kind in its
+  // flags, the 0xD6 group in its subgroup.
+  WordPerfectBuilder& Note(std::string_view text, bool endnote = false, uint8_t code = 0xE2);
+  // 5.x: a header (subgroups 0, 1) or footer (2, 3) function holding its text bytes.
+  WordPerfectBuilder& HeaderFooter5(uint8_t subgroup, std::string_view text);
 
   std::string Build() const;
 

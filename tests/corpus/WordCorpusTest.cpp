@@ -5,6 +5,7 @@
 #include <map>
 
 #include "builders/Corpus.h"
+#include "platform/CompoundFile.h"
 #include "word/MSWord.h"
 
 namespace zvword {
@@ -32,7 +33,7 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
   const fs::path dir = CorpusDir() / "real" / "doc";
   ZVWORD_REQUIRE_CORPUS(dir);
   std::vector<double> recalls;
-  int notWord = 0;
+  int notWord = 0, fib97 = 0;
   for (const auto& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
     TMSWordDocument doc;
@@ -53,14 +54,60 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
       continue;
     }
     EXPECT_TRUE(error.empty()) << name << ": " << WideToUtf8(error);
+    if (error.empty() && doc.DocVersion() == 8 && doc.FIB().Version >= 193 && name.rfind("clusterfuzz", 0) != 0) {
+      // Word 97 and later write counted arrays of fixed sizes and a stylesheet both pairs name
+      // (two files of other writers name it once).
+      const TFIB& f = doc.FIB();
+      EXPECT_EQ(f.csw, 14) << name;
+      EXPECT_EQ(f.clw, 22) << name;
+      EXPECT_TRUE(f.nFIBBack == 0xBF || f.nFIBBack == 0xC1) << name << ": " << f.nFIBBack;
+      EXPECT_GE(f.cfclcb, 0x5D) << name;
+      EXPECT_EQ(f.fcStshfOrig == f.fcStshf, name != "Bug48075.doc" && name != "Bug33519.doc") << name;
+      ++fib97;
+    }
     const std::u16string reference = Reference(name);
     if (reference.empty()) continue;
     recalls.push_back(Recall(reference, doc.Text()->Text()));
   }
   ASSERT_GT(recalls.size(), 150u);
+  EXPECT_GT(fib97, 100);
   EXPECT_LT(notWord, 15);
   EXPECT_GE(Median(recalls), 0.97);
   EXPECT_GE(Mean(recalls), 0.90);
+}
+
+// Every table the FIB's fc/lcb pairs name lies inside the table stream: a pair read from the
+// wrong place would point anywhere.
+TEST(WordCorpus, FibPairsNameTablesInsideTheTableStream) {
+  const fs::path dir = CorpusDir() / "real" / "doc";
+  ZVWORD_REQUIRE_CORPUS(dir);
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    const WideString path = Utf8ToWide(entry.path().string());
+    if (name.rfind("clusterfuzz", 0) == 0 || StgIsStorageFile(path) != 0) continue;
+    TMSWordDocument doc;
+    try {
+      doc.LoadFromFile(path);
+    } catch (const Exception&) {
+      continue;
+    }
+    if (doc.DocVersion() != 8 || !doc.IsUseTableStream()) continue;
+    std::unique_ptr<IStream> table = StgOpenStorage(path)->OpenStream(u"1Table");
+    if (!table) continue;
+    const TFIB& f = doc.FIB();
+    // The pairs follow each other in the record, fcStshfOrig to lcbSttbFnm.
+    const uint32_t* pair = &f.fcStshfOrig;
+    const int count = std::min<int>(f.cfclcb, static_cast<int>((&f.lcbSttbFnm - pair + 1) / 2));
+    ASSERT_EQ(&f.lcbSttbFnm - pair, 2 * 73 - 1);
+    for (int i = 0; i < count; ++i) {
+      if (pair[2 * i + 1] > 0) {
+        EXPECT_LE(uint64_t{pair[2 * i]} + pair[2 * i + 1], uint64_t(table->Size())) << name << " pair " << i;
+      }
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 100);
 }
 
 TEST(WordCorpus, GeneratedDocumentsMatchTheirTruth) {

@@ -75,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"soft end of line 0xCF is a word wrap", WP6().Text("a").Byte(0xCF).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
         WPCase{"paragraph end in HTML", WP6().Text("a").Byte(0xCC).Build(), tfHTML, u"a<p></p>\r\n", ""},
-        WPCase{"one-byte accented letters", WP6().Raw("complexit\x0f").Build(), tfPlainText, u"complexité\r\n", ""},
+        WPCase{"one-byte accented letters",
+               WP6().Raw("complexit\x0f" "\x80" "co\x0e" "ffici\x0e" "nt\x80" "Mod\x11" "le").Build(), tfPlainText,
+               u"complexité coëfficiënt Modèle\r\n", ""},
         // ---- variable-length functions ----
         WPCase{"0xD0 soft end of line", WP6().Text("a").Function(0xD0, 0x01).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
@@ -115,7 +117,12 @@ INSTANTIATE_TEST_SUITE_P(
                u"‘A’\r\n", ""},
         WPCase{"multinational", WP6().Extended(41, 1).Extended(56, 1).Extended(23, 1).Build(), tfPlainText,
                u"éÑß\r\n", ""},
-        WPCase{"math", WP6().Extended(1, 6).Build(), tfPlainText, u"±\r\n", ""},
+        WPCase{"math", WP6().Extended(1, 6).Extended(8, 6).Extended(19, 6).Extended(36, 6).Build(), tfPlainText,
+               u"±÷∞°\r\n", ""},
+        WPCase{"typographic: signs after the bullets",
+               WP6().Extended(3, 4).Extended(5, 4).Extended(6, 4).Extended(17, 4).Extended(23, 4).Extended(26, 4)
+                   .Extended(41, 4).Build(),
+               tfPlainText, u"•¶§½©³™\r\n", ""},
         WPCase{"Greek", WP6().Extended(3, 8).Extended(39, 8).Build(), tfPlainText, u"βς\r\n", ""},
         WPCase{"multinational: Latin Extended-A", WP6().Extended(174, 1).Extended(153, 1).Extended(165, 1).Build(),
                tfPlainText, u"Šłœ\r\n", ""},
@@ -218,6 +225,10 @@ INSTANTIATE_TEST_SUITE_P(
                  WP6().SubDocument("end").SubDocument("head").SubDocument("foot").Cite(0xD6, 1, 2).Cite(0xD6, 3, 3)
                      .Text("a").Cite(0xD7, 1, 1).Cite(0xD7, 1, 1).Build(),
                  u"a\r\n", u"", u"end\r\n", u"head\r\n", u"foot\r\n"},
+        NoteCase{"6+ note cited inside undo text is dropped",
+                 WP6().SubDocument("kept").SubDocument("gone").Text("a").Cite(0xD7, 0, 1).Undo(0).Cite(0xD7, 0, 2)
+                     .Undo(1).Build(),
+                 u"a\r\n", u"kept\r\n", u"", u"", u""},
         NoteCase{"6+ watermark and unknown PID give nothing",
                  WP6().SubDocument("mark").Cite(0xD6, 4, 1).Cite(0xD7, 0, 9).Text("a").Build(), u"a\r\n", u"", u"",
                  u"", u""},
@@ -225,7 +236,14 @@ INSTANTIATE_TEST_SUITE_P(
                  WP6().SubDocument("x\xF0\x29\x01\xF0\xCCy").Text("a").Cite(0xD7, 0, 1).Build(), u"a\r\n",
                  u"x\u00e9\r\ny\r\n", u"", u"", u""},
         NoteCase{"5.x footnote and endnote", WP5().Text("a").Note("foot").Text("b").Note("end", true).Build(),
-                 u"ab\r\n", u"foot\r\n", u"end\r\n", u"", u""}));
+                 u"ab\r\n", u"foot\r\n", u"end\r\n", u"", u""},
+        NoteCase{"5.x footnote/endnote group",
+                 WP5().Text("a").Note("end", true, 0xD6).Note("foot", false, 0xD6).Note("x", false, 0xD6).Build(),
+                 u"a\r\n", u"foot\r\nx\r\n", u"end\r\n", u"", u""},
+        NoteCase{"5.x headers and footers, functions inside them read",
+                 WP5().HeaderFooter5(2, "page\xC0\x29\x01\xC0").HeaderFooter5(0, "A").Text("a")
+                     .HeaderFooter5(1, "B").Build(),
+                 u"a\r\n", u"", u"", u"A\r\nB\r\n", u"page\u00e9\r\n"}));
 
 TEST(WordPerfect, CharsetLetterPairs) {
   // Capital/small pairs: a table shifted by one entry breaks the pairing. The Turkish I, the

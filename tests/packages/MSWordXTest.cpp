@@ -8,6 +8,7 @@
 #include "builders/DocxBuilder.h"
 #include "builders/ZipBuilder.h"
 #include "packages/MSWordX.h"
+#include "packages/MSWordXNumbering.h"
 
 using namespace zvword;
 using zvword::test::DocxBuilder;
@@ -482,3 +483,51 @@ TEST(MSWordX, LibreOfficeWord2003XmlSample) {
   EXPECT_EQ(Joined(*doc.Text()), expected);
 }
 }  // namespace
+
+// Labels as LibreOffice numbers the same lists: lists of one definition continue each other, a
+// start override restarts its list, a redefined level keeps counting in its own format.
+TEST(MSWordX, ListLabelsWithLevelOverrides) {
+  auto lvl = [](int i, int start, const char* fmt, const char* text) {
+    return "<w:lvl w:ilvl=\"" + std::to_string(i) + "\"><w:start w:val=\"" + std::to_string(start) +
+           "\"/><w:numFmt w:val=\"" + fmt + "\"/><w:lvlText w:val=\"" + text + "\"/></w:lvl>";
+  };
+  const std::string abs0 = "<w:abstractNum w:abstractNumId=\"0\">" + lvl(0, 1, "decimal", "%1.") +
+                           lvl(1, 1, "lowerLetter", "%2)") + "</w:abstractNum>";
+  const std::string absZero = "<w:abstractNum w:abstractNumId=\"1\">" + lvl(0, 0, "decimal", "%1.") +
+                              lvl(1, 0, "decimal", "%1.%2") + "</w:abstractNum>";
+  auto num = [](int id, int abs, const std::string& overrides = "") {
+    return "<w:num w:numId=\"" + std::to_string(id) + "\"><w:abstractNumId w:val=\"" + std::to_string(abs) +
+           "\"/>" + overrides + "</w:num>";
+  };
+  const std::string roman = "<w:lvlOverride w:ilvl=\"0\">" + lvl(0, 3, "upperRoman", "%1:") + "</w:lvlOverride>";
+  const std::string both = "<w:lvlOverride w:ilvl=\"1\"><w:startOverride w:val=\"4\"/>" +
+                           lvl(1, 9, "decimal", "%1-%2") + "</w:lvlOverride>";
+  struct Row {
+    std::string nums;
+    std::vector<std::pair<int, int>> paragraphs;  // numId, level
+    const char* labels;
+  };
+  const Row rows[] = {
+      {abs0 + num(1, 0) + num(2, 0, "<w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"5\"/></w:lvlOverride>"),
+       {{1, 0}, {1, 0}, {1, 1}, {2, 0}, {2, 0}, {1, 0}},
+       "1.|2.|a)|5.|6.|7."},
+      {abs0 + num(1, 0) + num(3, 0, roman), {{1, 0}, {1, 0}, {1, 0}, {3, 0}, {3, 0}, {3, 1}}, "1.|2.|3.|IV:|V:|a)"},
+      {abs0 + num(3, 0, roman) + num(1, 0) + num(5, 0, both),
+       {{3, 0}, {3, 1}, {1, 0}, {1, 1}, {5, 1}, {5, 1}, {5, 0}},
+       "III:|a)|4.|a)|4-4|4-5|5."},
+      {absZero + num(4, 1), {{4, 0}, {4, 1}, {4, 0}}, "0.|0.0|1."},
+      // Starts past what Word allows are held to its range rather than overflowing the count.
+      {"<w:abstractNum w:abstractNumId=\"2\">" + lvl(0, 0, "decimal", "%1.") + "</w:abstractNum>" +
+           num(6, 2, "<w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"2147483647\"/></w:lvlOverride>") +
+           num(7, 2, "<w:lvlOverride w:ilvl=\"0\">" + lvl(0, 0, "decimal", "%1)") + "</w:lvlOverride>"),
+       {{6, 0}, {6, 0}, {7, 0}},
+       "32767.|32768.|32769)"},
+  };
+  for (const Row& r : rows) {
+    TWordXNumbering n;
+    n.Load("<w:numbering xmlns:w=\"x\">" + r.nums + "</w:numbering>", "");
+    std::string got;
+    for (auto [id, level] : r.paragraphs) got += (got.empty() ? "" : "|") + WideToUtf8(n.NextLabel(id, level));
+    EXPECT_EQ(got, r.labels) << r.nums;
+  }
+}

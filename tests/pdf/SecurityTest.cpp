@@ -8,6 +8,7 @@
 #include "builders/PdfEncryptBuilder.h"
 #include "pdf/PdfTestUtil.h"
 #include "pdf/ZvWPDFSecurity.h"
+#include "support/ZvWCrypt.h"
 
 using namespace zvword;
 using namespace zvword::testing;
@@ -268,6 +269,40 @@ TEST(EncryptedCorpus, EveryFileOpensWithEachPasswordItAccepts) {
     EXPECT_EQ(Open(pdf, "not-the-password").error, "Password is not valid") << f[0];
   }
   EXPECT_GE(files, 10);
+}
+
+}  // namespace
+
+namespace {
+
+// The file key of a revision 2 document is MD5 over the padded password, the owner hash, the
+// permissions and the identifier; its user hash is the padding encrypted with that key.
+TEST(StandardEncryption, UserHashIsThePaddingUnderTheFileKey) {
+  PdfEncryptOptions o;
+  o.V = 1;
+  o.R = 2;
+  o.KeyBits = 40;
+  const std::string pdf = MakeEncryptedPdf(o);
+  TZvPDFReader reader;
+  PdfText(pdf, tfPlainText, &reader);
+  auto* s = dynamic_cast<TZvPDFStandardEncryption*>(reader.Encryption());
+  ASSERT_NE(s, nullptr);
+  MD5Context ctx;
+  MD5Init(ctx);
+  const RawByteString pad = PASSWORD_PADDING();
+  MD5Update(ctx, pad.data(), static_cast<uint32_t>(pad.size()));
+  MD5Update(ctx, s->OwnerPasswordHash().data(), static_cast<uint32_t>(s->OwnerPasswordHash().size()));
+  const uint32_t p = s->Permissions();
+  const uint8_t pBytes[4] = {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16), uint8_t(p >> 24)};
+  MD5Update(ctx, pBytes, 4);
+  MD5Update(ctx, o.ID.data(), static_cast<uint32_t>(o.ID.size()));
+  MD5Digest key;
+  MD5Final(ctx, key);
+  TRC4Context rc4;
+  RC4Init(rc4, key.data(), 5);
+  RawByteString u;
+  RC4Crypt3(rc4, reinterpret_cast<const uint8_t*>(pad.data()), u, 32);
+  EXPECT_EQ(u, s->UserPasswordHash());
 }
 
 }  // namespace

@@ -29,16 +29,19 @@ for i, c in enumerate(pairs("ÁÂÄÀÅÆÇÉÊËÈÍÎÏÌÑÓÔÖÒÚÛÜÙ") 
                       + pairs("ĪĮĨĲĴĶĹĽĻĿŁŃŇŅŐŌŒŔŘŖŚŠŞŜŤŢŦŬŰŪŲŮŨŴŶŹŽŻŊ")):
     MULTINATIONAL[26 + i] = c
 
-# Set 4, Typographic symbols: bullets, Latin-1 signs and fractions, quotation marks, dashes.
-TYPOGRAPHIC = dict(enumerate("●○■•¶§¡¿«»£¥₧ƒªº½¼¢²ⁿ®©¤¾³"))
+# Set 4, Typographic symbols: bullets, Latin-1 signs and fractions, quotation marks, dashes,
+# daggers and the trade marks. Entry 4 is a bullet with no sure Unicode counterpart.
+TYPOGRAPHIC = dict(enumerate("●○■•"))
+TYPOGRAPHIC.update({5 + i: c for i, c in enumerate("¶§¡¿«»£¥₧ƒªº½¼¢²ⁿ®©¤¾³")})
 TYPOGRAPHIC.update({27: "‚", 28: "’", 29: "‘", 30: "„", 31: "”", 32: "“", 33: "–", 34: "—"})
+TYPOGRAPHIC.update({39: "†", 40: "‡", 41: "™", 42: "℠", 43: "℞"})
 
 # Set 5, Iconic symbols: the card suits and the signs of the IBM PC's control-code glyphs.
 ICONIC = dict(enumerate("♥♦♣♠♂♀☼☺☻♪♬"))
 
 # Set 6, Math/scientific.
 MATH = dict(enumerate("−±≤≥∝"))
-MATH[39] = "×"
+MATH.update({8: "÷", 19: "∞", 36: "°", 39: "×"})
 
 # Set 8, Greek: capital/small pairs, the variant beta and the final sigma in the small slots.
 GREEK = {}
