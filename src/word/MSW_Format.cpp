@@ -377,13 +377,27 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
     for (size_t i = 0; i < std::min(n, kMaxNotes); ++i) {
       // A custom mark is ordinary text where it stands; only numbered notes get one from us.
       if (r.I16LEAt(4 * (n + 1) + 2 * i) == 0) continue;
-      const WideString mark = FormatListNumber(number++, nfc);
-      FNoteRefMarks[r.U32LEAt(4 * i)] = mark;
-      if (t.CanReadAt(4 * i, 4)) FNoteTextMarks[story + t.U32LEAt(4 * i)] = mark;
+      const int mark = number++;
+      FNoteRefMarks.push_back({r.U32LEAt(4 * i), mark, nfc});
+      if (t.CanReadAt(4 * i, 4)) FNoteTextMarks.push_back({story + t.U32LEAt(4 * i), mark, nfc});
     }
   };
   notes(FFIB.fcPlcffndRef, FFIB.lcbPlcffndRef, FFIB.fcPlcffndTxt, FFIB.lcbPlcffndTxt, ftnStory, ftnStart, ftnNfc);
   notes(FFIB.fcPlcfendRef, FFIB.lcbPlcfendRef, FFIB.fcPlcfendTxt, FFIB.lcbPlcfendTxt, ednStory, ednStart, ednNfc);
+  // A character named twice keeps the mark named last.
+  const auto before = [](const TNoteMark& a, const TNoteMark& b) { return a.CP < b.CP; };
+  for (TNoteMarks* marks : {&FNoteRefMarks, &FNoteTextMarks}) {
+    if (!std::is_sorted(marks->begin(), marks->end(), before)) std::stable_sort(marks->begin(), marks->end(), before);
+    const auto last = std::unique(marks->rbegin(), marks->rend(),
+                                  [](const TNoteMark& a, const TNoteMark& b) { return a.CP == b.CP; });
+    marks->erase(marks->begin(), last.base());
+  }
+}
+
+const TMSWordDocument::TNoteMark* TMSWordDocument::FindNoteMark(const TNoteMarks& Marks, uint64_t CP) {
+  const auto it =
+      std::lower_bound(Marks.begin(), Marks.end(), CP, [](const TNoteMark& m, uint64_t cp) { return m.CP < cp; });
+  return it != Marks.end() && it->CP == CP ? &*it : nullptr;
 }
 
 void TMSWordDocument::ReadListLabels(TStream& DocStream, TStream* TableStream) {

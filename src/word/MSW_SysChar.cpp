@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "framework/ListNumbers.h"
 #include "platform/TextHelpers.h"
 #include "word/MSWord.h"
 
@@ -177,14 +178,14 @@ void TMSWordDocument::PutLabel() {
 void TMSWordDocument::NoteMark() {
   Special(scUnknown, 2, u"");
   if (!FTrackCP) return;
-  auto it = FNoteRefMarks.find(FCP);
-  if (it == FNoteRefMarks.end()) {
-    it = FNoteTextMarks.find(FCP);
-    if (it == FNoteTextMarks.end()) return;
+  const TNoteMark* mark = FindNoteMark(FNoteRefMarks, FCP);
+  if (!mark) {
+    mark = FindNoteMark(FNoteTextMarks, FCP);
+    if (!mark) return;
     // Superscript in Word, the mark would run into the note's first word as plain text.
     FSpaceAfterMark = true;
   }
-  Chars(it->second);
+  Chars(FormatListNumber(mark->Number, mark->Nfc));
 }
 
 void TMSWordDocument::Chars(std::u16string_view Run) {
