@@ -567,7 +567,7 @@ void TMSWordDocument::DecodeFontRuns(std::string_view Bytes, uint64_t Offset, in
         next = static_cast<size_t>(std::min<uint64_t>(Bytes.size(), it->From - Offset));
       }
     }
-    AppendCodePageToWide(Out, Bytes.substr(at, next - at), page);
+    DecodeBytes(Bytes.substr(at, next - at), true, page, Out);
     at = next;
   }
 }
