@@ -366,6 +366,11 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
   for (int32_t c : {FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn})
     ednStory += static_cast<uint64_t>(std::max(c, 0));
 
+  // Marks are looked up only at characters of the text; a damaged table names far more.
+  uint64_t lastCP = FCLX.noPCD > 0 ? FCLX.Pos[FCLX.noPCD] : 0;
+  for (int32_t c :
+       {FFIB.ccpText, FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn, FFIB.ccpEdn, FFIB.ccpTxbx, FFIB.ccpHdrTxbx})
+    lastCP += static_cast<uint64_t>(std::max(c, 0));
   auto notes = [&](uint32_t fcRef, uint32_t lcbRef, uint32_t fcTxt, uint32_t lcbTxt, uint64_t story, int start,
                    int nfc) {
     const RawByteString ref = ReadTable(TableStream, fcRef, lcbRef);
@@ -378,8 +383,9 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
       // A custom mark is ordinary text where it stands; only numbered notes get one from us.
       if (r.I16LEAt(4 * (n + 1) + 2 * i) == 0) continue;
       const int mark = number++;
-      FNoteRefMarks.push_back({r.U32LEAt(4 * i), mark, nfc});
-      if (t.CanReadAt(4 * i, 4)) FNoteTextMarks.push_back({story + t.U32LEAt(4 * i), mark, nfc});
+      if (r.U32LEAt(4 * i) <= lastCP) FNoteRefMarks.push_back({r.U32LEAt(4 * i), mark, nfc});
+      if (t.CanReadAt(4 * i, 4) && story + t.U32LEAt(4 * i) <= lastCP)
+        FNoteTextMarks.push_back({story + t.U32LEAt(4 * i), mark, nfc});
     }
   };
   notes(FFIB.fcPlcffndRef, FFIB.lcbPlcffndRef, FFIB.fcPlcffndTxt, FFIB.lcbPlcffndTxt, ftnStory, ftnStart, ftnNfc);
