@@ -400,11 +400,6 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
   }
 }
 
-const TMSWordDocument::TNoteMark* TMSWordDocument::FindNoteMark(const TNoteMarks& Marks, uint64_t CP) {
-  const auto it =
-      std::lower_bound(Marks.begin(), Marks.end(), CP, [](const TNoteMark& m, uint64_t cp) { return m.CP < cp; });
-  return it != Marks.end() && it->CP == CP ? &*it : nullptr;
-}
 
 void TMSWordDocument::ReadListLabels(TStream& DocStream, TStream* TableStream) {
   TListState lists;

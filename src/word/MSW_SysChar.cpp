@@ -63,6 +63,13 @@ bool PhoneticGuide(std::u16string_view code, WideString& Base, WideString& Readi
   return !Base.empty();
 }
 
+// The mark at CP of a table sorted by character; null when it names none there.
+template <typename TMarks>
+const typename TMarks::value_type* FindNoteMark(const TMarks& Marks, uint64_t CP) {
+  const auto it = std::lower_bound(Marks.begin(), Marks.end(), CP, [](const auto& m, uint64_t cp) { return m.CP < cp; });
+  return it != Marks.end() && it->CP == CP ? &*it : nullptr;
+}
+
 }  // namespace
 
 TZvWordSysChar TMSWordDocument::FieldKindOf(std::u16string_view Instruction) {
@@ -178,7 +185,7 @@ void TMSWordDocument::PutLabel() {
 void TMSWordDocument::NoteMark() {
   Special(scUnknown, 2, u"");
   if (!FTrackCP) return;
-  const TNoteMark* mark = FindNoteMark(FNoteRefMarks, FCP);
+  const auto* mark = FindNoteMark(FNoteRefMarks, FCP);
   if (!mark) {
     mark = FindNoteMark(FNoteTextMarks, FCP);
     if (!mark) return;

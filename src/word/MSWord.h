@@ -210,7 +210,6 @@ class ZVWORD_API TMSWordDocument : public TMSCustomWordDocument {
   using TNoteMarks = std::vector<TNoteMark>;
   TNoteMarks FNoteRefMarks;   // reference character -> mark
   TNoteMarks FNoteTextMarks;  // first character of a note's text -> mark
-  static const TNoteMark* FindNoteMark(const TNoteMarks& Marks, uint64_t CP);
   struct TFontRun {
     uint64_t From = 0, To = 0;  // byte offsets in the document stream
     int CodePage = 0;
