@@ -7,6 +7,7 @@
 #include "platform/ByteReader.h"
 #include "platform/CaseFold.h"
 #include "platform/Exception.h"
+#include "platform/TextHelpers.h"
 
 namespace zvword {
 
@@ -22,6 +23,16 @@ constexpr uint32_t kMiniSectorSize = 64;
 constexpr uint64_t kMiniStreamCutoff = 4096;
 
 uint64_t Units(uint64_t size, uint32_t unit) { return size / unit + (size % unit != 0); }
+
+bool IsAscii(std::u16string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; });
+}
+
+// Element names are nearly always ASCII; those need no Unicode folding table.
+bool SameElementName(std::u16string_view a, std::u16string_view b) {
+  if (IsAscii(a) && IsAscii(b)) return SameAsciiText(a, b);
+  return SameTextIgnoreCase(a, b);
+}
 
 
 [[noreturn]] void Damaged(const std::string& what) { throw Exception("Compound file is damaged: " + what); }
@@ -349,7 +360,7 @@ std::unique_ptr<IEnumStatStg> IStorage::EnumElements() {
 uint32_t IStorage::FindChild(const WideString& name, uint32_t type) const {
   const auto& entries = file_->Entries();
   for (uint32_t c : entries[entry_].Children)
-    if (entries[c].Type == type && SameTextIgnoreCase(entries[c].Name, name)) return c;
+    if (entries[c].Type == type && SameElementName(entries[c].Name, name)) return c;
   return kNoStream;
 }
 

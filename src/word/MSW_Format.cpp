@@ -366,6 +366,11 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
   for (int32_t c : {FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn})
     ednStory += static_cast<uint64_t>(std::max(c, 0));
 
+  // Marks are looked up only at characters of the text; a damaged table names far more.
+  uint64_t lastCP = FCLX.noPCD > 0 ? FCLX.Pos[FCLX.noPCD] : 0;
+  for (int32_t c :
+       {FFIB.ccpText, FFIB.ccpFtn, FFIB.ccpHdr, FFIB.ccpMcr, FFIB.ccpAtn, FFIB.ccpEdn, FFIB.ccpTxbx, FFIB.ccpHdrTxbx})
+    lastCP += static_cast<uint64_t>(std::max(c, 0));
   auto notes = [&](uint32_t fcRef, uint32_t lcbRef, uint32_t fcTxt, uint32_t lcbTxt, uint64_t story, int start,
                    int nfc) {
     const RawByteString ref = ReadTable(TableStream, fcRef, lcbRef);
@@ -377,14 +382,24 @@ void TMSWordDocument::ReadNoteMarks(TStream* TableStream) {
     for (size_t i = 0; i < std::min(n, kMaxNotes); ++i) {
       // A custom mark is ordinary text where it stands; only numbered notes get one from us.
       if (r.I16LEAt(4 * (n + 1) + 2 * i) == 0) continue;
-      const WideString mark = FormatListNumber(number++, nfc);
-      FNoteRefMarks[r.U32LEAt(4 * i)] = mark;
-      if (t.CanReadAt(4 * i, 4)) FNoteTextMarks[story + t.U32LEAt(4 * i)] = mark;
+      const int mark = number++;
+      if (r.U32LEAt(4 * i) <= lastCP) FNoteRefMarks.push_back({r.U32LEAt(4 * i), mark, nfc});
+      if (t.CanReadAt(4 * i, 4) && story + t.U32LEAt(4 * i) <= lastCP)
+        FNoteTextMarks.push_back({story + t.U32LEAt(4 * i), mark, nfc});
     }
   };
   notes(FFIB.fcPlcffndRef, FFIB.lcbPlcffndRef, FFIB.fcPlcffndTxt, FFIB.lcbPlcffndTxt, ftnStory, ftnStart, ftnNfc);
   notes(FFIB.fcPlcfendRef, FFIB.lcbPlcfendRef, FFIB.fcPlcfendTxt, FFIB.lcbPlcfendTxt, ednStory, ednStart, ednNfc);
+  // A character named twice keeps the mark named last.
+  const auto before = [](const TNoteMark& a, const TNoteMark& b) { return a.CP < b.CP; };
+  for (TNoteMarks* marks : {&FNoteRefMarks, &FNoteTextMarks}) {
+    if (!std::is_sorted(marks->begin(), marks->end(), before)) std::stable_sort(marks->begin(), marks->end(), before);
+    const auto last = std::unique(marks->rbegin(), marks->rend(),
+                                  [](const TNoteMark& a, const TNoteMark& b) { return a.CP == b.CP; });
+    marks->erase(marks->begin(), last.base());
+  }
 }
+
 
 void TMSWordDocument::ReadListLabels(TStream& DocStream, TStream* TableStream) {
   TListState lists;
@@ -553,7 +568,7 @@ void TMSWordDocument::DecodeFontRuns(std::string_view Bytes, uint64_t Offset, in
         next = static_cast<size_t>(std::min<uint64_t>(Bytes.size(), it->From - Offset));
       }
     }
-    AppendCodePageToWide(Out, Bytes.substr(at, next - at), page);
+    DecodeBytes(Bytes.substr(at, next - at), true, page, Out);
     at = next;
   }
 }

@@ -109,10 +109,17 @@ TPieceKind TMSWordDocument::GetPieceBoundsFC(uint32_t Index, uint64_t& Start, ui
 
 void TMSWordDocument::DecodeBytes(std::string_view Bytes, bool EightBit, int CodePage, WideString& Out) const {
   const size_t at = Out.size();
+  const auto* b = reinterpret_cast<const uint8_t*>(Bytes.data());
   if (!EightBit) {
-    Out.resize(at + Bytes.size() / 2);
-    TByteReader r(Bytes, "Word text");
-    for (size_t i = 0; i < Bytes.size() / 2; ++i) Out[at + i] = static_cast<char16_t>(r.U16LE());
+    const size_t n = Bytes.size() / 2;
+    Out.resize(at + n);
+    char16_t* d = Out.data() + at;
+    for (size_t i = 0; i < n; ++i) d[i] = static_cast<char16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+    return;
+  }
+  // Plain ASCII, the bulk of Western text, needs no code page table (built on first use).
+  if (CodePage == 1252 && std::all_of(b, b + Bytes.size(), [](uint8_t c) { return c < 0x80; })) {
+    Out.append(b, b + Bytes.size());
     return;
   }
   AppendCodePageToWide(Out, Bytes, CodePage);

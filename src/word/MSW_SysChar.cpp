@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "framework/ListNumbers.h"
 #include "platform/TextHelpers.h"
 #include "word/MSWord.h"
 
@@ -60,6 +61,13 @@ bool PhoneticGuide(std::u16string_view code, WideString& Base, WideString& Readi
   Reading = WideString(t.substr(open + 1, close - open - 1));
   Base = WideString(t.substr(close + 2, end - close - 2));
   return !Base.empty();
+}
+
+// The mark at CP of a table sorted by character; null when it names none there.
+template <typename TMarks>
+const typename TMarks::value_type* FindNoteMark(const TMarks& Marks, uint64_t CP) {
+  const auto it = std::lower_bound(Marks.begin(), Marks.end(), CP, [](const auto& m, uint64_t cp) { return m.CP < cp; });
+  return it != Marks.end() && it->CP == CP ? &*it : nullptr;
 }
 
 }  // namespace
@@ -177,14 +185,14 @@ void TMSWordDocument::PutLabel() {
 void TMSWordDocument::NoteMark() {
   Special(scUnknown, 2, u"");
   if (!FTrackCP) return;
-  auto it = FNoteRefMarks.find(FCP);
-  if (it == FNoteRefMarks.end()) {
-    it = FNoteTextMarks.find(FCP);
-    if (it == FNoteTextMarks.end()) return;
+  const auto* mark = FindNoteMark(FNoteRefMarks, FCP);
+  if (!mark) {
+    mark = FindNoteMark(FNoteTextMarks, FCP);
+    if (!mark) return;
     // Superscript in Word, the mark would run into the note's first word as plain text.
     FSpaceAfterMark = true;
   }
-  Chars(it->second);
+  Chars(FormatListNumber(mark->Number, mark->Nfc));
 }
 
 void TMSWordDocument::Chars(std::u16string_view Run) {

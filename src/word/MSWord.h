@@ -200,8 +200,16 @@ class ZVWORD_API TMSWordDocument : public TMSCustomWordDocument {
   };
   std::vector<TParaLabel> FLabels;  // in character order
   size_t FNextLabel = 0;
-  std::map<uint64_t, WideString> FNoteRefMarks;   // reference character -> mark
-  std::map<uint64_t, WideString> FNoteTextMarks;  // first character of a note's text -> mark
+  // A note's mark is its number in its format, spelled out only where the text shows it.
+  struct TNoteMark {
+    uint64_t CP = 0;
+    int Number = 0;
+    int Nfc = 0;
+  };
+  // Sorted by character, one mark each: a table of many notes is looked up without a tree walk.
+  using TNoteMarks = std::vector<TNoteMark>;
+  TNoteMarks FNoteRefMarks;   // reference character -> mark
+  TNoteMarks FNoteTextMarks;  // first character of a note's text -> mark
   struct TFontRun {
     uint64_t From = 0, To = 0;  // byte offsets in the document stream
     int CodePage = 0;

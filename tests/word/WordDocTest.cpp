@@ -74,6 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PieceCase{"sixteen_bit", WordDocBuilder().Piece(u"Hello \u0416\u4E2D"), u"Hello \u0416\u4E2D"},
         PieceCase{"eight_bit", WordDocBuilder().Piece(u"caf\u00E9", true), u"caf\u00E9"},
+        PieceCase{"eight_bit_windows_only", WordDocBuilder().Piece(u"\x93quoted\x94 \x80", true),
+                  u"\u201Cquoted\u201D \u20AC"},
         PieceCase{"mixed_pieces", WordDocBuilder().Piece(u"one ", true).Piece(u"\u03B4\u03CD\u03BF ").Piece(u"three", true),
                   u"one \u03B4\u03CD\u03BF three"},
         PieceCase{"scattered_fast_save",

@@ -163,7 +163,22 @@ INSTANTIATE_TEST_SUITE_P(
         NoteCase{"DocumentFormats", [] { return Notes(WordStory::Footnotes).NoteFormats(lnfChicago, lnfDecimal); },
                  u"A* B* C\u2020|", u"* one|*two|\u2020 three|"},
         NoteCase{"Word6", [] { return Notes(WordStory::Footnotes, WordDocBuilder::Layout::Word6); }, u"A1 B* C2|",
-                 u"1 one|*two|2 three|"}),
+                 u"1 one|*two|2 three|"},
+        // Numbers follow the table's order, not the text's; a character named twice takes its last mark.
+        NoteCase{"TableOutOfTextOrder",
+                 [] {
+                   WordDocBuilder b;
+                   b.Piece(u"A\x02 B* C\x02\r").Story(WordStory::Footnotes, u"\x02 one\r*two\r\x02three\r");
+                   return b.Note(WordStory::Footnotes, 7, 11).Note(WordStory::Footnotes, 1, 0);
+                 },
+                 u"A2 B* C1|", u"2 one|*two|1 three|"},
+        NoteCase{"CharacterNamedTwice",
+                 [] {
+                   WordDocBuilder b;
+                   b.Piece(u"A\x02 B* C\x02\r").Story(WordStory::Footnotes, u"\x02 one\r*two\r\x02three\r");
+                   return b.Note(WordStory::Footnotes, 1, 0).Note(WordStory::Footnotes, 1, 0).Note(WordStory::Footnotes, 7, 11);
+                 },
+                 u"A2 B* C3|", u"2 one|*two|3 three|"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WordFonts, Word6RunsReadInTheirFontsCodePage) {
