@@ -79,10 +79,12 @@ TZvXMLItem* TZvXMLItems::AddItem(TZvXMLItem* ParentItem) {
 
 void TZvXMLItems::Clear() {
   // An explicit stack instead of nested destructors: a hostile part can nest very deep.
+  // Leaves go at once; only items with children of their own wait on the stack.
   std::vector<TZvXMLItemPtr> pending;
   while (!FList.empty()) {
-    pending.push_back(std::move(FList.back()));
+    TZvXMLItemPtr item = std::move(FList.back());
     FList.pop_back();
+    if (!item->FItems.FList.empty()) pending.push_back(std::move(item));
   }
   while (!pending.empty()) {
     TZvXMLItemPtr item = std::move(pending.back());

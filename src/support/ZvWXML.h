@@ -146,7 +146,7 @@ class TZvXMLEngine : public TComponent {
   TZvIXMLOnTagEvent FOnTag;
   TZvIXMLOnAfterTagEvent FOnAfterTag;
   TResourceBudget* FBudget = nullptr;
-  // Parses UTF-8 text where it lies, decoding only the pieces it hands over.
+  // Parses UTF-8 text (already cut at any NUL) where it lies, decoding only the pieces it hands over.
   void ParseXMLFromUtf8(std::string_view Text);
 };
 

@@ -85,6 +85,7 @@ template <>
 struct Widen<char> {
   WideString buf;
   std::u16string_view operator()(std::string_view s) {
+    if (s.empty()) return {};
     buf.resize(s.size());
     size_t i = 0;
 #if defined(__SSE2__)
@@ -109,8 +110,8 @@ class Scanner {
  public:
   using View = std::basic_string_view<CharT>;
   explicit Scanner(View text) : t_(text) {
-    // Nothing after a NUL character is markup.
-    t_ = t_.substr(0, FindAny(t_.data(), 0, t_.size(), 0, 0, 0, 0));
+    // Nothing after a NUL character is markup (bytes come here already cut at one).
+    if constexpr (sizeof(CharT) == 2) t_ = t_.substr(0, FindAny(t_.data(), 0, t_.size(), 0, 0, 0, 0));
     n_ = t_.size();
   }
 
