@@ -57,6 +57,24 @@ size_t FindAny(const char* s, size_t From, size_t N, char16_t A, char16_t B, cha
   return N;
 }
 
+// The last index in (Low, High] holding C; Low when none. The text before it is scanned backwards.
+template <typename CharT>
+size_t FindLast(const CharT* s, size_t Low, size_t High, char16_t C) {
+  size_t end = High + 1;  // one past the last index looked at
+#if defined(__SSE2__)
+  constexpr size_t kStep = 16 / sizeof(CharT);
+  const __m128i c = sizeof(CharT) == 1 ? _mm_set1_epi8(static_cast<char>(C)) : _mm_set1_epi16(static_cast<short>(C));
+  for (; end - Low - 1 >= kStep; end -= kStep) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + end - kStep));
+    const int mask = _mm_movemask_epi8(sizeof(CharT) == 1 ? _mm_cmpeq_epi8(v, c) : _mm_cmpeq_epi16(v, c));
+    if (mask != 0) return end - kStep + static_cast<size_t>(31 - __builtin_clz(static_cast<unsigned>(mask))) / sizeof(CharT);
+  }
+#endif
+  for (; end > Low + 1; --end)
+    if (s[end - 1] == static_cast<CharT>(C)) return end - 1;
+  return Low;
+}
+
 bool IsNameChar(char16_t c) { return c >= 0x80 || kNameChars[c]; }
 // A byte of a UTF-8 sequence stands for a unit of 0x80 or more: a name character too.
 bool IsNameChar(char c) { return static_cast<unsigned char>(c) >= 0x80 || kNameChars[static_cast<unsigned char>(c)]; }
@@ -191,9 +209,8 @@ class Scanner {
   // otherwise send it back over markup already read, again and again.
   void SkipElement(size_t Start) {
     if (!(At(p_) == u'/' && At(p_ + 1) == u'>')) {
-      size_t q = std::min(p_, n_);
-      while (q > Start && At(q) != u'>') --q;
-      p_ = q;
+      // At(n_) is no ">": the look starts below the end.
+      p_ = p_ > Start ? FindLast(t_.data(), Start, std::min(p_, n_ - 1), u'>') : p_;
     }
     int depth = 1;
     while (depth > 0 && p_ < n_) {

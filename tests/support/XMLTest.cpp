@@ -410,6 +410,7 @@ TEST(XMLEngine, Utf8PartsParseAsTheirDecodedText) {
       "<!DOCTYPE d [<!ENTITY e 'x'>]><d><![CDATA[\xC3\xA9]]>\xC3\xA9<x\xC3\xA9>skip<y/>" + e40 +
           "</x\xC3\xA9>end</d>",
       "<a><b>1</b>\xC3\xA9<c/>\xC3\xBC</a>\xC3\xA9<z>" + e40 + "</z>",
+      "<a><x>" + e40 + ">" + std::string(21, 'q') + "<y>in</y>z</x>after<x>>" + e40 + "</x>end</a>",
   };
   for (const std::string& xml : cases) {
     for (bool filtered : {false, true}) {
