@@ -104,21 +104,22 @@ struct Widen<char> {
   WideString buf;
   std::u16string_view operator()(std::string_view s) {
     if (s.empty()) return {};
-    buf.resize(s.size());
+    // The buffer only grows: the piece is its first units.
+    if (buf.size() < s.size()) buf.resize(s.size());
+    char16_t* d = buf.data();
     size_t i = 0;
 #if defined(__SSE2__)
     for (const __m128i zero = _mm_setzero_si128(); i + 16 <= s.size(); i += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
       if (_mm_movemask_epi8(v) != 0) break;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(buf.data() + i), _mm_unpacklo_epi8(v, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(buf.data() + i + 8), _mm_unpackhi_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(v, zero));
     }
 #endif
-    for (; i < s.size() && static_cast<unsigned char>(s[i]) < 0x80; ++i) buf[i] = static_cast<char16_t>(s[i]);
-    if (i < s.size()) {
-      buf.resize(i);
-      buf += Utf8ToWide(s.substr(i));
-    }
+    for (; i < s.size() && static_cast<unsigned char>(s[i]) < 0x80; ++i) d[i] = static_cast<char16_t>(s[i]);
+    if (i == s.size()) return {d, i};
+    buf.resize(i);
+    buf += Utf8ToWide(s.substr(i));
     return buf;
   }
 };
@@ -159,6 +160,9 @@ class Scanner {
     for (size_t i = FindChar(s[0], from); i < n_; i = FindChar(s[0], i + 1))
       if (StartsWith(i, s)) return i;
     return n_;
+  }
+  size_t FindFirst(char16_t a, char16_t b, size_t from) const {
+    return from >= n_ ? n_ : FindAny(t_.data(), from, n_, a, b, b, b);
   }
   size_t FindChar(char16_t c, size_t from) const { return from >= n_ ? n_ : FindAny(t_.data(), from, n_, c, c, c, c); }
 
@@ -376,8 +380,9 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
       }
       TZvXMLItem* closed = cur;
       cur = cur->ParentItem();
-      size_t lt = s.FindChar(u'<', s.p_);
-      size_t gt = s.FindChar(u'>', s.p_);
+      // One look for whichever of "<" and ">" comes first: the end tag's name is read once.
+      size_t gt = s.FindFirst(u'<', u'>', s.p_);
+      size_t lt = s.At(gt) == u'>' ? s.FindChar(u'<', gt + 1) : gt;
       if (gt < lt) closed->Tail.append(wClosed(s.Slice(gt + 1, lt)));
       s.p_ = lt < n ? lt + 1 : n;
       if (onAfterTag) {
