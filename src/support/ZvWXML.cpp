@@ -9,9 +9,68 @@ namespace zvword {
 
 // ---- items ------------------------------------------------------------------------------------
 
+namespace {
+
+// Freed items wait here for reuse, with their strings' storage: a reader frees each paragraph it
+// has read and the next one needs the same items again. Under the address sanitizer every item is
+// really freed, so a use after Free is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kPooledItems = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t kPooledItems = 0;
+#else
+constexpr size_t kPooledItems = 4096;
+#endif
+#else
+constexpr size_t kPooledItems = 4096;
+#endif
+// Larger strings are let go rather than kept alive in the pool.
+constexpr size_t kPooledCapacity = 64;
+
+struct ItemPool {
+  std::vector<TZvXMLItem*> Free;
+  ~ItemPool();
+};
+thread_local bool PoolGone = false;  // items freed while the thread ends bypass the pool
+thread_local ItemPool Pool;
+ItemPool::~ItemPool() {
+  PoolGone = true;
+  for (TZvXMLItem* i : Free) delete i;
+}
+
+void Trim(WideString& s) {
+  if (s.capacity() > kPooledCapacity) WideString().swap(s);
+  else s.clear();
+}
+
+}  // namespace
+
+void TZvXMLItemDeleter::operator()(TZvXMLItem* Item) const {
+  if (kPooledItems == 0 || PoolGone || Pool.Free.size() >= kPooledItems) {
+    delete Item;
+    return;
+  }
+  // Children first, without recursion: Clear hands them here one by one, already emptied.
+  Item->FItems.Clear();
+  Item->Kind = ikProperty;
+  Trim(Item->TagName);
+  Item->Value.reset();
+  Trim(Item->Attributes);
+  Trim(Item->Tail);
+  Pool.Free.push_back(Item);
+}
+
 TZvXMLItem* TZvXMLItems::AddItem(TZvXMLItem* ParentItem) {
   if (!ParentItem) return nullptr;
-  auto item = std::make_unique<TZvXMLItem>(ParentItem);
+  TZvXMLItemPtr item;
+  if (kPooledItems != 0 && !PoolGone && !Pool.Free.empty()) {
+    item.reset(Pool.Free.back());
+    Pool.Free.pop_back();
+    item->FParentItem = ParentItem;
+  } else {
+    item.reset(new TZvXMLItem(ParentItem));
+  }
   item->FLevel = ParentItem->FLevel + 1;
   TZvXMLItem* raw = item.get();
   ParentItem->FItems.FList.push_back(std::move(item));
@@ -20,13 +79,15 @@ TZvXMLItem* TZvXMLItems::AddItem(TZvXMLItem* ParentItem) {
 
 void TZvXMLItems::Clear() {
   // An explicit stack instead of nested destructors: a hostile part can nest very deep.
-  std::vector<std::unique_ptr<TZvXMLItem>> pending;
+  // Leaves go at once; only items with children of their own wait on the stack.
+  std::vector<TZvXMLItemPtr> pending;
   while (!FList.empty()) {
-    pending.push_back(std::move(FList.back()));
+    TZvXMLItemPtr item = std::move(FList.back());
     FList.pop_back();
+    if (!item->FItems.FList.empty()) pending.push_back(std::move(item));
   }
   while (!pending.empty()) {
-    std::unique_ptr<TZvXMLItem> item = std::move(pending.back());
+    TZvXMLItemPtr item = std::move(pending.back());
     pending.pop_back();
     auto& children = item->FItems.FList;
     for (auto& c : children) pending.push_back(std::move(c));
@@ -34,11 +95,11 @@ void TZvXMLItems::Clear() {
   }
 }
 
-std::unique_ptr<TZvXMLItem> TZvXMLItems::Release(TZvXMLItem* Item) {
+TZvXMLItemPtr TZvXMLItems::Release(TZvXMLItem* Item) {
   // The item freed is nearly always the last one added.
   for (size_t i = FList.size(); i-- > 0;) {
     if (FList[i].get() == Item) {
-      std::unique_ptr<TZvXMLItem> out = std::move(FList[i]);
+      TZvXMLItemPtr out = std::move(FList[i]);
       FList.erase(FList.begin() + static_cast<std::ptrdiff_t>(i));
       return out;
     }
@@ -350,6 +411,11 @@ void TZvXMLEngine::LoadFromBytes(std::string_view Bytes) {
   if (!wide && !IsDoubleByteCodePage(cp)) body = body.substr(0, std::min(body.size(), body.find('\0')));
   // Every byte may become one UTF-16 unit: the text may take twice the bytes.
   if (FBudget) FBudget->ChargeDecoded(static_cast<int64_t>(wide ? body.size() : body.size() * 2));
+  if (cp == CP_UTF8) {
+    if (body.size() == whole && body.ends_with('\x1B')) body.remove_suffix(1);
+    if (!body.empty()) ParseXMLFromUtf8(body);
+    return;
+  }
   WideString text = cp == CP_UTF8 ? Utf8ToWide(body) : CodePageToWide(body, cp);
   // A final escape character is a terminator some writers add, not text.
   if (body.size() == whole && !text.empty() && text.back() == 27) text.pop_back();

@@ -20,6 +20,12 @@ enum TZvXMLItemKind : uint8_t { ikProperty, ikAttribute, ikComment, ikCDATA };
 class TZvXMLItem;
 class TZvXMLEngine;
 
+// Frees an item, or keeps it for the next AddItem.
+struct TZvXMLItemDeleter {
+  void operator()(TZvXMLItem* Item) const;
+};
+using TZvXMLItemPtr = std::unique_ptr<TZvXMLItem, TZvXMLItemDeleter>;
+
 // The children of an item; owns them.
 class TZvXMLItems {
  public:
@@ -40,8 +46,8 @@ class TZvXMLItems {
 
  private:
   friend class TZvXMLItem;
-  std::unique_ptr<TZvXMLItem> Release(TZvXMLItem* Item);
-  std::vector<std::unique_ptr<TZvXMLItem>> FList;
+  TZvXMLItemPtr Release(TZvXMLItem* Item);
+  std::vector<TZvXMLItemPtr> FList;
 };
 
 class TZvXMLItem {
@@ -86,6 +92,7 @@ class TZvXMLItem {
  private:
   friend class TZvXMLItems;
   friend class TZvXMLEngine;
+  friend struct TZvXMLItemDeleter;
   TZvXMLItem* FParentItem = nullptr;
   int32_t FLevel = 0;
   TZvXMLItems FItems;
@@ -139,6 +146,8 @@ class TZvXMLEngine : public TComponent {
   TZvIXMLOnTagEvent FOnTag;
   TZvIXMLOnAfterTagEvent FOnAfterTag;
   TResourceBudget* FBudget = nullptr;
+  // Parses UTF-8 text (already cut at any NUL) where it lies, decoding only the pieces it hands over.
+  void ParseXMLFromUtf8(std::string_view Text);
 };
 
 // ---- walking and searching ---------------------------------------------------------------------

@@ -386,6 +386,71 @@ TEST(XMLEngine, MalformedInputNeverHangs) {
   SUCCEED();
 }
 
+// Kind, name, value, raw attributes, children and tail of every item, attributes included.
+std::string Dump(const TZvXMLItem& i) {
+  std::string s = std::to_string(i.Kind) + U8(i.TagName) + "[" + U8(i.Attributes) + "]";
+  if (i.Value) s += "=" + U8(*i.Value);
+  s += "(";
+  for (const auto& c : i.Items()) s += Dump(*c);
+  return s + ")" + U8(i.Tail) + "|";
+}
+
+TEST(XMLEngine, Utf8PartsParseAsTheirDecodedText) {
+  // UTF-8 is scanned as bytes: every tree and event must match a parse of the decoded text.
+  std::string e40;
+  for (int k = 0; k < 40; ++k) e40 += "\xC3\xA9";
+  const std::string cases[] = {
+      "<a>" + e40 + "<b c='>/' d=\"x/y\">t\xF0\x9F\x98\x80</b>tail \xC3\xA9</a>",
+      "<a>x</a><\xC3\xA9",
+      "<a/><\xF0\x9F\x98\x80",
+      "<a/>/\xF0\x9F\x98\x80",
+      "<a><!--comment \xC3\xA9",
+      "<a><!--\xF0\x9F\x98\x80",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a \xFF='1'>\xC3<b>\xE2\x82</b>\xED\xA0\x80</a>\xE2",
+      "<!DOCTYPE d [<!ENTITY e 'x'>]><d><![CDATA[\xC3\xA9]]>\xC3\xA9<x\xC3\xA9>skip<y/>" + e40 +
+          "</x\xC3\xA9>end</d>",
+      "<a><b>1</b>\xC3\xA9<c/>\xC3\xBC</a>\xC3\xA9<z>" + e40 + "</z>",
+      "<a><x>" + e40 + ">" + std::string(21, 'q') + "<y>in</y>z</x>after<x>>" + e40 + "</x>end</a>",
+  };
+  for (const std::string& xml : cases) {
+    for (bool filtered : {false, true}) {
+      std::string events[2];
+      auto load = [&](TZvXMLEngine& e, std::string& log) {
+        e.SetAttributesAutoProcess(filtered);
+        e.SetOnTag([&](TZvXMLEngine*, TZvXMLItem*, std::u16string_view n, std::u16string_view v,
+                       std::u16string_view a, bool& accept) {
+          log += U8(WideString(n)) + "/" + U8(WideString(v)) + "/" + U8(WideString(a)) + ";";
+          accept = !filtered || n.empty() || n[0] != u'x';
+        });
+      };
+      TZvXMLEngine bytes, text;
+      load(bytes, events[0]);
+      load(text, events[1]);
+      bytes.LoadFromBytes(xml);
+      text.ParseXMLFromString(Utf8ToWide(xml));
+      EXPECT_EQ(Dump(*bytes.RootItem()), Dump(*text.RootItem())) << xml;
+      EXPECT_EQ(events[0], events[1]) << xml;
+    }
+  }
+}
+
+TEST(XMLEngine, ItemsFreedWhileReadingComeBackEmpty) {
+  // A reader frees each paragraph once read; the items of the next ones must start blank.
+  TZvXMLEngine e;
+  e.SetAttributesAutoProcess(true);
+  std::vector<std::string> paragraphs;
+  e.SetOnAfterTag([&](TZvXMLEngine*, TZvXMLItem*& node, bool&) {
+    if (node->TagName != u"p") return;
+    paragraphs.push_back(Dump(*node));
+    TZvXMLItem::Free(node);
+  });
+  e.LoadFromBytes("<d><p a=\"1\">x<b c=\"2\">y<!--n--></b>z</p><p/><p><q/></p>w</d>");
+  const std::vector<std::string> expected = {
+      "0p[]=x(1a[]=\"1\"()|0b[]=y(1c[]=\"2\"()|2!--[]=!--n--()|)z|)|", "0p[]()|", "0p[](0q[]()|)w|"};
+  EXPECT_EQ(paragraphs, expected);
+  EXPECT_EQ(Dump(*e.RootItem()), "0d[]()|");
+}
+
 struct EntityCase {
   const char* in;
   const char* out;
