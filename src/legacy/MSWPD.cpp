@@ -88,14 +88,16 @@ bool TWordPerfectFile::IsPasswordProtected() { return FHeader.EncryptionPosition
 
 bool TWordPerfectFile::IsWordPerfectData(std::string_view Data) {
   if (IsCompoundFileSignature(Data)) {
-    // A directory entry (128 bytes, aligned on 128) named "PerfectOffice_MAIN" whose type is a stream.
-    for (size_t off = 512; off + 128 <= Data.size(); off += 128) {
-      const auto* e = reinterpret_cast<const uint8_t*>(Data.data() + off);
-      if (e[64] != 2 * (kMainStream.size() + 1) || e[65] != 0 || e[66] != STGTY_STREAM) continue;
-      bool same = true;
-      for (size_t i = 0; i < kMainStream.size() && same; ++i)
-        same = e[2 * i] == kMainStream[i] && e[2 * i + 1] == 0;
-      if (same) return true;
+    // The root's own streams, as the loader reads them; only the directory's sectors are touched,
+    // not every sector of what is usually a Word file.
+    try {
+      std::unique_ptr<IStorage> root = OpenStorageOnView(Data);
+      if (!root) return false;
+      std::unique_ptr<IEnumStatStg> elements = root->EnumElements();
+      TStatStg element;
+      while (elements->Next(element) == 0)
+        if (element.Type == STGTY_STREAM && element.Name == kMainStream) return true;
+    } catch (const Exception&) {
     }
     return false;
   }

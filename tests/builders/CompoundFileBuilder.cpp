@@ -11,7 +11,12 @@ namespace {
 constexpr uint32_t kEnd = 0xFFFFFFFEu, kFree = 0xFFFFFFFFu, kFatMark = 0xFFFFFFFDu, kDifatMark = 0xFFFFFFFCu;
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
-std::u16string Widen(std::string_view s) { return std::u16string(s.begin(), s.end()); }
+// Names are Latin-1: each byte is its own code point.
+std::u16string Widen(std::string_view s) {
+  std::u16string r;
+  for (const unsigned char c : s) r += static_cast<char16_t>(c);
+  return r;
+}
 
 char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 

@@ -118,10 +118,11 @@ TEST(CompoundFile, EnumeratesInFormatNameOrderWhateverTheTreeShape) {
 
 TEST(CompoundFile, OpensByNameIgnoringCaseAndOnlyTheRightKind) {
   CompoundFileBuilder b;
-  b.Stream("WordDocument", "doc").Stream("Macros/PROJECT", "proj");
+  b.Stream("WordDocument", "doc").Stream("Macros/PROJECT", "proj").Stream("\xC4rger", "umlaut");
   auto root = OpenStorageOnBytes(b.Build());
   ASSERT_TRUE(root);
   EXPECT_EQ(ReadStream(*root, "worddocument"), "doc");
+  EXPECT_EQ(ReadStream(*root, "\xC3\xA4RGER"), "umlaut");  // beyond ASCII too
   EXPECT_EQ(ReadStream(*root, "Missing"), "<absent>");
   EXPECT_EQ(ReadStream(*root, "Macros"), "<absent>");
   EXPECT_FALSE(root->OpenStorage(u"WordDocument"));
