@@ -1,6 +1,7 @@
 #include "legacy/MSPalmDoc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/ByteReader.h"
@@ -68,7 +69,20 @@ size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteS
     }
     const uint8_t c = data[i++];
     if (c >= 0x09 && c <= 0x7F) {
-      dst[o++] = static_cast<char>(c);
+      const size_t from = i - 1;
+      if (std::endian::native == std::endian::little && from + 8 <= length) {
+        // Text is mostly literal bytes: eight are copied at once and the run up to the first
+        // command byte among them (below 09 or above 7F) is kept.
+        uint64_t x;
+        std::memcpy(&x, data + from, 8);
+        const uint64_t stop = ((x - 0x0909090909090909u) & ~x | x) & 0x8080808080808080u;
+        const size_t run = stop ? static_cast<size_t>(std::countr_zero(stop)) / 8 : 8;
+        std::memcpy(dst + o, data + from, 8);
+        o += run;
+        i = from + run;
+      } else {
+        dst[o++] = static_cast<char>(c);
+      }
     } else if (c == 0x00) {
       dst[o++] = ' ';
     } else if (c <= 0x08) {
