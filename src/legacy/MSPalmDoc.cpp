@@ -1,6 +1,7 @@
 #include "legacy/MSPalmDoc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/ByteReader.h"
@@ -52,31 +53,61 @@ RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, u
 }
 
 size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteString& out) {
+  // Every command writes at most 10 bytes, but copies move 16 at a time: that much room is kept.
+  constexpr size_t kSlack = 16;
   if (out.size() < 64) out.resize(64);
   size_t o = 0;
   size_t i = 0;
+  // Kept in locals: writes through a char pointer could alias the string's own fields.
+  char* dst = out.data();
+  size_t capacity = out.size();
   while (i < length) {
-    // One command writes at most 10 bytes, so a single check per command keeps every write in range.
-    if (o + 10 > out.size()) out.resize(out.size() * 2);
-    char* dst = out.data();
+    if (o + kSlack > capacity) {
+      out.resize(capacity * 2);
+      dst = out.data();
+      capacity = out.size();
+    }
     const uint8_t c = data[i++];
-    if (c == 0x00) {
+    if (c >= 0x09 && c <= 0x7F) {
+      const size_t from = i - 1;
+      if (std::endian::native == std::endian::little && from + 8 <= length) {
+        // Text is mostly literal bytes: eight are copied at once and the run up to the first
+        // command byte among them (below 09 or above 7F) is kept.
+        uint64_t x;
+        std::memcpy(&x, data + from, 8);
+        const uint64_t stop = ((x - 0x0909090909090909u) & ~x | x) & 0x8080808080808080u;
+        const size_t run = stop ? static_cast<size_t>(std::countr_zero(stop)) / 8 : 8;
+        std::memcpy(dst + o, data + from, 8);
+        o += run;
+        i = from + run;
+      } else {
+        dst[o++] = static_cast<char>(c);
+      }
+    } else if (c == 0x00) {
       dst[o++] = ' ';
     } else if (c <= 0x08) {
       if (i + c > length) break;  // run cut off by the end of the record
-      std::memcpy(dst + o, data + i, c);
+      // A fixed-size copy is cheaper than a call; the bytes past the run are overwritten later.
+      if (i + 8 <= length) std::memcpy(dst + o, data + i, 8);
+      else std::memcpy(dst + o, data + i, c);
       o += c;
       i += c;
-    } else if (c <= 0x7F) {
-      dst[o++] = static_cast<char>(c);
     } else if (c <= 0xBF) {
       if (i >= length) break;  // pair cut off by the end of the record
       const unsigned w = static_cast<unsigned>(c) << 8 | data[i++];
       const size_t distance = (w & 0x3FFF) >> 3;
       const size_t count = (w & 7) + 3;
       if (distance == 0 || distance > o) break;  // reaches before the record's output
-      // The source may overlap the bytes being written, so copy one at a time.
-      for (size_t k = 0; k < count; ++k, ++o) dst[o] = dst[o - distance];
+      char* to = dst + o;
+      const char* from = to - distance;
+      if (distance >= 8) {
+        // Eight bytes at a time read only bytes already in place, overlapping or not.
+        std::memcpy(to, from, 8);
+        std::memcpy(to + 8, from + 8, 8);
+      } else {
+        for (size_t k = 0; k < count; ++k) to[k] = from[k];
+      }
+      o += count;
     } else {
       dst[o++] = ' ';
       dst[o++] = static_cast<char>(c ^ 0x80);
@@ -211,7 +242,8 @@ void TPalmDocFile::EmitRecord(std::u16string_view r) {
   size_t cut = p - 1;
   if (r[cut] == u'\n' && cut > 0 && r[cut - 1] == u'\r') --cut;
   size_t from = 0;
-  for (size_t k = 0; k < cut; ++k) {
+  // Plain text keeps the book's own line breaks, so the lines inside the item go on unsplit.
+  for (size_t k = 0; k < cut && FSink.Mode() != tfPlainText; ++k) {
     if (!IsLineBreak(r[k])) continue;
     FSink.Text(r.substr(from, k - from));
     const size_t len = r[k] == u'\r' && k + 1 < cut && r[k + 1] == u'\n' ? 2 : 1;

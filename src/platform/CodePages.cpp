@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,7 @@ struct Codec {
   std::vector<std::array<char16_t, 256>> rows;  // per lead byte, 0 = undefined pair
   std::array<int16_t, 256> rowOf{};
   std::vector<uint16_t> encode;  // 65536 entries
+  bool asciiSame = false;        // bytes below 80 are the characters of the same number
 };
 
 // Bytes a table leaves undefined: the C1 range maps to the control characters of the same
@@ -65,6 +67,8 @@ void BuildSingle(Codec& c, const char16_t* units) {
   c.encode.assign(65536, kNone);
   for (unsigned b = 256; b-- > 0;)  // lowest byte wins
     if (units[b]) c.encode[units[b]] = static_cast<uint16_t>(b);
+  c.asciiSame = true;
+  for (unsigned b = 0; b < 0x80; ++b) c.asciiSame = c.asciiSame && c.single[b] == b;
 }
 
 void BuildDouble(Codec& c, const DoubleByteTable& t) {
@@ -162,7 +166,17 @@ void AppendCodePageToWide(WideString& out, std::string_view bytes, int cp) {
   const size_t n = bytes.size();
   char16_t* d = out.data() + base;
   if (static_cast<size_t>(index) < kSingleCount) {
-    for (size_t i = 0; i < n; ++i) d[i] = c.single[p[i]];
+    size_t i = 0;
+    // Text is mostly ASCII: eight such bytes widen without the table.
+    for (; c.asciiSame && i + 8 <= n; i += 8) {
+      uint64_t x;
+      std::memcpy(&x, p + i, 8);
+      if (x & 0x8080808080808080u)
+        for (size_t k = i; k < i + 8; ++k) d[k] = c.single[p[k]];
+      else
+        for (size_t k = i; k < i + 8; ++k) d[k] = p[k];
+    }
+    for (; i < n; ++i) d[i] = c.single[p[i]];
     return;
   }
   size_t o = 0;

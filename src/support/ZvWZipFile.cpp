@@ -2,6 +2,9 @@
 #include "support/ZvWZipFile.h"
 
 #include <zlib.h>
+#ifdef ZVWORD_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -38,6 +41,20 @@ TCommonFileHeader ReadCommon(TByteReader& r) {
   return h;
 }
 
+// The fixed part of a central header, from just after its signature.
+TFileHeader ReadFileHeader(TByteReader& r) {
+  TFileHeader h;
+  h.CentralFileHeaderSignature = kCentralSig;
+  h.VersionMadeBy = r.U16LE();
+  h.CommonFileHeader = ReadCommon(r);
+  h.FileCommentLength = r.U16LE();
+  h.DiskNumberStart = r.U16LE();
+  h.InternalFileAttributes = r.U16LE();
+  h.ExternalFileAttributes = r.U32LE();
+  h.RelativeOffsetOfLocalHeader = r.U32LE();
+  return h;
+}
+
 bool SigAt(const TByteReader& d, uint64_t at, uint32_t sig) { return d.CanReadAt(at, 4) && d.U32LEAt(at) == sig; }
 
 // The ZIP64 extra field replaces the values stored as all ones, in this order.
@@ -67,6 +84,10 @@ std::string Num(uint64_t v) { return std::to_string(v); }
 }  // namespace
 
 uint32_t ZipCrc32(std::string_view Data, uint32_t Crc) {
+#ifdef ZVWORD_HAVE_LIBDEFLATE
+  // The same polynomial, folded with carry-less multiplication where the processor has it.
+  return libdeflate_crc32(Crc, Data.data(), Data.size());
+#endif
   // zlib's crc32 is the same polynomial and much faster than a byte table.
   uLong c = Crc;
   const auto* p = reinterpret_cast<const Bytef*>(Data.data());
@@ -78,6 +99,30 @@ uint32_t ZipCrc32(std::string_view Data, uint32_t Crc) {
     left -= chunk;
   }
   return static_cast<uint32_t>(c);
+}
+
+TFileHeader TLocalFile::FileHeader() const {
+  TFileHeader h;
+  h.CentralFileHeaderSignature = CentralFileHeaderSignature;
+  h.VersionMadeBy = CentralVersionMadeBy;
+  h.CommonFileHeader = CentralCommonFileHeader;
+  h.FileCommentLength = CentralFileCommentLength;
+  h.DiskNumberStart = CentralDiskNumberStart;
+  h.InternalFileAttributes = CentralInternalFileAttributes;
+  h.ExternalFileAttributes = CentralExternalFileAttributes;
+  h.RelativeOffsetOfLocalHeader = CentralRelativeOffsetOfLocalHeader;
+  return h;
+}
+
+void TLocalFile::SetFileHeader(const TFileHeader& Header) {
+  CentralFileHeaderSignature = Header.CentralFileHeaderSignature;
+  CentralVersionMadeBy = Header.VersionMadeBy;
+  CentralCommonFileHeader = Header.CommonFileHeader;
+  CentralFileCommentLength = Header.FileCommentLength;
+  CentralDiskNumberStart = Header.DiskNumberStart;
+  CentralInternalFileAttributes = Header.InternalFileAttributes;
+  CentralExternalFileAttributes = Header.ExternalFileAttributes;
+  CentralRelativeOffsetOfLocalHeader = Header.RelativeOffsetOfLocalHeader;
 }
 
 TLocalFile& TLocalFiles::Add() {
@@ -187,22 +232,15 @@ bool TZipArchive::ReadCentralDirectory() {
   uint64_t listed = 0;
   for (; listed < entries && SigAt(d, pos, kCentralSig) && d.CanReadAt(pos, kCentralHeaderSize); ++listed) {
     TByteReader c = d.Sub(pos + 4, size - pos - 4, "ZIP central directory");
-    const uint16_t madeBy = c.U16LE();
-    const TCommonFileHeader ch = ReadCommon(c);
-    const uint16_t commentLength = c.U16LE();
-    if (!c.CanRead(16 + uint64_t{ch.FilenameLength} + ch.ExtraFieldLength + commentLength)) break;
+    const TFileHeader header = ReadFileHeader(c);
+    const TCommonFileHeader& ch = header.CommonFileHeader;
+    // At least a signature (the next entry's or the end record's) follows every entry.
+    if (!c.CanRead(4 + uint64_t{ch.FilenameLength} + ch.ExtraFieldLength + header.FileCommentLength)) break;
     TLocalFile& f = Files.Add();
-    f.CentralFileHeaderSignature = kCentralSig;
-    f.CentralVersionMadeBy = madeBy;
-    f.CentralCommonFileHeader = ch;
-    f.CentralFileCommentLength = commentLength;
-    f.CentralDiskNumberStart = c.U16LE();
-    f.CentralInternalFileAttributes = c.U16LE();
-    f.CentralExternalFileAttributes = c.U32LE();
-    f.CentralRelativeOffsetOfLocalHeader = c.U32LE();
+    f.SetFileHeader(header);
     f.CentralFileName = RawByteString(c.Bytes(ch.FilenameLength));
     f.CentralExtraField = RawByteString(c.Bytes(ch.ExtraFieldLength));
-    f.CentralFileComment = RawByteString(c.Bytes(commentLength));
+    f.CentralFileComment = RawByteString(c.Bytes(header.FileCommentLength));
     pos += 4 + c.Position();
 
     f.CompressedSize = ch.CompressedSize;
@@ -225,14 +263,14 @@ bool TZipArchive::ReadCentralDirectory() {
 
 namespace {
 
-// Where a raw deflate stream ends, found by inflating it into a scratch buffer.
+// Where a raw deflate stream ends, found by inflating it into `out`.
 struct TDeflateEnd {
   bool ended = false;
   uint64_t in = 0, out = 0;
   uint32_t crc = 0;
 };
 
-TDeflateEnd FindDeflateEnd(std::string_view in, uint64_t maxOut, TResourceBudget* budget) {
+TDeflateEnd FindDeflateEnd(std::string_view in, uint64_t maxOut, TResourceBudget* budget, RawByteString& out) {
   struct TInflater {
     z_stream z{};
     bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
@@ -243,7 +281,7 @@ TDeflateEnd FindDeflateEnd(std::string_view in, uint64_t maxOut, TResourceBudget
   TDeflateEnd r;
   if (!inflater.ready) throw Exception("zlib cannot be initialised");
   z_stream& z = inflater.z;
-  std::string scratch(64u << 10, '\0');
+  constexpr size_t kStep = 64u << 10;
   size_t inPos = 0;
   int rc = Z_OK;
   while (rc == Z_OK && r.out <= maxOut) {
@@ -254,16 +292,20 @@ TDeflateEnd FindDeflateEnd(std::string_view in, uint64_t maxOut, TResourceBudget
       z.avail_in = chunk;
       inPos += chunk;
     }
-    z.next_out = reinterpret_cast<Bytef*>(scratch.data());
-    z.avail_out = static_cast<uInt>(scratch.size());
+    out.resize(static_cast<size_t>(r.out) + kStep);
+    char* const at = out.data() + r.out;
+    z.next_out = reinterpret_cast<Bytef*>(at);
+    z.avail_out = static_cast<uInt>(kStep);
     rc = inflate(&z, Z_NO_FLUSH);
-    const size_t produced = scratch.size() - z.avail_out;
+    const size_t produced = kStep - z.avail_out;
     if (budget) budget->ChargeDecoded(static_cast<int64_t>(produced));
-    r.crc = ZipCrc32(std::string_view(scratch.data(), produced), r.crc);
+    r.crc = ZipCrc32(std::string_view(at, produced), r.crc);
     r.out += produced;
   }
   r.ended = rc == Z_STREAM_END && r.out <= maxOut;
   r.in = inPos - z.avail_in;
+  if (r.ended) out.resize(static_cast<size_t>(r.out));
+  else RawByteString().swap(out);
   return r;
 }
 
@@ -273,6 +315,7 @@ void TZipArchive::Recover() {
   const std::string_view all = FView;
   const TByteReader d(all, "ZIP archive");
   TLocalFiles found(this);
+  uint64_t kept = 0;
   for (size_t pos = all.find("PK\x03\x04"); pos != std::string_view::npos && d.CanReadAt(pos, kLocalHeaderSize);
        pos = all.find("PK\x03\x04", pos)) {
     TLocalFile& f = found.Add();
@@ -291,8 +334,12 @@ void TZipArchive::Recover() {
       uint64_t length = 0;
       bool known = false;
       if (h.CompressionMethod == 8 && data <= all.size()) {
-        const TDeflateEnd z = FindDeflateEnd(all.substr(data), FMaxUncompressedSize, FBudget);
+        const TDeflateEnd z = FindDeflateEnd(all.substr(data), FMaxUncompressedSize, FBudget, f.FInflated);
         known = z.ended;
+        // What is kept spares a second inflation, within what one entry may take in all.
+        f.FHasInflated = z.ended && kept + z.out <= FMaxUncompressedSize;
+        if (f.FHasInflated) kept += z.out;
+        else RawByteString().swap(f.FInflated);
         length = z.in;
         f.UncompressedSize = z.out;
         ch.Crc32 = z.crc;
@@ -347,6 +394,59 @@ int TZipArchive::GetIndexByFileName(const WideString& AFileName) const {
   return GetIndexByFileName(WideToUtf8(AFileName));
 }
 
+namespace {
+
+// Inflates raw deflate data into `out`, which holds exactly the declared size.
+void InflateWithZlib(const TLocalFile& f, std::string_view in, RawByteString& out) {
+  const uint64_t size = out.size();
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) throw Exception("zlib cannot be initialised");
+  char probe = 0;
+  int rc = Z_OK;
+  uInt remainingIn = 0;
+  size_t inPos = 0, outPos = 0;
+  // Feed in chunks so sizes above 4 GiB of input cannot overflow zlib's counters.
+  while (true) {
+    if (z.avail_in == 0 && inPos < in.size()) {
+      remainingIn = static_cast<uInt>(std::min<size_t>(in.size() - inPos, 1u << 30));
+      z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + inPos));
+      z.avail_in = remainingIn;
+      inPos += remainingIn;
+    }
+    if (outPos < out.size()) {
+      const uInt chunk = static_cast<uInt>(std::min<size_t>(out.size() - outPos, 1u << 30));
+      z.next_out = reinterpret_cast<Bytef*>(out.data() + outPos);
+      z.avail_out = chunk;
+      rc = inflate(&z, Z_NO_FLUSH);
+      outPos += chunk - z.avail_out;
+    } else {
+      // The declared size is reached: the stream must end here, not produce more.
+      z.next_out = reinterpret_cast<Bytef*>(&probe);
+      z.avail_out = 1;
+      rc = inflate(&z, Z_NO_FLUSH);
+      if (z.avail_out == 0) {
+        inflateEnd(&z);
+        Fail(f, "inflates past its declared size of " + Num(size) + " bytes");
+      }
+    }
+    if (rc == Z_STREAM_END) break;
+    if (rc == Z_DATA_ERROR || rc == Z_MEM_ERROR || rc == Z_NEED_DICT) {
+      std::string msg = z.msg ? z.msg : "invalid deflate data";
+      inflateEnd(&z);
+      Fail(f, "is damaged: " + msg);
+    }
+    if (rc == Z_BUF_ERROR && z.avail_in == 0 && inPos >= in.size()) {
+      inflateEnd(&z);
+      Fail(f, "is truncated: its compressed data end early");
+    }
+  }
+  inflateEnd(&z);
+  if (outPos != size)
+    Fail(f, "holds " + Num(outPos) + " bytes, not the " + Num(size) + " its header declares");
+}
+
+}  // namespace
+
 RawByteString TZipArchive::GetUncompressed(int Index) const {
   if (Index < 0 || Index >= Files.Count()) throw Exception("Index out of range.");
   const TLocalFile& f = Files.Items(Index);
@@ -362,8 +462,10 @@ RawByteString TZipArchive::GetUncompressed(int Index) const {
     Fail(f, "declares " + Num(size) + " bytes, more than the limit of " + Num(FMaxUncompressedSize));
   if (f.FCutOff || f.FCompressedData.size() < f.CompressedSize)
     Fail(f, "is truncated: the archive ends inside its data");
+  // Recovery already inflated (and charged) this entry to find where it ends.
+  const bool kept = f.FHasInflated && method == 8;
   // Charged before the output is allocated: the declared size is what inflation may produce.
-  if (FBudget) FBudget->ChargeDecoded(static_cast<int64_t>(size));
+  if (FBudget && !kept) FBudget->ChargeDecoded(static_cast<int64_t>(size));
   const std::string_view in = f.FCompressedData;
 
   RawByteString out;
@@ -376,51 +478,21 @@ RawByteString TZipArchive::GetUncompressed(int Index) const {
     if (size > 0 && size / std::max<uint64_t>(in.size(), 1) > FMaxCompressionRatio)
       Fail(f, "declares an expansion of " + Num(size) + " bytes from " + Num(in.size()) +
                   ", beyond what deflate can produce");
-    out.resize(static_cast<size_t>(size));
-    z_stream z{};
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) throw Exception("zlib cannot be initialised");
-    char probe = 0;
-    int rc = Z_OK;
-    uInt remainingIn = 0;
-    size_t inPos = 0, outPos = 0;
-    // Feed in chunks so sizes above 4 GiB of input cannot overflow zlib's counters.
-    while (true) {
-      if (z.avail_in == 0 && inPos < in.size()) {
-        remainingIn = static_cast<uInt>(std::min<size_t>(in.size() - inPos, 1u << 30));
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data() + inPos));
-        z.avail_in = remainingIn;
-        inPos += remainingIn;
-      }
-      if (outPos < out.size()) {
-        const uInt chunk = static_cast<uInt>(std::min<size_t>(out.size() - outPos, 1u << 30));
-        z.next_out = reinterpret_cast<Bytef*>(out.data() + outPos);
-        z.avail_out = chunk;
-        rc = inflate(&z, Z_NO_FLUSH);
-        outPos += chunk - z.avail_out;
-      } else {
-        // The declared size is reached: the stream must end here, not produce more.
-        z.next_out = reinterpret_cast<Bytef*>(&probe);
-        z.avail_out = 1;
-        rc = inflate(&z, Z_NO_FLUSH);
-        if (z.avail_out == 0) {
-          inflateEnd(&z);
-          Fail(f, "inflates past its declared size of " + Num(size) + " bytes");
-        }
-      }
-      if (rc == Z_STREAM_END) break;
-      if (rc == Z_DATA_ERROR || rc == Z_MEM_ERROR || rc == Z_NEED_DICT) {
-        std::string msg = z.msg ? z.msg : "invalid deflate data";
-        inflateEnd(&z);
-        Fail(f, "is damaged: " + msg);
-      }
-      if (rc == Z_BUF_ERROR && z.avail_in == 0 && inPos >= in.size()) {
-        inflateEnd(&z);
-        Fail(f, "is truncated: its compressed data end early");
-      }
+    if (kept) {
+      out.swap(f.FInflated);
+      f.FHasInflated = false;
+    } else {
+      out.resize(static_cast<size_t>(size));
+      bool done = false;
+#ifdef ZVWORD_HAVE_LIBDEFLATE
+      // In one call when the size is known; a failure is inflated again by zlib for its precise error.
+      thread_local const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
+          libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+      done = inflater && libdeflate_deflate_decompress(inflater.get(), in.data(), in.size(), out.data(), out.size(),
+                                                       nullptr) == LIBDEFLATE_SUCCESS;
+#endif
+      if (!done) InflateWithZlib(f, in, out);
     }
-    inflateEnd(&z);
-    if (outPos != size)
-      Fail(f, "holds " + Num(outPos) + " bytes, not the " + Num(size) + " its header declares");
   }
   const uint32_t crc = ZipCrc32(out);
   if (crc != ch.Crc32 && crc != f.CommonFileHeader.Crc32)

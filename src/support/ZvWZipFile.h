@@ -28,6 +28,18 @@ struct TCommonFileHeader {
   uint16_t ExtraFieldLength = 0;
 };
 
+// A central directory entry's fixed part (46 bytes); the name, extra field and comment follow it.
+struct TFileHeader {
+  uint32_t CentralFileHeaderSignature = 0;
+  uint16_t VersionMadeBy = 0;
+  TCommonFileHeader CommonFileHeader;
+  uint16_t FileCommentLength = 0;
+  uint16_t DiskNumberStart = 0;
+  uint16_t InternalFileAttributes = 0;
+  uint32_t ExternalFileAttributes = 0;
+  uint32_t RelativeOffsetOfLocalHeader = 0;
+};
+
 struct TEndOfCentralDir {
   uint32_t EndOfCentralDirSignature = 0;
   uint16_t NumberOfThisDisk = 0;
@@ -40,6 +52,7 @@ struct TEndOfCentralDir {
 };
 #pragma pack(pop)
 static_assert(sizeof(TCommonFileHeader) == 26);
+static_assert(sizeof(TFileHeader) == 46);
 static_assert(sizeof(TEndOfCentralDir) == 22);
 
 // A CRC check failed.
@@ -70,6 +83,10 @@ class TLocalFile {
   RawByteString CentralExtraField;
   RawByteString CentralFileComment;
 
+  // The central header as read (for an entry recovered without one: its local header's fields).
+  TFileHeader FileHeader() const;
+  void SetFileHeader(const TFileHeader& Header);
+
   // Sizes and offset with ZIP64 values applied.
   uint64_t CompressedSize = 0;
   uint64_t UncompressedSize = 0;
@@ -86,6 +103,9 @@ class TLocalFile {
  private:
   friend class TZipArchive;
   std::string_view FCompressedData;
+  // Recovery inflates a deflated entry to find its end: the result is kept for the first request.
+  mutable RawByteString FInflated;
+  mutable bool FHasInflated = false;
   bool FHeaderRead = false;
   bool FCutOff = false;  // recovered without a known end
 };
