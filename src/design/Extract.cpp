@@ -84,6 +84,14 @@ class TInputFile {
   std::string_view view_;
 };
 
+// Whether the four units at p are ASCII and none is a control character (so no line end either):
+// most text is, and such units copy as their low bytes.
+bool FourPlainAscii(const char16_t* p) {
+  uint64_t x;
+  std::memcpy(&x, p, sizeof x);
+  return (x & 0xFF80FF80FF80FF80ull) == 0 && ((x - 0x0020002000200020ull) & ~x & 0x8000800080008000ull) == 0;
+}
+
 // Appends UTF-8 of a wide string; CR LF becomes LF unless crlf is set. Lone surrogates become U+FFFD.
 // The text is converted through a reused scratch buffer, so `out` only ever grows by appends.
 void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
@@ -93,6 +101,12 @@ void AppendUtf8(std::string& out, std::u16string_view s, bool crlf) {
   char* d = start;
   const size_t n = s.size();
   for (size_t i = 0; i < n; ++i) {
+    if (i + 4 <= n && FourPlainAscii(s.data() + i)) {
+      for (int k = 0; k < 4; ++k) d[k] = static_cast<char>(s[i + k]);
+      d += 4;
+      i += 3;
+      continue;
+    }
     uint32_t c = s[i];
     if (c < 0x80) {
       if (c == '\r' && !crlf && i + 1 < n && s[i + 1] == u'\n') continue;
