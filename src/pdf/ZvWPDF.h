@@ -190,8 +190,9 @@ class TZvPDFFont {
   std::vector<uint16_t> FCIDToGID;  // CID -> glyph id; empty: the same number
   // Fonts using the built-in encoding of the standard Symbol or ZapfDingbats font.
   bool FSymbolSet = false, FDingbats = false;
-  // The text of each single-byte code, worked out on first use.
+  // The text and advance of each single-byte code, worked out on first use.
   mutable std::vector<WideString> FCodeText;
+  mutable std::vector<double> FCodeWidth;
   mutable std::vector<bool> FCodeTextDone;
 };
 
@@ -264,7 +265,8 @@ class TZvPDFItems {
   TZvPDFItem* AddItem(TZvPDFItemType ItemType);
   // Orders items top to bottom, then left to right (tolerances 15 across and 5 down).
   void SortItems();
-  void Clear() { FItems.clear(); }
+  // Frees the list's storage too: cleared pages stay listed for the whole load.
+  void Clear() { std::vector<std::unique_ptr<TZvPDFItem>>().swap(FItems); }
 
  private:
   std::vector<std::unique_ptr<TZvPDFItem>> FItems;
@@ -350,6 +352,10 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   // A page break (a form feed in plain text) between pages.
   bool PageBreaks() const { return FPageBreaks; }
   void SetPageBreaks(bool v) { FPageBreaks = v; }
+  // Pages keep their text items after their text went out (by default a page's items, and the
+  // objects read only for it, are released once it is written, so memory follows one page).
+  bool KeepPages() const { return FKeepPages; }
+  void SetKeepPages(bool v) { FKeepPages = v; }
   TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
   void SetSummaryInformation(const TZvWordSummaryInformation& v) { FSummaryInformation->Assign(v); }
   // Public read-only properties.
@@ -450,6 +456,7 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   int64_t FMaxPageOperations = kPDFMaxPageOperations;
   int FFirstPage = 0, FLastPage = 0;
   bool FPageBreaks = false;
+  bool FKeepPages = false;
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   std::unique_ptr<TZvPDFEncryption> FEncryption;
 
@@ -461,6 +468,9 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   TZvPDFObject FNull;
   std::unordered_map<int32_t, std::unique_ptr<TZvPDFObject>> FCache;
   std::unordered_set<int32_t> FLoading;  // objects being parsed (reference loops)
+  // Objects in the order they entered the cache: what a page read alone is dropped after it.
+  std::vector<int32_t> FFetched;
+  void ForgetFetchedSince(size_t Mark);
   struct TObjStm {
     RawByteString Data;
     std::vector<std::pair<int32_t, int64_t>> Offsets;  // object number, offset in Data

@@ -28,6 +28,11 @@ struct TMatrix {
     return {a * m.a + b * m.c, a * m.b + b * m.d, c * m.a + d * m.c, c * m.b + d * m.d, e * m.a + f * m.c + m.e,
             e * m.b + f * m.d + m.f};
   }
+  // [1 0 0 1 tx 0] × this, the pen moving along the text line.
+  void Translate(double tx) {
+    e += tx * a;
+    f += tx * b;
+  }
 };
 
 struct TGState {
@@ -199,7 +204,7 @@ class TZvPDFContentParser {
             Show(&it);
           } else if (it.IsNumber() && Finite(it.Number())) {
             double tx = -it.Number() / 1000 * G.FontSize * G.HScale;
-            Tm = TMatrix{1, 0, 0, 1, tx, 0}.Times(Tm);
+            Tm.Translate(tx);
           }
         }
       } else if (!ops.empty()) {
@@ -352,24 +357,32 @@ class TZvPDFContentParser {
         actual = &*it;
         break;
       }
+    // Glyphs only move the pen along the line: the rendering matrix's scale and direction hold for
+    // the whole string, only its origin moves.
+    const double sx = G.FontSize * G.HScale, sy = G.FontSize;
+    TMatrix trm = TMatrix{sx * Tm.a, sx * Tm.b, sy * Tm.c, sy * Tm.d, 0, 0}.Times(G.CTM);
+    const double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
+    const double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
+    const double dx = len > 1e-9 ? trm.a / len : 1, dy = len > 1e-9 ? trm.b / len : 0;
+    const double placeSize = size > 0 && Finite(size) ? size : 1;
+    const TMatrix& C = G.CTM;
     for (auto& g : FGlyphs) {
       if (actual) {
         g.Text = actual->Used ? WideString() : actual->Text;
         actual->Used = true;
       }
-      TMatrix trm = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
-      double x = trm.e, y = trm.f;
-      double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
-      double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
-      double dx = len > 1e-9 ? trm.a / len : 1, dy = len > 1e-9 ? trm.b / len : 0;
+      // The origin of [sx 0 0 sy 0 rise] × Tm × CTM.
+      double ox = G.Rise * Tm.c + Tm.e, oy = G.Rise * Tm.d + Tm.f;
+      double x = ox * C.a + oy * C.c + C.e, y = ox * C.b + oy * C.d + C.f;
       double adv = (g.Width * G.FontSize + G.CharSpace + (g.IsSpace ? G.WordSpace : 0)) * G.HScale;
       if (!Finite(adv)) adv = 0;
       // The glyph ends where its width does; character and word spacing open gaps after it.
       double w = g.Width * G.FontSize * G.HScale;
       if (!Finite(w)) w = 0;
-      TMatrix after = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, w, G.Rise}.Times(Tm).Times(G.CTM);
-      Tm = TMatrix{1, 0, 0, 1, adv, 0}.Times(Tm);
-      Place(g.Text, x, y, after.e, after.f, size > 0 && Finite(size) ? size : 1, dx, dy, actual != nullptr && g.Text.empty());
+      double ex = w * Tm.a + G.Rise * Tm.c + Tm.e, ey = w * Tm.b + G.Rise * Tm.d + Tm.f;
+      Tm.Translate(adv);
+      Place(g.Text, x, y, ex * C.a + ey * C.c + C.e, ex * C.b + ey * C.d + C.f, placeSize, dx, dy,
+            actual != nullptr && g.Text.empty());
     }
   }
 
@@ -527,9 +540,12 @@ void TZvPDFReader::ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* In
   }
   for (const auto& k : kids->Items) {
     if (k.Kind == pokRef && !Visited.insert(k.Int).second) continue;  // a loop in the page tree
+    // What only this subtree read leaves the cache with it; what was read before (the nodes
+    // above, shared resources met earlier) stays, as pointers to it are held.
+    const size_t mark = FFetched.size();
     const TZvPDFObject& kid = Resolve(k);
-    if (!kid.IsDict()) continue;
-    ProcessPages(kid, res, box, Depth + 1, Visited);
+    if (kid.IsDict()) ProcessPages(kid, res, box, Depth + 1, Visited);
+    if (!FKeepPages) ForgetFetchedSince(mark);
   }
 }
 
@@ -547,6 +563,7 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
     throw;
   }
   EmitPage(FPages->Count() - 1);
+  if (!FKeepPages) page->FItems.Clear();
 }
 
 void TZvPDFReader::ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const TZvPDFObject* Res,

@@ -206,14 +206,16 @@ bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Ke
   Out.Kind = pokNull;
   Out.Str.clear();
   if (!Out.Keys.empty()) Out.Keys.clear();
-  if (!Out.Items.empty()) Out.Items.clear();
   Out.Data = {};
   Out.Int = 0;
   Out.Gen = 0;
   Out.ObjNum = Out.ObjGen = 0;
   SkipWhite();
-  if (FPos >= FData.size()) return false;
-  auto c = static_cast<uint8_t>(FData[FPos]);
+  const int c = FPos < FData.size() ? static_cast<uint8_t>(FData[FPos]) : -1;
+  // An array refills the elements it held before (content operands are reused from operator to
+  // operator); anything else drops them.
+  if (c != '[' || Depth > kPDFMaxNesting) Out.Items.clear();
+  if (c < 0) return false;
   if (Depth > kPDFMaxNesting && (c == '[' || (c == '<' && FPos + 1 < FData.size() && FData[FPos + 1] == '<'))) {
     // Too deep: the whole container is passed over and reads as null, so no nesting builds objects.
     SkipContainer();
@@ -231,23 +233,26 @@ bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Ke
     case '[': {
       ++FPos;
       Out.Kind = pokArray;
+      size_t used = 0;
       for (;;) {
         SkipWhite();
-        if (FPos >= FData.size()) return true;
+        if (FPos >= FData.size()) break;
         if (FData[FPos] == ']') {
           ++FPos;
-          return true;
+          break;
         }
-        TZvPDFObject item;
+        if (used == Out.Items.size()) Out.Items.emplace_back();
         std::string_view kw;
         size_t before = FPos;
-        if (!ParseObject(item, AllowRefs, &kw, Depth + 1)) {
-          if (kw.empty() || kw == ">>" || kw == "endobj" || kw == "stream" || kw == "endstream") return true;
+        if (!ParseObject(Out.Items[used], AllowRefs, &kw, Depth + 1)) {
+          if (kw.empty() || kw == ">>" || kw == "endobj" || kw == "stream" || kw == "endstream") break;
           if (FPos == before) ++FPos;
           continue;  // a stray keyword inside an array is skipped
         }
-        Out.Items.push_back(std::move(item));
+        ++used;
       }
+      Out.Items.resize(used);
+      return true;
     }
     case '<':
       if (FPos + 1 < FData.size() && FData[FPos + 1] == '<') {

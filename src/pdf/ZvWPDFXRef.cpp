@@ -62,6 +62,7 @@ void TZvPDFReader::ClearInternalLists() {
   FTrailer = TZvPDFObject();
   FEncryptEntry = TZvPDFObject();
   FCache.clear();
+  FFetched.clear();
   FLoading.clear();
   FObjStms.clear();
   FReconstructed = false;
@@ -647,7 +648,13 @@ const TZvPDFObject* TZvPDFReader::GetObject(int32_t ObjNum) {
   if (!ok) obj.reset();
   auto* res = obj.get();
   FCache[ObjNum] = std::move(obj);
+  FFetched.push_back(ObjNum);
   return res;
+}
+
+void TZvPDFReader::ForgetFetchedSince(size_t Mark) {
+  for (size_t i = Mark; i < FFetched.size(); ++i) FCache.erase(FFetched[i]);
+  FFetched.resize(std::min(Mark, FFetched.size()));
 }
 
 const TZvPDFObject& TZvPDFReader::Resolve(const TZvPDFObject& Obj) {
