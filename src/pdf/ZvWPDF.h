@@ -35,6 +35,7 @@ constexpr int64_t kPDFMaxObjectNumber = 8 * 1024 * 1024;   // highest object num
 constexpr int64_t kPDFMaxDecodedStream = 256ll << 20;      // bytes one stream may decode to
 constexpr int64_t kPDFMaxPageOperations = 10'000'000;      // default content operators one page may run
 constexpr int kPDFMaxPages = 200000;
+constexpr int64_t kPDFMaxFormCache = 8ll << 20;            // decoded form content kept for drawing again
 
 // ---- Object model ----
 
@@ -441,6 +442,9 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   void ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box);
   void ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box);
   TZvPDFFont* FontFor(const TZvPDFObject& FontRef);
+  // The decoded content of form object Id (-1: a direct object), decoded on its first drawing
+  // and kept while the cache has room; otherwise decoded into Own.
+  const RawByteString* FormContent(const TZvPDFObject& Form, int64_t Id, RawByteString& Own);
   // Hands page Index's text on as soon as the page is read; the first page opens the output.
   void EmitPage(int Index);
   // Closes the output (opening it first for a document without pages).
@@ -477,6 +481,12 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
     bool Ok = false;
   };
   std::unordered_map<int32_t, std::unique_ptr<TObjStm>> FObjStms;
+  struct TFormContent {
+    RawByteString Content;
+    int64_t Charged;  // decoded bytes its decoding charged
+  };
+  std::unordered_map<int64_t, TFormContent> FForms;  // see FormContent
+  int64_t FFormBytes = 0;
   bool FReconstructed = false;
   int FPagesSeen = 0;  // pages met in the page tree, read or outside the range
   bool FEmitStarted = false;  // the pages went to the output (a limit hit later must not repeat them)

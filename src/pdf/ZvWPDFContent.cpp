@@ -1,6 +1,7 @@
 // Content streams: the text operators run against a small graphics state, giving positioned text
 // items per page; the page tree walk; the page text.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -86,7 +87,19 @@ class TZvPDFContentParser {
         else slots.resize(n * 2);
       }
       std::string_view kw;
-      size_t before = lx.Pos();
+      const size_t before = lx.Pos();
+      lx.SkipWhite();
+      if (lx.Peek() == '[') {
+        // Arrays (a TJ's strings and kerns) fill one buffer whose elements live on, so their
+        // strings keep their storage from array to array; the operand only marks the array.
+        TZvPDFObject& mark = slots[n];
+        mark.Kind = pokArray;
+        mark.Items.clear();
+        mark.Keys.clear();
+        lx.ParseArrayItems(FArray, FArrayCount, false);
+        ++n;
+        continue;
+      }
       if (lx.ParseObject(slots[n], false, &kw)) {
         ++n;
         continue;
@@ -199,7 +212,8 @@ class TZvPDFContentParser {
       Show(ops.empty() ? nullptr : &ops.back());
     } else if (op == "TJ") {
       if (!ops.empty() && ops.back().Kind == pokArray) {
-        for (const auto& it : ops.back().Items) {
+        for (size_t i = 0; i < FArrayCount; ++i) {
+          const TZvPDFObject& it = FArray[i];
           if (it.Kind == pokString) {
             Show(&it);
           } else if (it.IsNumber() && Finite(it.Number())) {
@@ -306,9 +320,10 @@ class TZvPDFContentParser {
   void DrawFormObject(const TZvPDFObject& form, int64_t id, const TZvPDFObject* res, int depth, const TMatrix& place) {
     if (id >= 0 && std::find(FFormStack.begin(), FFormStack.end(), id) != FFormStack.end()) return;  // a form drawing itself
     TResourceBudget::TDepthGuard nested(R->Budget());
-    RawByteString content;
+    RawByteString own;
+    const RawByteString* content = &own;
     try {
-      content = R->GetStreamContent(form);
+      content = R->FormContent(form, id, own);
     } catch (const EResourceLimit&) {
       throw;
     } catch (const Exception&) {
@@ -325,7 +340,7 @@ class TZvPDFContentParser {
     const TZvPDFObject* fres = R->ResolveKey(form, "Resources");
     FFormStack.push_back(id);
     size_t savedStack = FStack.size(), savedMarked = FMarked.size();
-    Run(content, fres && fres->IsDict() ? fres : res, depth + 1);
+    Run(*content, fres && fres->IsDict() ? fres : res, depth + 1);
     FStack.resize(std::min(FStack.size(), savedStack));
     FMarked.resize(std::min(FMarked.size(), savedMarked));
     FFormStack.pop_back();
@@ -360,12 +375,19 @@ class TZvPDFContentParser {
     // Glyphs only move the pen along the line: the rendering matrix's scale and direction hold for
     // the whole string, only its origin moves.
     const double sx = G.FontSize * G.HScale, sy = G.FontSize;
-    TMatrix trm = TMatrix{sx * Tm.a, sx * Tm.b, sy * Tm.c, sy * Tm.d, 0, 0}.Times(G.CTM);
-    const double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
-    const double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
-    const double dx = len > 1e-9 ? trm.a / len : 1, dy = len > 1e-9 ? trm.b / len : 0;
-    const double placeSize = size > 0 && Finite(size) ? size : 1;
     const TMatrix& C = G.CTM;
+    const std::array<double, 10> key{sx, sy, Tm.a, Tm.b, Tm.c, Tm.d, C.a, C.b, C.c, C.d};
+    if (key != FScaleKey) {
+      // Strings in a row mostly share the scale: its square roots are taken when it changes.
+      TMatrix trm = TMatrix{sx * Tm.a, sx * Tm.b, sy * Tm.c, sy * Tm.d, 0, 0}.Times(C);
+      const double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
+      const double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
+      FScaleKey = key;
+      FDx = len > 1e-9 ? trm.a / len : 1;
+      FDy = len > 1e-9 ? trm.b / len : 0;
+      FPlaceSize = size > 0 && Finite(size) ? size : 1;
+    }
+    const double dx = FDx, dy = FDy, placeSize = FPlaceSize;
     for (auto& g : FGlyphs) {
       if (actual) {
         g.Text = actual->Used ? WideString() : actual->Text;
@@ -502,6 +524,12 @@ class TZvPDFContentParser {
   };
   std::vector<TMarked> FMarked;
   std::vector<TZvPDFFont::TGlyph> FGlyphs;
+  // The scale and direction of the last string shown, and what they were worked out from.
+  std::array<double, 10> FScaleKey{};
+  double FDx = 1, FDy = 0, FPlaceSize = 1;
+  // The last array operand: FArray[0, FArrayCount).
+  std::vector<TZvPDFObject> FArray;
+  size_t FArrayCount = 0;
   TZvPDFItemText* FCurrent = nullptr;
   double FEndX = 0, FEndY = 0, FSize = 1, FDirX = 1, FDirY = 0;
   bool FPendingSpace = false;
@@ -511,6 +539,22 @@ class TZvPDFContentParser {
 };
 
 // ---- TZvPDFReader: the page tree ----
+
+const RawByteString* TZvPDFReader::FormContent(const TZvPDFObject& Form, int64_t Id, RawByteString& Own) {
+  if (Id >= 0) {
+    auto it = FForms.find(Id);
+    if (it != FForms.end()) {
+      // Drawn again, it costs the budget what decoding it anew would.
+      if (it->second.Charged > 0) Budget().ChargeDecoded(it->second.Charged);
+      return &it->second.Content;
+    }
+  }
+  const int64_t before = Budget().Decoded();
+  Own = GetStreamContent(Form);
+  if (Id < 0 || FFormBytes + static_cast<int64_t>(Own.size()) > kPDFMaxFormCache) return &Own;
+  FFormBytes += static_cast<int64_t>(Own.size());
+  return &FForms.emplace(Id, TFormContent{std::move(Own), Budget().Decoded() - before}).first->second.Content;
+}
 
 TZvPDFFont* TZvPDFReader::FontFor(const TZvPDFObject& FontRef) {
   int32_t num = FontRef.Kind == pokRef ? static_cast<int32_t>(FontRef.Int) : -1;

@@ -104,8 +104,27 @@ void TLexer::ParseLiteralString(RawByteString& out) {
   }
 }
 
+namespace {
+constexpr std::array<int8_t, 256> kHexValue = [] {
+  std::array<int8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<size_t>(c)] = static_cast<int8_t>(HexDigitValue(c));
+  return t;
+}();
+}  // namespace
+
 void TLexer::ParseHexString(RawByteString& out) {
   ++FPos;
+  // Content streams are full of short hex strings: pairs of digits go two at a time, anything
+  // else (white space, an odd digit, the end) to the general reading.
+  const char* d = FData.data();
+  size_t p = FPos;
+  while (p + 1 < FData.size()) {
+    const int hi = kHexValue[static_cast<uint8_t>(d[p])], lo = kHexValue[static_cast<uint8_t>(d[p + 1])];
+    if ((hi | lo) < 0) break;
+    out += static_cast<char>(hi << 4 | lo);
+    p += 2;
+  }
+  FPos = p;
   FPos += DecodeHexRun(FData.substr(FPos), out);
 }
 
@@ -201,6 +220,28 @@ void TLexer::SkipContainer() {
   } while (depth > 0);
 }
 
+void TLexer::ParseArrayItems(std::vector<TZvPDFObject>& Items, size_t& Count, bool AllowRefs, int Depth) {
+  ++FPos;
+  Count = 0;
+  for (;;) {
+    SkipWhite();
+    if (FPos >= FData.size()) return;
+    if (FData[FPos] == ']') {
+      ++FPos;
+      return;
+    }
+    if (Count == Items.size()) Items.emplace_back();
+    std::string_view kw;
+    size_t before = FPos;
+    if (!ParseObject(Items[Count], AllowRefs, &kw, Depth + 1)) {
+      if (kw.empty() || kw == ">>" || kw == "endobj" || kw == "stream" || kw == "endstream") return;
+      if (FPos == before) ++FPos;
+      continue;  // a stray keyword inside an array is skipped
+    }
+    ++Count;
+  }
+}
+
 bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Keyword, int Depth) {
   // Reset in place: a reused object keeps its buffers.
   Out.Kind = pokNull;
@@ -231,26 +272,9 @@ bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Ke
       ParseName(Out.Str);
       return true;
     case '[': {
-      ++FPos;
       Out.Kind = pokArray;
       size_t used = 0;
-      for (;;) {
-        SkipWhite();
-        if (FPos >= FData.size()) break;
-        if (FData[FPos] == ']') {
-          ++FPos;
-          break;
-        }
-        if (used == Out.Items.size()) Out.Items.emplace_back();
-        std::string_view kw;
-        size_t before = FPos;
-        if (!ParseObject(Out.Items[used], AllowRefs, &kw, Depth + 1)) {
-          if (kw.empty() || kw == ">>" || kw == "endobj" || kw == "stream" || kw == "endstream") break;
-          if (FPos == before) ++FPos;
-          continue;  // a stray keyword inside an array is skipped
-        }
-        ++used;
-      }
+      ParseArrayItems(Out.Items, used, AllowRefs, Depth);
       Out.Items.resize(used);
       return true;
     }

@@ -63,6 +63,8 @@ void TZvPDFReader::ClearInternalLists() {
   FEncryptEntry = TZvPDFObject();
   FCache.clear();
   FFetched.clear();
+  FForms.clear();
+  FFormBytes = 0;
   FLoading.clear();
   FObjStms.clear();
   FReconstructed = false;
