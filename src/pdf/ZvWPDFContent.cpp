@@ -49,6 +49,14 @@ bool IsLetterW(char16_t c) { return (c < 128 && std::isalpha(c)) || (c >= 0xC0 &
 bool IsLowerW(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7); }
 }  // namespace
 
+// An operator of up to three bytes as one number (0 for longer ones, which the text operators are not).
+constexpr uint32_t OpCode(std::string_view op) {
+  if (op.empty() || op.size() > 3) return 0;
+  uint32_t v = static_cast<uint32_t>(op.size());
+  for (char c : op) v = v << 8 | static_cast<uint8_t>(c);
+  return v;
+}
+
 // The operands of one operator.
 struct TOps {
   const TZvPDFObject* p;
@@ -107,7 +115,7 @@ class TZvPDFContentParser {
       if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
       if (kw.empty()) continue;
       CountOperator();
-      if (kw == "BI") {
+      if (OpCode(kw) == OpCode("BI")) {
         SkipInlineImage(lx);
       } else {
         Operator(kw, TOps{slots.data(), n}, resources, depth);
@@ -158,85 +166,105 @@ class TZvPDFContentParser {
   }
 
   void Operator(std::string_view op, const TOps& ops, const TZvPDFObject* res, int depth) {
-    switch (op.size() == 1 ? op[0] : 0) {
-      case 'q':
+    // One switch on the operator's bytes: most operators of a page draw paths and are not looked at.
+    switch (OpCode(op)) {
+      case OpCode("q"):
         if (static_cast<int>(FStack.size()) < kMaxStateStack) FStack.push_back(G);
         return;
-      case 'Q':
+      case OpCode("Q"):
         if (!FStack.empty()) {
           G = FStack.back();
           FStack.pop_back();
         }
         return;
-      case '\'':
+      case OpCode("'"):
         NextLine();
         Show(ops.empty() ? nullptr : &ops.back());
         return;
-      case '"':
+      case OpCode("\""):
         G.WordSpace = Arg(ops, 2);
         G.CharSpace = Arg(ops, 1);
         NextLine();
         Show(ops.empty() ? nullptr : &ops.back());
         return;
-      default:
-        break;
-    }
-    if (op == "cm") {
-      TMatrix m{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
-      G.CTM = m.Times(G.CTM);
-    } else if (op == "BT") {
-      Tm = Tlm = TMatrix();
-    } else if (op == "Tf") {
-      G.FontSize = Arg(ops, 0);
-      if (ops.size() >= 2 && ops[ops.size() - 2].Kind == pokName) SelectFont(ops[ops.size() - 2].Str, res);
-    } else if (op == "Td") {
-      MoveLine(Arg(ops, 1), Arg(ops, 0));
-    } else if (op == "TD") {
-      G.Leading = -Arg(ops, 0);
-      MoveLine(Arg(ops, 1), Arg(ops, 0));
-    } else if (op == "Tm") {
-      Tm = Tlm = TMatrix{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
-    } else if (op == "T*") {
-      NextLine();
-    } else if (op == "Tc") {
-      G.CharSpace = Arg(ops, 0);
-    } else if (op == "Tw") {
-      G.WordSpace = Arg(ops, 0);
-    } else if (op == "Tz") {
-      G.HScale = Arg(ops, 0) / 100;
-    } else if (op == "TL") {
-      G.Leading = Arg(ops, 0);
-    } else if (op == "Ts") {
-      G.Rise = Arg(ops, 0);
-    } else if (op == "Tj") {
-      Show(ops.empty() ? nullptr : &ops.back());
-    } else if (op == "TJ") {
-      if (!ops.empty() && ops.back().Kind == pokArray) {
-        for (size_t i = 0; i < FArrayCount; ++i) {
-          const TZvPDFObject& it = FArray[i];
-          if (it.Kind == pokString) {
-            Show(&it);
-          } else if (it.IsNumber() && Finite(it.Number())) {
-            double tx = -it.Number() / 1000 * G.FontSize * G.HScale;
-            Tm.Translate(tx);
-          }
-        }
-      } else if (!ops.empty()) {
-        Show(&ops.back());
+      case OpCode("cm"): {
+        TMatrix m{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
+        G.CTM = m.Times(G.CTM);
+        return;
       }
-    } else if (op == "BDC" || op == "BMC") {
-      TMarked m;
-      if (op == "BDC" && ops.size() >= 2)
-        if (auto t = ActualTextOf(ops.back(), res)) {
-          m.Active = true;
-          m.Text = std::move(*t);
+      case OpCode("BT"):
+        Tm = Tlm = TMatrix();
+        return;
+      case OpCode("Tf"):
+        G.FontSize = Arg(ops, 0);
+        if (ops.size() >= 2 && ops[ops.size() - 2].Kind == pokName) SelectFont(ops[ops.size() - 2].Str, res);
+        return;
+      case OpCode("Td"):
+        MoveLine(Arg(ops, 1), Arg(ops, 0));
+        return;
+      case OpCode("TD"):
+        G.Leading = -Arg(ops, 0);
+        MoveLine(Arg(ops, 1), Arg(ops, 0));
+        return;
+      case OpCode("Tm"):
+        Tm = Tlm = TMatrix{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
+        return;
+      case OpCode("T*"):
+        NextLine();
+        return;
+      case OpCode("Tc"):
+        G.CharSpace = Arg(ops, 0);
+        return;
+      case OpCode("Tw"):
+        G.WordSpace = Arg(ops, 0);
+        return;
+      case OpCode("Tz"):
+        G.HScale = Arg(ops, 0) / 100;
+        return;
+      case OpCode("TL"):
+        G.Leading = Arg(ops, 0);
+        return;
+      case OpCode("Ts"):
+        G.Rise = Arg(ops, 0);
+        return;
+      case OpCode("Tj"):
+        Show(ops.empty() ? nullptr : &ops.back());
+        return;
+      case OpCode("TJ"):
+        if (!ops.empty() && ops.back().Kind == pokArray) {
+          for (size_t i = 0; i < FArrayCount; ++i) {
+            const TZvPDFObject& it = FArray[i];
+            if (it.Kind == pokString) {
+              Show(&it);
+            } else if (it.IsNumber() && Finite(it.Number())) {
+              double tx = -it.Number() / 1000 * G.FontSize * G.HScale;
+              Tm.Translate(tx);
+            }
+          }
+        } else if (!ops.empty()) {
+          Show(&ops.back());
         }
-      FMarked.push_back(std::move(m));
-      if (FMarked.size() > 4096) FMarked.erase(FMarked.begin());
-    } else if (op == "EMC") {
-      if (!FMarked.empty()) FMarked.pop_back();
-    } else if (op == "Do") {
-      if (!ops.empty() && ops.back().Kind == pokName) DrawForm(ops.back().Str, res, depth);
+        return;
+      case OpCode("BDC"):
+      case OpCode("BMC"): {
+        TMarked m;
+        if (op == "BDC" && ops.size() >= 2)
+          if (auto t = ActualTextOf(ops.back(), res)) {
+            m.Active = true;
+            m.Text = std::move(*t);
+          }
+        FMarked.push_back(std::move(m));
+        if (FMarked.size() > 4096) FMarked.erase(FMarked.begin());
+        return;
+      }
+      case OpCode("EMC"):
+        if (!FMarked.empty()) FMarked.pop_back();
+        return;
+      case OpCode("Do"):
+        if (!ops.empty() && ops.back().Kind == pokName) DrawForm(ops.back().Str, res, depth);
+        return;
+      default:
+        return;
     }
   }
 

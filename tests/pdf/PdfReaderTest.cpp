@@ -192,6 +192,8 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
        "Read before", Limits(1 << 20, 20'000)},
       {"forms drawing forms past the page's share", FormFanout(5, 10), "Page exceeds the limit of 5000 content operators",
        "Read before", {}, 5000},
+      {"twenty forms each drawing the next ten times, default limits", FormFanout(20, 10),
+       "Page exceeds the limit of 10000000 content operators", "Read before"},
   };
   for (const auto& c : cases) {
     TZvPDFReader r;
