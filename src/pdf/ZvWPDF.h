@@ -36,6 +36,7 @@ constexpr int64_t kPDFMaxObjectNumber = 8 * 1024 * 1024;   // highest object num
 constexpr int64_t kPDFMaxDecodedStream = 256ll << 20;      // bytes one stream may decode to
 constexpr int64_t kPDFMaxPageOperations = 10'000'000;      // default content operators one page may run
 constexpr int kPDFMaxPages = 200000;
+constexpr int64_t kPDFMaxFormCache = 8ll << 20;            // decoded form content kept for drawing again
 
 // ---- Object model ----
 
@@ -210,8 +211,9 @@ class TZvPDFFont {
   std::vector<uint16_t> FCIDToGID;  // CID -> glyph id; empty: the same number
   // Fonts using the built-in encoding of the standard Symbol or ZapfDingbats font.
   bool FSymbolSet = false, FDingbats = false;
-  // The text of each single-byte code, worked out on first use.
+  // The text and advance of each single-byte code, worked out on first use.
   mutable std::vector<WideString> FCodeText;
+  mutable std::vector<double> FCodeWidth;
   mutable std::vector<bool> FCodeTextDone;
   std::shared_ptr<TZvPDFFontEntries> FEntries;
 };
@@ -285,7 +287,8 @@ class TZvPDFItems {
   TZvPDFItem* AddItem(TZvPDFItemType ItemType);
   // Orders items top to bottom, then left to right (tolerances 15 across and 5 down).
   void SortItems();
-  void Clear() { FItems.clear(); }
+  // Frees the list's storage too: cleared pages stay listed for the whole load.
+  void Clear() { std::vector<std::unique_ptr<TZvPDFItem>>().swap(FItems); }
 
  private:
   std::vector<std::unique_ptr<TZvPDFItem>> FItems;
@@ -371,6 +374,10 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   // A page break (a form feed in plain text) between pages.
   bool PageBreaks() const { return FPageBreaks; }
   void SetPageBreaks(bool v) { FPageBreaks = v; }
+  // Pages keep their text items after their text went out (by default a page's items, and the
+  // objects read only for it, are released once it is written, so memory follows one page).
+  bool KeepPages() const { return FKeepPages; }
+  void SetKeepPages(bool v) { FKeepPages = v; }
   TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
   void SetSummaryInformation(const TZvWordSummaryInformation& v) { FSummaryInformation->Assign(v); }
   // Public read-only properties.
@@ -474,6 +481,9 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   void ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box);
   void ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const TZvPDFObject* Res, const TZvPDFObject* Box);
   TZvPDFFont* FontFor(const TZvPDFObject& FontRef);
+  // The decoded content of form object Id (-1: a direct object), decoded on its first drawing
+  // and kept while the cache has room; otherwise decoded into Own.
+  const RawByteString* FormContent(const TZvPDFObject& Form, int64_t Id, RawByteString& Own);
   // Hands page Index's text on as soon as the page is read; the first page opens the output.
   void EmitPage(int Index);
   // Closes the output (opening it first for a document without pages).
@@ -489,6 +499,7 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   int64_t FMaxPageOperations = kPDFMaxPageOperations;
   int FFirstPage = 0, FLastPage = 0;
   bool FPageBreaks = false;
+  bool FKeepPages = false;
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   std::unique_ptr<TZvPDFEncryption> FEncryption;
 
@@ -500,12 +511,21 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   TZvPDFObject FNull;
   std::unordered_map<int32_t, std::unique_ptr<TZvPDFObject>> FCache;
   std::unordered_set<int32_t> FLoading;  // objects being parsed (reference loops)
+  // Objects in the order they entered the cache: what a page read alone is dropped after it.
+  std::vector<int32_t> FFetched;
+  void ForgetFetchedSince(size_t Mark);
   struct TObjStm {
     RawByteString Data;
     std::vector<std::pair<int32_t, int64_t>> Offsets;  // object number, offset in Data
     bool Ok = false;
   };
   std::unordered_map<int32_t, std::unique_ptr<TObjStm>> FObjStms;
+  struct TFormContent {
+    RawByteString Content;
+    int64_t Charged;  // decoded bytes its decoding charged
+  };
+  std::unordered_map<int64_t, TFormContent> FForms;  // see FormContent
+  int64_t FFormBytes = 0;
   bool FReconstructed = false;
   int FPagesSeen = 0;  // pages met in the page tree, read or outside the range
   bool FEmitStarted = false;  // the pages went to the output (a limit hit later must not repeat them)

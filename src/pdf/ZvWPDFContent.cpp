@@ -1,6 +1,7 @@
 // Content streams: the text operators run against a small graphics state, giving positioned text
 // items per page; the page tree walk; the page text.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -28,6 +29,11 @@ struct TMatrix {
     return {a * m.a + b * m.c, a * m.b + b * m.d, c * m.a + d * m.c, c * m.b + d * m.d, e * m.a + f * m.c + m.e,
             e * m.b + f * m.d + m.f};
   }
+  // [1 0 0 1 tx 0] × this, the pen moving along the text line.
+  void Translate(double tx) {
+    e += tx * a;
+    f += tx * b;
+  }
 };
 
 struct TGState {
@@ -42,6 +48,14 @@ int32_t ClampI32(double v) { return static_cast<int32_t>(std::clamp(v, -2.0e9, 2
 bool IsLetterW(char16_t c) { return (c < 128 && std::isalpha(c)) || (c >= 0xC0 && c != 0xD7 && c != 0xF7 && c < 0x2000); }
 bool IsLowerW(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 0xDF && c <= 0xFF && c != 0xF7); }
 }  // namespace
+
+// An operator of up to three bytes as one number (0 for longer ones, which the text operators are not).
+constexpr uint32_t OpCode(std::string_view op) {
+  if (op.empty() || op.size() > 3) return 0;
+  uint32_t v = static_cast<uint32_t>(op.size());
+  for (char c : op) v = v << 8 | static_cast<uint8_t>(c);
+  return v;
+}
 
 // The operands of one operator.
 struct TOps {
@@ -81,7 +95,19 @@ class TZvPDFContentParser {
         else slots.resize(n * 2);
       }
       std::string_view kw;
-      size_t before = lx.Pos();
+      const size_t before = lx.Pos();
+      lx.SkipWhite();
+      if (lx.Peek() == '[') {
+        // Arrays (a TJ's strings and kerns) fill one buffer whose elements live on, so their
+        // strings keep their storage from array to array; the operand only marks the array.
+        TZvPDFObject& mark = slots[n];
+        mark.Kind = pokArray;
+        mark.Items.clear();
+        mark.Keys.clear();
+        lx.ParseArrayItems(FArray, FArrayCount, false);
+        ++n;
+        continue;
+      }
       if (lx.ParseObject(slots[n], false, &kw)) {
         ++n;
         continue;
@@ -89,7 +115,7 @@ class TZvPDFContentParser {
       if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
       if (kw.empty()) continue;
       CountOperator();
-      if (kw == "BI") {
+      if (OpCode(kw) == OpCode("BI")) {
         SkipInlineImage(lx);
       } else {
         Operator(kw, TOps{slots.data(), n}, resources, depth);
@@ -140,84 +166,105 @@ class TZvPDFContentParser {
   }
 
   void Operator(std::string_view op, const TOps& ops, const TZvPDFObject* res, int depth) {
-    switch (op.size() == 1 ? op[0] : 0) {
-      case 'q':
+    // One switch on the operator's bytes: most operators of a page draw paths and are not looked at.
+    switch (OpCode(op)) {
+      case OpCode("q"):
         if (static_cast<int>(FStack.size()) < kMaxStateStack) FStack.push_back(G);
         return;
-      case 'Q':
+      case OpCode("Q"):
         if (!FStack.empty()) {
           G = FStack.back();
           FStack.pop_back();
         }
         return;
-      case '\'':
+      case OpCode("'"):
         NextLine();
         Show(ops.empty() ? nullptr : &ops.back());
         return;
-      case '"':
+      case OpCode("\""):
         G.WordSpace = Arg(ops, 2);
         G.CharSpace = Arg(ops, 1);
         NextLine();
         Show(ops.empty() ? nullptr : &ops.back());
         return;
-      default:
-        break;
-    }
-    if (op == "cm") {
-      TMatrix m{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
-      G.CTM = m.Times(G.CTM);
-    } else if (op == "BT") {
-      Tm = Tlm = TMatrix();
-    } else if (op == "Tf") {
-      G.FontSize = Arg(ops, 0);
-      if (ops.size() >= 2 && ops[ops.size() - 2].Kind == pokName) SelectFont(ops[ops.size() - 2].Str, res);
-    } else if (op == "Td") {
-      MoveLine(Arg(ops, 1), Arg(ops, 0));
-    } else if (op == "TD") {
-      G.Leading = -Arg(ops, 0);
-      MoveLine(Arg(ops, 1), Arg(ops, 0));
-    } else if (op == "Tm") {
-      Tm = Tlm = TMatrix{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
-    } else if (op == "T*") {
-      NextLine();
-    } else if (op == "Tc") {
-      G.CharSpace = Arg(ops, 0);
-    } else if (op == "Tw") {
-      G.WordSpace = Arg(ops, 0);
-    } else if (op == "Tz") {
-      G.HScale = Arg(ops, 0) / 100;
-    } else if (op == "TL") {
-      G.Leading = Arg(ops, 0);
-    } else if (op == "Ts") {
-      G.Rise = Arg(ops, 0);
-    } else if (op == "Tj") {
-      Show(ops.empty() ? nullptr : &ops.back());
-    } else if (op == "TJ") {
-      if (!ops.empty() && ops.back().Kind == pokArray) {
-        for (const auto& it : ops.back().Items) {
-          if (it.Kind == pokString) {
-            Show(&it);
-          } else if (it.IsNumber() && Finite(it.Number())) {
-            double tx = -it.Number() / 1000 * G.FontSize * G.HScale;
-            Tm = TMatrix{1, 0, 0, 1, tx, 0}.Times(Tm);
-          }
-        }
-      } else if (!ops.empty()) {
-        Show(&ops.back());
+      case OpCode("cm"): {
+        TMatrix m{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
+        G.CTM = m.Times(G.CTM);
+        return;
       }
-    } else if (op == "BDC" || op == "BMC") {
-      TMarked m;
-      if (op == "BDC" && ops.size() >= 2)
-        if (auto t = ActualTextOf(ops.back(), res)) {
-          m.Active = true;
-          m.Text = std::move(*t);
+      case OpCode("BT"):
+        Tm = Tlm = TMatrix();
+        return;
+      case OpCode("Tf"):
+        G.FontSize = Arg(ops, 0);
+        if (ops.size() >= 2 && ops[ops.size() - 2].Kind == pokName) SelectFont(ops[ops.size() - 2].Str, res);
+        return;
+      case OpCode("Td"):
+        MoveLine(Arg(ops, 1), Arg(ops, 0));
+        return;
+      case OpCode("TD"):
+        G.Leading = -Arg(ops, 0);
+        MoveLine(Arg(ops, 1), Arg(ops, 0));
+        return;
+      case OpCode("Tm"):
+        Tm = Tlm = TMatrix{Arg(ops, 5), Arg(ops, 4), Arg(ops, 3), Arg(ops, 2), Arg(ops, 1), Arg(ops, 0)};
+        return;
+      case OpCode("T*"):
+        NextLine();
+        return;
+      case OpCode("Tc"):
+        G.CharSpace = Arg(ops, 0);
+        return;
+      case OpCode("Tw"):
+        G.WordSpace = Arg(ops, 0);
+        return;
+      case OpCode("Tz"):
+        G.HScale = Arg(ops, 0) / 100;
+        return;
+      case OpCode("TL"):
+        G.Leading = Arg(ops, 0);
+        return;
+      case OpCode("Ts"):
+        G.Rise = Arg(ops, 0);
+        return;
+      case OpCode("Tj"):
+        Show(ops.empty() ? nullptr : &ops.back());
+        return;
+      case OpCode("TJ"):
+        if (!ops.empty() && ops.back().Kind == pokArray) {
+          for (size_t i = 0; i < FArrayCount; ++i) {
+            const TZvPDFObject& it = FArray[i];
+            if (it.Kind == pokString) {
+              Show(&it);
+            } else if (it.IsNumber() && Finite(it.Number())) {
+              double tx = -it.Number() / 1000 * G.FontSize * G.HScale;
+              Tm.Translate(tx);
+            }
+          }
+        } else if (!ops.empty()) {
+          Show(&ops.back());
         }
-      FMarked.push_back(std::move(m));
-      if (FMarked.size() > 4096) FMarked.erase(FMarked.begin());
-    } else if (op == "EMC") {
-      if (!FMarked.empty()) FMarked.pop_back();
-    } else if (op == "Do") {
-      if (!ops.empty() && ops.back().Kind == pokName) DrawForm(ops.back().Str, res, depth);
+        return;
+      case OpCode("BDC"):
+      case OpCode("BMC"): {
+        TMarked m;
+        if (op == "BDC" && ops.size() >= 2)
+          if (auto t = ActualTextOf(ops.back(), res)) {
+            m.Active = true;
+            m.Text = std::move(*t);
+          }
+        FMarked.push_back(std::move(m));
+        if (FMarked.size() > 4096) FMarked.erase(FMarked.begin());
+        return;
+      }
+      case OpCode("EMC"):
+        if (!FMarked.empty()) FMarked.pop_back();
+        return;
+      case OpCode("Do"):
+        if (!ops.empty() && ops.back().Kind == pokName) DrawForm(ops.back().Str, res, depth);
+        return;
+      default:
+        return;
     }
   }
 
@@ -301,9 +348,10 @@ class TZvPDFContentParser {
   void DrawFormObject(const TZvPDFObject& form, int64_t id, const TZvPDFObject* res, int depth, const TMatrix& place) {
     if (id >= 0 && std::find(FFormStack.begin(), FFormStack.end(), id) != FFormStack.end()) return;  // a form drawing itself
     TResourceBudget::TDepthGuard nested(R->Budget());
-    RawByteString content;
+    RawByteString own;
+    const RawByteString* content = &own;
     try {
-      content = R->GetStreamContent(form);
+      content = R->FormContent(form, id, own);
     } catch (const EResourceLimit&) {
       throw;
     } catch (const Exception&) {
@@ -320,7 +368,7 @@ class TZvPDFContentParser {
     const TZvPDFObject* fres = R->ResolveKey(form, "Resources");
     FFormStack.push_back(id);
     size_t savedStack = FStack.size(), savedMarked = FMarked.size();
-    Run(content, fres && fres->IsDict() ? fres : res, depth + 1);
+    Run(*content, fres && fres->IsDict() ? fres : res, depth + 1);
     FStack.resize(std::min(FStack.size(), savedStack));
     FMarked.resize(std::min(FMarked.size(), savedMarked));
     FFormStack.pop_back();
@@ -352,24 +400,39 @@ class TZvPDFContentParser {
         actual = &*it;
         break;
       }
+    // Glyphs only move the pen along the line: the rendering matrix's scale and direction hold for
+    // the whole string, only its origin moves.
+    const double sx = G.FontSize * G.HScale, sy = G.FontSize;
+    const TMatrix& C = G.CTM;
+    const std::array<double, 10> key{sx, sy, Tm.a, Tm.b, Tm.c, Tm.d, C.a, C.b, C.c, C.d};
+    if (key != FScaleKey) {
+      // Strings in a row mostly share the scale: its square roots are taken when it changes.
+      TMatrix trm = TMatrix{sx * Tm.a, sx * Tm.b, sy * Tm.c, sy * Tm.d, 0, 0}.Times(C);
+      const double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
+      const double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
+      FScaleKey = key;
+      FDx = len > 1e-9 ? trm.a / len : 1;
+      FDy = len > 1e-9 ? trm.b / len : 0;
+      FPlaceSize = size > 0 && Finite(size) ? size : 1;
+    }
+    const double dx = FDx, dy = FDy, placeSize = FPlaceSize;
     for (auto& g : FGlyphs) {
       if (actual) {
         g.Text = actual->Used ? WideString() : actual->Text;
         actual->Used = true;
       }
-      TMatrix trm = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, 0, G.Rise}.Times(Tm).Times(G.CTM);
-      double x = trm.e, y = trm.f;
-      double size = std::sqrt(trm.c * trm.c + trm.d * trm.d);
-      double len = std::sqrt(trm.a * trm.a + trm.b * trm.b);
-      double dx = len > 1e-9 ? trm.a / len : 1, dy = len > 1e-9 ? trm.b / len : 0;
+      // The origin of [sx 0 0 sy 0 rise] × Tm × CTM.
+      double ox = G.Rise * Tm.c + Tm.e, oy = G.Rise * Tm.d + Tm.f;
+      double x = ox * C.a + oy * C.c + C.e, y = ox * C.b + oy * C.d + C.f;
       double adv = (g.Width * G.FontSize + G.CharSpace + (g.IsSpace ? G.WordSpace : 0)) * G.HScale;
       if (!Finite(adv)) adv = 0;
       // The glyph ends where its width does; character and word spacing open gaps after it.
       double w = g.Width * G.FontSize * G.HScale;
       if (!Finite(w)) w = 0;
-      TMatrix after = TMatrix{G.FontSize * G.HScale, 0, 0, G.FontSize, w, G.Rise}.Times(Tm).Times(G.CTM);
-      Tm = TMatrix{1, 0, 0, 1, adv, 0}.Times(Tm);
-      Place(g.Text, x, y, after.e, after.f, size > 0 && Finite(size) ? size : 1, dx, dy, actual != nullptr && g.Text.empty());
+      double ex = w * Tm.a + G.Rise * Tm.c + Tm.e, ey = w * Tm.b + G.Rise * Tm.d + Tm.f;
+      Tm.Translate(adv);
+      Place(g.Text, x, y, ex * C.a + ey * C.c + C.e, ex * C.b + ey * C.d + C.f, placeSize, dx, dy,
+            actual != nullptr && g.Text.empty());
     }
   }
 
@@ -489,6 +552,12 @@ class TZvPDFContentParser {
   };
   std::vector<TMarked> FMarked;
   std::vector<TZvPDFFont::TGlyph> FGlyphs;
+  // The scale and direction of the last string shown, and what they were worked out from.
+  std::array<double, 10> FScaleKey{};
+  double FDx = 1, FDy = 0, FPlaceSize = 1;
+  // The last array operand: FArray[0, FArrayCount).
+  std::vector<TZvPDFObject> FArray;
+  size_t FArrayCount = 0;
   TZvPDFItemText* FCurrent = nullptr;
   double FEndX = 0, FEndY = 0, FSize = 1, FDirX = 1, FDirY = 0;
   bool FPendingSpace = false;
@@ -498,6 +567,22 @@ class TZvPDFContentParser {
 };
 
 // ---- TZvPDFReader: the page tree ----
+
+const RawByteString* TZvPDFReader::FormContent(const TZvPDFObject& Form, int64_t Id, RawByteString& Own) {
+  if (Id >= 0) {
+    auto it = FForms.find(Id);
+    if (it != FForms.end()) {
+      // Drawn again, it costs the budget what decoding it anew would.
+      if (it->second.Charged > 0) Budget().ChargeDecoded(it->second.Charged);
+      return &it->second.Content;
+    }
+  }
+  const int64_t before = Budget().Decoded();
+  Own = GetStreamContent(Form);
+  if (Id < 0 || FFormBytes + static_cast<int64_t>(Own.size()) > kPDFMaxFormCache) return &Own;
+  FFormBytes += static_cast<int64_t>(Own.size());
+  return &FForms.emplace(Id, TFormContent{std::move(Own), Budget().Decoded() - before}).first->second.Content;
+}
 
 TZvPDFFont* TZvPDFReader::FontFor(const TZvPDFObject& FontRef) {
   int32_t num = FontRef.Kind == pokRef ? static_cast<int32_t>(FontRef.Int) : -1;
@@ -527,9 +612,12 @@ void TZvPDFReader::ProcessPages(const TZvPDFObject& Node, const TZvPDFObject* In
   }
   for (const auto& k : kids->Items) {
     if (k.Kind == pokRef && !Visited.insert(k.Int).second) continue;  // a loop in the page tree
+    // What only this subtree read leaves the cache with it; what was read before (the nodes
+    // above, shared resources met earlier) stays, as pointers to it are held.
+    const size_t mark = FFetched.size();
     const TZvPDFObject& kid = Resolve(k);
-    if (!kid.IsDict()) continue;
-    ProcessPages(kid, res, box, Depth + 1, Visited);
+    if (kid.IsDict()) ProcessPages(kid, res, box, Depth + 1, Visited);
+    if (!FKeepPages) ForgetFetchedSince(mark);
   }
 }
 
@@ -547,6 +635,7 @@ void TZvPDFReader::ProcessPage(const TZvPDFObject& Page, const TZvPDFObject* Res
     throw;
   }
   EmitPage(FPages->Count() - 1);
+  if (!FKeepPages) page->FItems.Clear();
 }
 
 void TZvPDFReader::ReadPage(TZvPDFPage& Target, const TZvPDFObject& Page, const TZvPDFObject* Res,

@@ -144,6 +144,7 @@ TZvPDFFont::TZvPDFFont() : FGlyphNames(256), FWidths(256, -1) {}
 TZvPDFFont::~TZvPDFFont() = default;
 
 void TZvPDFFont::SetCMap(std::string_view Value) {
+  FCodeText.clear();  // codes read before may read otherwise now
   TLexer lx(Value);
   std::vector<TZvPDFObject> ops;
   enum { none, codespace, bfchar, bfrange } section = none;
@@ -198,6 +199,7 @@ void TZvPDFFont::SetCMap(std::string_view Value) {
 }
 
 void TZvPDFFont::SetDifferencesArray(const TZvPDFObject& arr) {
+  FCodeText.clear();  // codes read before may read otherwise now
   int code = 0;
   for (const auto& it : arr.Items) {
     if (it.IsNumber()) {
@@ -535,6 +537,28 @@ void TZvPDFFont::Decode(std::string_view s, std::vector<TGlyph>& out) const {
     std::string_view raw = s.substr(pos, static_cast<size_t>(n));
     uint32_t code = CodeOf(raw);
     pos += static_cast<size_t>(n);
+    if (!FComposite) {
+      // Single-byte codes: each code's text and width are worked out once.
+      if (FCodeText.empty()) {
+        FCodeText.resize(256);
+        FCodeWidth.resize(256);
+        FCodeTextDone.assign(256, false);
+      }
+      auto c8 = static_cast<uint8_t>(code);
+      if (!FCodeTextDone[c8]) {
+        auto tu = FToUnicode.find(code);
+        FCodeText[c8] = tu != FToUnicode.end() ? tu->second : SimpleCodeText(c8);
+        double w = FWidths[c8];
+        if (w < 0) w = FMissingWidth > 0 ? FMissingWidth : (code == 32 ? 250 : 500);
+        FCodeWidth[c8] = w * FWidthScale;
+        FCodeTextDone[c8] = true;
+      }
+      TGlyph& g = out.emplace_back();
+      g.Text = FCodeText[c8];
+      g.Width = FCodeWidth[c8];
+      g.IsSpace = code == 32;
+      continue;
+    }
     TGlyph g;
     g.IsSpace = n == 1 && code == 32;
     auto tu = FToUnicode.find(code);
@@ -546,26 +570,9 @@ void TZvPDFFont::Decode(std::string_view s, std::vector<TGlyph>& out) const {
         g.Text = Utf16BE(raw);
       else if (FIdentity && FProgram && !FProgram->CIDKeyed)
         g.Text = FProgram->GlyphText(FCIDToGID.empty() ? code : code < FCIDToGID.size() ? FCIDToGID[code] : 0);
-    } else {
-      if (FCodeText.empty()) {
-        FCodeText.resize(256);
-        FCodeTextDone.assign(256, false);
-      }
-      auto c8 = static_cast<uint8_t>(code);
-      if (!FCodeTextDone[c8]) {
-        FCodeText[c8] = SimpleCodeText(c8);
-        FCodeTextDone[c8] = true;
-      }
-      g.Text = FCodeText[c8];
     }
-    if (FComposite) {
-      auto w = FCIDWidths.find(code);
-      g.Width = (w != FCIDWidths.end() ? w->second : FDefaultWidth) * 0.001;
-    } else {
-      double w = FWidths[code & 0xFF];
-      if (w < 0) w = FMissingWidth > 0 ? FMissingWidth : (code == 32 ? 250 : 500);
-      g.Width = w * FWidthScale;
-    }
+    auto w = FCIDWidths.find(code);
+    g.Width = (w != FCIDWidths.end() ? w->second : FDefaultWidth) * 0.001;
     out.push_back(std::move(g));
   }
 }

@@ -104,8 +104,27 @@ void TLexer::ParseLiteralString(RawByteString& out) {
   }
 }
 
+namespace {
+constexpr std::array<int8_t, 256> kHexValue = [] {
+  std::array<int8_t, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<size_t>(c)] = static_cast<int8_t>(HexDigitValue(c));
+  return t;
+}();
+}  // namespace
+
 void TLexer::ParseHexString(RawByteString& out) {
   ++FPos;
+  // Content streams are full of short hex strings: pairs of digits go two at a time, anything
+  // else (white space, an odd digit, the end) to the general reading.
+  const char* d = FData.data();
+  size_t p = FPos;
+  while (p + 1 < FData.size()) {
+    const int hi = kHexValue[static_cast<uint8_t>(d[p])], lo = kHexValue[static_cast<uint8_t>(d[p + 1])];
+    if ((hi | lo) < 0) break;
+    out += static_cast<char>(hi << 4 | lo);
+    p += 2;
+  }
+  FPos = p;
   FPos += DecodeHexRun(FData.substr(FPos), out);
 }
 
@@ -201,19 +220,43 @@ void TLexer::SkipContainer() {
   } while (depth > 0);
 }
 
+void TLexer::ParseArrayItems(std::vector<TZvPDFObject>& Items, size_t& Count, bool AllowRefs, int Depth) {
+  ++FPos;
+  Count = 0;
+  for (;;) {
+    SkipWhite();
+    if (FPos >= FData.size()) return;
+    if (FData[FPos] == ']') {
+      ++FPos;
+      return;
+    }
+    if (Count == Items.size()) Items.emplace_back();
+    std::string_view kw;
+    size_t before = FPos;
+    if (!ParseObject(Items[Count], AllowRefs, &kw, Depth + 1)) {
+      if (kw.empty() || kw == ">>" || kw == "endobj" || kw == "stream" || kw == "endstream") return;
+      if (FPos == before) ++FPos;
+      continue;  // a stray keyword inside an array is skipped
+    }
+    ++Count;
+  }
+}
+
 bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Keyword, int Depth) {
   // Reset in place: a reused object keeps its buffers.
   Out.Kind = pokNull;
   Out.Str.clear();
   if (!Out.Keys.empty()) Out.Keys.clear();
-  if (!Out.Items.empty()) Out.Items.clear();
   Out.Data = {};
   Out.Int = 0;
   Out.Gen = 0;
   Out.ObjNum = Out.ObjGen = 0;
   SkipWhite();
-  if (FPos >= FData.size()) return false;
-  auto c = static_cast<uint8_t>(FData[FPos]);
+  const int c = FPos < FData.size() ? static_cast<uint8_t>(FData[FPos]) : -1;
+  // An array refills the elements it held before (content operands are reused from operator to
+  // operator); anything else drops them.
+  if (c != '[' || Depth > kPDFMaxNesting) Out.Items.clear();
+  if (c < 0) return false;
   if (Depth > kPDFMaxNesting && (c == '[' || (c == '<' && FPos + 1 < FData.size() && FData[FPos + 1] == '<'))) {
     // Too deep: the whole container is passed over and reads as null, so no nesting builds objects.
     SkipContainer();
@@ -229,25 +272,11 @@ bool TLexer::ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Ke
       ParseName(Out.Str);
       return true;
     case '[': {
-      ++FPos;
       Out.Kind = pokArray;
-      for (;;) {
-        SkipWhite();
-        if (FPos >= FData.size()) return true;
-        if (FData[FPos] == ']') {
-          ++FPos;
-          return true;
-        }
-        TZvPDFObject item;
-        std::string_view kw;
-        size_t before = FPos;
-        if (!ParseObject(item, AllowRefs, &kw, Depth + 1)) {
-          if (kw.empty() || kw == ">>" || kw == "endobj" || kw == "stream" || kw == "endstream") return true;
-          if (FPos == before) ++FPos;
-          continue;  // a stray keyword inside an array is skipped
-        }
-        Out.Items.push_back(std::move(item));
-      }
+      size_t used = 0;
+      ParseArrayItems(Out.Items, used, AllowRefs, Depth);
+      Out.Items.resize(used);
+      return true;
     }
     case '<':
       if (FPos + 1 < FData.size() && FData[FPos + 1] == '<') {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "pdf/ZvWPDF.h"
 #include "platform/TextHelpers.h"
@@ -34,6 +35,11 @@ class TLexer {
   // at the end of the data or on a keyword, which is then left in Keyword (not consumed when it is
   // a closing delimiter).
   bool ParseObject(TZvPDFObject& Out, bool AllowRefs, std::string_view* Keyword = nullptr, int Depth = 0);
+  // Parses the array at the position ('[') into Items[0, Count), reusing the elements Items
+  // already holds; elements past Count are left as they are.
+  void ParseArrayItems(std::vector<TZvPDFObject>& Items, size_t& Count, bool AllowRefs, int Depth = 0);
+  // The byte at the position, or -1 at the end.
+  int Peek() const { return FPos < FData.size() ? static_cast<uint8_t>(FData[FPos]) : -1; }
   // The next run of regular characters (a keyword or number), consumed.
   std::string_view ReadRegular();
   // Reads an unsigned decimal integer; false when none.

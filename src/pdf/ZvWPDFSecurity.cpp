@@ -398,6 +398,7 @@ void TZvPDFReader::ParseEncryption() {
   FEncryption = std::move(h);
   // Objects read while the cross-references were checked were not decrypted: read them again.
   FCache.clear();
+  FFetched.clear();
   FObjStms.clear();
   // A wrong password fails the load at once rather than at the first stream.
   if (!FEncryption->CheckAuthentication(FDocID, FPassword)) Fail(kPasswordInvalid);

@@ -62,6 +62,9 @@ void TZvPDFReader::ClearInternalLists() {
   FTrailer = TZvPDFObject();
   FEncryptEntry = TZvPDFObject();
   FCache.clear();
+  FFetched.clear();
+  FForms.clear();
+  FFormBytes = 0;
   FLoading.clear();
   FObjStms.clear();
   FReconstructed = false;
@@ -647,7 +650,13 @@ const TZvPDFObject* TZvPDFReader::GetObject(int32_t ObjNum) {
   if (!ok) obj.reset();
   auto* res = obj.get();
   FCache[ObjNum] = std::move(obj);
+  FFetched.push_back(ObjNum);
   return res;
+}
+
+void TZvPDFReader::ForgetFetchedSince(size_t Mark) {
+  for (size_t i = Mark; i < FFetched.size(); ++i) FCache.erase(FFetched[i]);
+  FFetched.resize(std::min(Mark, FFetched.size()));
 }
 
 const TZvPDFObject& TZvPDFReader::Resolve(const TZvPDFObject& Obj) {

@@ -192,6 +192,8 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
        "Read before", Limits(1 << 20, 20'000)},
       {"forms drawing forms past the page's share", FormFanout(5, 10), "Page exceeds the limit of 5000 content operators",
        "Read before", {}, 5000},
+      {"twenty forms each drawing the next ten times, default limits", FormFanout(20, 10),
+       "Page exceeds the limit of 10000000 content operators", "Read before"},
   };
   for (const auto& c : cases) {
     TZvPDFReader r;
@@ -382,6 +384,7 @@ TEST(PdfReader, PagesStreamAsTheyAreReadAndTheLengthLimitStopsReading) {
       EXPECT_EQ(seen[0].second, 1);
       for (int i = 1; i <= 5; ++i) EXPECT_EQ(seen[i], std::make_pair("page " + std::to_string(i) + "<br>", i));
       EXPECT_EQ(seen[6].first, "\r\n</body>\r\n</html>");
+      EXPECT_EQ(r.Pages()->GetPage(0)->Items().Count(), 0) << "a written page keeps no items";
     } else {
       // The long prologue alone reaches the limit: it is cut and no other page is read.
       ASSERT_EQ(seen.size(), 1u);

@@ -219,7 +219,8 @@ TEST(PdfTextForms, FormXObjectsAndAnnotationAppearancesShowTheirText) {
   int form = b.AddStream("/Type /XObject /Subtype /Form /BBox [0 0 200 50] " + fres, "BT /F1 10 Tf 0 10 Td (In a form) Tj ET");
   int ap = b.AddStream("/Type /XObject /Subtype /Form /BBox [0 0 200 50] " + fres, "BT /F1 10 Tf 2 10 Td (Field value) Tj ET");
   int hidden = b.AddStream("/Type /XObject /Subtype /Form /BBox [0 0 200 50] " + fres, "BT /F1 10 Tf 2 10 Td (Hidden) Tj ET");
-  int content = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Body) Tj ET q 1 0 0 1 72 600 cm /Fm Do Q");
+  // Drawn twice: the second drawing shows the text again (the form's content is kept between them).
+  int content = b.AddStream("", "BT /F1 12 Tf 72 712 Td (Body) Tj ET q 1 0 0 1 72 600 cm /Fm Do Q q 1 0 0 1 72 560 cm /Fm Do Q");
   int page = b.Add("<< /Type /Page /Parent " + std::to_string(pages) + " 0 R /Resources << /Font << /F1 " + std::to_string(font) +
                    " 0 R >> /XObject << /Fm " + std::to_string(form) + " 0 R >> >> /Contents " + std::to_string(content) +
                    " 0 R /Annots [<< /Type /Annot /Subtype /Widget /Rect [72 500 272 550] /AP << /N " + std::to_string(ap) +
@@ -228,7 +229,7 @@ TEST(PdfTextForms, FormXObjectsAndAnnotationAppearancesShowTheirText) {
   b.Set(pages, "<< /Type /Pages /Kids [" + std::to_string(page) + " 0 R] /Count 1 >>");
   b.Set(cat, "<< /Type /Catalog /Pages " + std::to_string(pages) + " 0 R >>");
   b.SetRoot(cat);
-  EXPECT_EQ(PdfText(b.Build()), "Body\nIn a form\nField value");
+  EXPECT_EQ(PdfText(b.Build()), "Body\nIn a form\nIn a form\nField value");
 }
 
 TEST(PdfTextMarked, ActualTextReplacesTheGlyphsOfASpan) {
