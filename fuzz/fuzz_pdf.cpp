@@ -118,6 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     limits.MaxOperations = 4'000'000;
     r.SetResourceLimits(limits);
     r.SetMaxPageOperations(1'000'000);
+    r.SetKeepPages(size % 2 == 0);  // both the streaming path and the pages kept for a caller
     zvword::TBytesView v(data, static_cast<int64_t>(size));
     r.LoadFromStream(v);
     for (int i = 0; i < r.Pages()->Count(); ++i) {

@@ -24,6 +24,7 @@ std::unique_ptr<TMSWBaseDocument> MakePDF(const TZvReaderOptions& Options) {
   r->SetFirstPage(Options.FirstPage);
   r->SetLastPage(Options.LastPage);
   r->SetPageBreaks(Options.PageBreaks);
+  r->SetKeepPages(false);
   return r;
 }
 

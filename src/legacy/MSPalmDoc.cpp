@@ -75,7 +75,7 @@ size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteS
         // command byte among them (below 09 or above 7F) is kept.
         uint64_t x;
         std::memcpy(&x, data + from, 8);
-        const uint64_t stop = ((x - 0x0909090909090909u) & ~x | x) & 0x8080808080808080u;
+        const uint64_t stop = (((x - 0x0909090909090909u) & ~x) | x) & 0x8080808080808080u;
         const size_t run = stop ? static_cast<size_t>(std::countr_zero(stop)) / 8 : 8;
         std::memcpy(dst + o, data + from, 8);
         o += run;

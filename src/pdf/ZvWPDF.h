@@ -374,8 +374,9 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   // A page break (a form feed in plain text) between pages.
   bool PageBreaks() const { return FPageBreaks; }
   void SetPageBreaks(bool v) { FPageBreaks = v; }
-  // Pages keep their text items after their text went out (by default a page's items, and the
-  // objects read only for it, are released once it is written, so memory follows one page).
+  // Pages keep their text items after their text went out, for callers that look at them. When off
+  // (as the registry makes readers), a page's items and the objects read only for it are released
+  // once it is written, so memory follows one page.
   bool KeepPages() const { return FKeepPages; }
   void SetKeepPages(bool v) { FKeepPages = v; }
   TZvWordSummaryInformation* SummaryInformation() const override { return FSummaryInformation.get(); }
@@ -499,7 +500,7 @@ class ZVWORD_API TZvPDFReader : public TMSWBaseDocument {
   int64_t FMaxPageOperations = kPDFMaxPageOperations;
   int FFirstPage = 0, FLastPage = 0;
   bool FPageBreaks = false;
-  bool FKeepPages = false;
+  bool FKeepPages = true;
   std::unique_ptr<TZvWordSummaryInformation> FSummaryInformation;
   std::unique_ptr<TZvPDFEncryption> FEncryption;
 

@@ -54,7 +54,6 @@ struct Codec {
   std::array<bool, 256> isLead{};
   std::vector<std::array<char16_t, 256>> rows;  // per lead byte, 0 = undefined pair
   std::array<int16_t, 256> rowOf{};
-  std::vector<uint16_t> encode;  // 65536 entries
   bool asciiSame = false;        // bytes below 80 are the characters of the same number
 };
 
@@ -64,9 +63,6 @@ char16_t Undefined(unsigned b) { return b < 0xA0 ? static_cast<char16_t>(b) : u'
 
 void BuildSingle(Codec& c, const char16_t* units) {
   for (unsigned b = 0; b < 256; ++b) c.single[b] = units[b] || b == 0 ? units[b] : Undefined(b);
-  c.encode.assign(65536, kNone);
-  for (unsigned b = 256; b-- > 0;)  // lowest byte wins
-    if (units[b]) c.encode[units[b]] = static_cast<uint16_t>(b);
   c.asciiSame = true;
   for (unsigned b = 0; b < 0x80; ++b) c.asciiSame = c.asciiSame && c.single[b] == b;
 }
@@ -83,16 +79,28 @@ void BuildDouble(Codec& c, const DoubleByteTable& t) {
     row.fill(0);
     for (unsigned k = 0; k < run.count; ++k) row[run.first + k] = t.units[run.offset + k];
   }
+}
+
+// The encoder is a 65,536-entry table (128 KB), built apart from the decoder: reading documents
+// seldom encodes, and a process that only decodes should not pay for it.
+void BuildSingleEncoder(std::vector<uint16_t>& encode, const char16_t* units) {
+  encode.assign(65536, kNone);
+  for (unsigned b = 256; b-- > 0;)  // lowest byte wins
+    if (units[b]) encode[units[b]] = static_cast<uint16_t>(b);
+}
+
+void BuildDoubleEncoder(std::vector<uint16_t>& encode, const DoubleByteTable& t) {
+  BuildSingleEncoder(encode, t.single);
   for (size_t i = t.leadCount; i-- > 0;) {
     const LeadRun& run = t.leads[i];
     for (unsigned k = run.count; k-- > 0;) {
       const char16_t u = t.units[run.offset + k];
-      if (u && (c.encode[u] == kNone || !IsSingle(c.encode[u]))) c.encode[u] = static_cast<uint16_t>(run.lead << 8 | (run.first + k));
+      if (u && (encode[u] == kNone || !IsSingle(encode[u]))) encode[u] = static_cast<uint16_t>(run.lead << 8 | (run.first + k));
     }
   }
   for (size_t i = 0; i < t.overrideCount; ++i) {
     const EncodeOverride& o = t.overrides[i];
-    c.encode[o.unit] = o.bytes == 0xFFFF ? kNone : o.bytes;
+    encode[o.unit] = o.bytes == 0xFFFF ? kNone : o.bytes;
   }
 }
 
@@ -117,6 +125,19 @@ const Codec& GetCodec(int index) {
     codecs[static_cast<size_t>(index)] = std::move(c);
   });
   return *codecs[static_cast<size_t>(index)];
+}
+
+const std::vector<uint16_t>& GetEncoder(int index) {
+  static std::array<std::once_flag, kPageCount> once;
+  static std::array<std::vector<uint16_t>, kPageCount> encoders;
+  const size_t i = static_cast<size_t>(index);
+  std::call_once(once[i], [i] {
+    if (i < kSingleCount)
+      BuildSingleEncoder(encoders[i], kSingleTables[i].units);
+    else
+      BuildDoubleEncoder(encoders[i], kDoubleTables[i - kSingleCount]);
+  });
+  return encoders[i];
 }
 
 std::atomic<int> g_acp{1252};
@@ -218,11 +239,11 @@ RawByteString WideToCodePage(std::u16string_view text, int cp, char def) {
     }
     return out;
   }
-  const Codec& c = GetCodec(PageIndex(cp));
+  const std::vector<uint16_t>& encode = GetEncoder(PageIndex(cp));
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t u = text[i];
-    const uint16_t e = c.encode[u];
+    const uint16_t e = encode[u];
     if (u == 0 || (e != kNone && IsSingle(e))) {
       out += static_cast<char>(e);
     } else if (e != kNone) {
@@ -240,14 +261,14 @@ RawByteString WideToCodePage(std::u16string_view text, int cp, char def) {
 const uint16_t* CodePageEncodeTable(int cp) {
   cp = Resolve(cp);
   if (cp == CP_UTF8 || cp == CP_UTF16LE || cp == CP_UTF16BE) return nullptr;
-  return GetCodec(PageIndex(cp)).encode.data();
+  return GetEncoder(PageIndex(cp)).data();
 }
 
 int CodePageEncodeChar(char16_t u, int cp) {
   cp = Resolve(cp);
   if (cp == CP_UTF8 || cp == CP_UTF16LE || cp == CP_UTF16BE) return u < 0x80 ? u : -1;
   if (u == 0) return 0;
-  const uint16_t e = GetCodec(PageIndex(cp)).encode[u];
+  const uint16_t e = GetEncoder(PageIndex(cp))[u];
   return e == kNone ? -1 : e;
 }
 

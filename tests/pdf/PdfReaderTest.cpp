@@ -373,6 +373,7 @@ TEST(PdfReader, PagesStreamAsTheyAreReadAndTheLengthLimitStopsReading) {
     TZvPDFReader r;
     r.SetTextFormating(tfHTML);
     r.SetMaxTextLength(limit);
+    r.SetKeepPages(false);
     // Which page the reader was on when each item went out.
     std::vector<std::pair<std::string, int>> seen;
     r.Text()->SetConsumer([&](const WideString& item) { seen.emplace_back(WideToUtf8(item), r.Pages()->Count()); });

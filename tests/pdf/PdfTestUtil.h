@@ -12,7 +12,6 @@ namespace zvword::testing {
 inline std::string PdfText(const std::string& bytes, TMSTextFormating fmt = tfPlainText, TZvPDFReader* keep = nullptr) {
   TZvPDFReader own;
   TZvPDFReader& r = keep ? *keep : own;
-  if (keep) r.SetKeepPages(true);  // the caller looks at the pages afterwards
   r.SetTextFormating(fmt);
   TBytesView v(bytes);
   r.LoadFromStream(v);
