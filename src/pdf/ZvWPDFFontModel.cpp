@@ -130,6 +130,8 @@ struct TAtExit {
   F Fn;
   ~TAtExit() { Fn(); }
 };
+template <class F>
+TAtExit(F) -> TAtExit<F>;  // older compilers deduce no aggregate's arguments without it
 
 }  // namespace
 
