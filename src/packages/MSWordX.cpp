@@ -11,6 +11,10 @@
 #include "platform/CompoundFile.h"
 
 namespace zvword {
+
+// Comparisons against "..."sv know the literal's length; a bare u"..." is measured at each call.
+using namespace std::string_view_literals;
+
 namespace {
 
 using Names = std::set<std::u16string_view>;
@@ -42,8 +46,8 @@ bool Contains(std::u16string_view s, std::u16string_view part) { return s.find(p
 
 WideString Attribute(std::u16string_view Attrs, std::u16string_view Name) { return AttributeValueOf(Attrs, Name); }
 
-bool IsOffValue(const WideString& v) { return v == u"0" || v == u"false" || v == u"off"; }
-bool IsOnValue(const WideString& v) { return v == u"1" || v == u"true" || v == u"on"; }
+bool IsOffValue(const WideString& v) { return v == u"0"sv || v == u"false"sv || v == u"off"sv; }
+bool IsOnValue(const WideString& v) { return v == u"1"sv || v == u"true"sv || v == u"on"sv; }
 
 struct Relationship {
   std::string id;
@@ -205,17 +209,17 @@ std::vector<WideString> GraphicLines(TZvXMLItem* root, bool chart) {
   WalkXML(root, {.OnEnter = [&](TZvXMLItem& item, int) {
     if (item.Kind != ikProperty) return waContinue;
     const std::u16string_view local = XMLLocalName(item.TagName);
-    if (local == u"Fallback") return waSkipChildren;
-    if (local == u"p") {
+    if (local == u"Fallback"sv) return waSkipChildren;
+    if (local == u"p"sv) {
       if (WideString t = Trimmed(item.FullText()); !t.empty()) out.push_back(std::move(t));
       return waSkipChildren;
     }
-    if (chart && local == u"v") {
+    if (chart && local == u"v"sv) {
       bool label = false;
       for (TZvXMLItem* p = item.ParentItem(); p && !label; p = p->ParentItem()) {
         const std::u16string_view l = XMLLocalName(p->TagName);
-        if (l == u"val" || l == u"xVal" || l == u"yVal" || l == u"plotArea") break;
-        label = l == u"tx" || l == u"cat";
+        if (l == u"val"sv || l == u"xVal"sv || l == u"yVal"sv || l == u"plotArea"sv) break;
+        label = l == u"tx"sv || l == u"cat"sv;
       }
       if (WideString t = Trimmed(item.FullText()); label && !t.empty() && seen.insert(t).second)
         out.push_back(std::move(t));
@@ -236,7 +240,7 @@ WideString NoteSymbol(int v) {
 
 WideString TMSWordXDocument::TNoteKind::Next() {
   const int v = Start + Count++;
-  return Format == u"chicago" ? NoteSymbol(v) : TWordXNumbering::FormatNumber(v, Format);
+  return Format == u"chicago"sv ? NoteSymbol(v) : TWordXNumbering::FormatNumber(v, Format);
 }
 
 bool IsCompoundBytes(std::string_view bytes) {
@@ -385,7 +389,7 @@ void TMSWordXDocument::LoadParts(const TPackageParts& Parts) {
           if (r.type == "chart" || r.type == "diagramData") FPartRels.emplace(r.id, r.target);
         LoadXMLFilePart(bytes, t.list, t.boxes);
         // A missing main part reads as an empty document; one that holds no Word markup is forged.
-        if (isBody && !bytes.empty() && FPartElement != u"document")
+        if (isBody && !bytes.empty() && FPartElement != u"document"sv)
           throw Exception("The main part " + mainPart + " of the package is not a Word document");
       }
       FSink.Epilogue(t.list, false);
@@ -416,7 +420,7 @@ void TMSWordXDocument::LoadWordML(std::string_view Bytes) {
     FSink.Prologue(Text(), false);
     FOpenLists.push_back(Text());
     LoadXMLFilePart(Bytes, Text(), TextBoxText());
-    if (FPartElement != u"wordDocument") throw Exception("The document is not a Word 2003 XML document");
+    if (FPartElement != u"wordDocument"sv) throw Exception("The document is not a Word 2003 XML document");
     CloseLists();
   }
   if (ParseItems().Contains(wpiSummaryInformation)) ReadWordMLSummary(Bytes);
@@ -567,13 +571,13 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
   // Style elements are only read when the output has markup for them.
   const bool marked = TextFormating() != tfPlainText;
   const bool visible = !IsHiddenText || ParseItems().Contains(wpiHiddenText);
-  if (n == u"w:p") {
+  if (n == u"w:p"sv) {
     FMarkSpace = false;
     FCurrentTextLine.assign(FSink.Rendering(kParagraphStart));
     FParagraphStyle.clear();
     FNumId = FIlvl = -1;
     IsHiddenText = false;
-  } else if (n == u"w:t" || n == u"m:t") {
+  } else if (n == u"w:t"sv || n == u"m:t"sv) {
     if (FMarkSpace && !ATagValue.empty()) {
       // The note's own mark stays apart from its first word.
       if (ATagValue[0] != u' ' && ATagValue[0] != u'\t') FCurrentTextLine += u' ';
@@ -583,64 +587,64 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
     // Text may come as a CDATA section (Word 2003 XML from other writers): the element is then
     // kept so that the section comes here.
     Accept = ATagValue.find_first_not_of(u" \t\r\n") == std::u16string_view::npos;
-  } else if (n == u"![CDATA[") {
-    if (ParentNode && (ParentNode->TagName == u"w:t" || ParentNode->TagName == u"m:t") && visible)
+  } else if (n == u"![CDATA["sv) {
+    if (ParentNode && (ParentNode->TagName == u"w:t"sv || ParentNode->TagName == u"m:t"sv) && visible)
       FSink.Text(ATagValue, FRubyDepth > 0 ? FRubyText : FCurrentTextLine);
     Accept = false;
-  } else if (n == u"w:footnoteReference" || n == u"w:endnoteReference") {
-    TNoteKind& kind = n == u"w:footnoteReference" ? FFootnotes : FEndnotes;
+  } else if (n == u"w:footnoteReference"sv || n == u"w:endnoteReference"sv) {
+    TNoteKind& kind = n == u"w:footnoteReference"sv ? FFootnotes : FEndnotes;
     // A custom mark follows as the run's text; the reference then has no number.
     const bool custom = IsOnValue(Attribute(ATagAttributes, u"w:customMarkFollows"));
     const WideString mark = custom ? WideString() : kind.Next();
     kind.Marks[ToInt(Attribute(ATagAttributes, u"w:id"))] = mark;
     if (visible) FSink.Text(mark, FCurrentTextLine);
     Accept = false;
-  } else if (n == u"w:footnoteRef" || n == u"w:endnoteRef") {
+  } else if (n == u"w:footnoteRef"sv || n == u"w:endnoteRef"sv) {
     if (visible) FSink.Text(FNoteMark, FCurrentTextLine);
     FMarkSpace = !FNoteMark.empty();
     Accept = false;
-  } else if (n == u"w:rt") {
+  } else if (n == u"w:rt"sv) {
     ++FRubyDepth;
-  } else if (n == u"w:ruby") {
+  } else if (n == u"w:ruby"sv) {
     FRubyText.clear();
-  } else if (n == u"c:chart" || n == u"dgm:relIds") {
-    const bool chart = n == u"c:chart";
+  } else if (n == u"c:chart"sv || n == u"dgm:relIds"sv) {
+    const bool chart = n == u"c:chart"sv;
     auto it = FPartRels.find(WideToUtf8(Attribute(ATagAttributes, chart ? u"r:id" : u"r:dm")));
     if (it != FPartRels.end() && FGraphics.size() < 1000) FGraphics.emplace_back(it->second, chart);
     Accept = false;
-  } else if (n == u"wx:t" || n == u"wx:font") {
+  } else if (n == u"wx:t"sv || n == u"wx:font"sv) {
     // A Word 2003 list label, unless its font says it is a bullet.
-    if (ParentNode && ParentNode->TagName == u"w:listPr") {
+    if (ParentNode && ParentNode->TagName == u"w:listPr"sv) {
       const WideString v = Attribute(ATagAttributes, u"wx:val");
-      if (n == u"wx:t")
+      if (n == u"wx:t"sv)
         FListLabel = v;
-      else if (Contains(v, u"Symbol") || Contains(v, u"Wingdings") || v == u"Courier New")
+      else if (Contains(v, u"Symbol") || Contains(v, u"Wingdings") || v == u"Courier New"sv)
         FListLabel.clear();
     }
     Accept = false;
-  } else if (n == u"w:hdr" || n == u"w:ftr") {
+  } else if (n == u"w:hdr"sv || n == u"w:ftr"sv) {
     // Word 2003 writes headers and footers in the section properties.
-    if (ParentNode && ParentNode->TagName == u"w:sectPr") Divert(n == u"w:hdr" ? HeaderText() : FooterText());
-  } else if (n == u"aml:annotation") {
+    if (ParentNode && ParentNode->TagName == u"w:sectPr"sv) Divert(n == u"w:hdr"sv ? HeaderText() : FooterText());
+  } else if (n == u"aml:annotation"sv) {
     // Word 2003 revisions and comments: insertions and comments hold text, deletions are gone.
     const WideString type = Attribute(ATagAttributes, u"w:type");
-    Accept = type == u"Word.Insertion" || type == u"Word.Comment";
-  } else if (n == u"w:pStyle") {
+    Accept = type == u"Word.Insertion"sv || type == u"Word.Comment"sv;
+  } else if (n == u"w:pStyle"sv) {
     Accept = marked;
     // Word writes the style as an attribute; a child element "w:val" is read as well.
     FParagraphStyle = Attribute(ATagAttributes, u"w:val");
     StyleTags(FParagraphStyle, true);
-  } else if (n == u"w:numPr") {
+  } else if (n == u"w:numPr"sv) {
     // List membership: the label is added when the paragraph properties end.
-  } else if (n == u"w:ilvl" || n == u"w:numId") {
-    if (ParentNode && ParentNode->TagName == u"w:numPr") {
+  } else if (n == u"w:ilvl"sv || n == u"w:numId"sv) {
+    if (ParentNode && ParentNode->TagName == u"w:numPr"sv) {
       const WideString v = Attribute(ATagAttributes, u"w:val");
       int value = 0;
       for (char16_t c : v) value = c >= u'0' && c <= u'9' && value < 100000 ? value * 10 + (c - u'0') : value;
-      (n == u"w:ilvl" ? FIlvl : FNumId) = v.empty() ? -1 : value;
+      (n == u"w:ilvl"sv ? FIlvl : FNumId) = v.empty() ? -1 : value;
     }
     Accept = false;
-  } else if (n == u"w:val" && ParentNode && ParentNode->TagName == u"w:pStyle") {
+  } else if (n == u"w:val"sv && ParentNode && ParentNode->TagName == u"w:pStyle"sv) {
     if (marked) {
       Accept = true;
       // Only HTML output takes the style from this older form.
@@ -649,49 +653,49 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
         StyleTags(FParagraphStyle, true);
       }
     }
-  } else if (n == u"w:rFonts") {
+  } else if (n == u"w:rFonts"sv) {
     Accept = marked;
-  } else if (n == u"w:r") {
+  } else if (n == u"w:r"sv) {
     IsHiddenText = false;
-  } else if (n == u"w:vanish") {
+  } else if (n == u"w:vanish"sv) {
     IsHiddenText = !IsOffValue(Attribute(ATagAttributes, u"w:val"));
     Accept = false;
-  } else if (n == u"w:rPr") {
+  } else if (n == u"w:rPr"sv) {
     Accept = !ParseItems().Contains(wpiHiddenText);
-  } else if (n == u"w:tab" || n == u"w:ptab") {
+  } else if (n == u"w:tab"sv || n == u"w:ptab"sv) {
     FMarkSpace = false;
     // Closed below: a tab in a run, or a tab stop when its parent is "w:tabs".
-  } else if (n == u"w:br" || n == u"w:cr") {
+  } else if (n == u"w:br"sv || n == u"w:cr"sv) {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText))
       FSink.Mark(tmLine, FCurrentTextLine);
     Accept = false;
-  } else if (n == u"w:noBreakHyphen") {
+  } else if (n == u"w:noBreakHyphen"sv) {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += u'-';
     Accept = false;
-  } else if (n == u"w:footnote" || n == u"w:endnote") {
+  } else if (n == u"w:footnote"sv || n == u"w:endnote"sv) {
     // Separator notes hold the rule above the notes, not text.
     const WideString type = Attribute(ATagAttributes, u"w:type");
-    Accept = type != u"separator" && type != u"continuationSeparator" && type != u"continuationNotice";
-    TNoteKind& kind = n == u"w:footnote" ? FFootnotes : FEndnotes;
-    if (Accept && ParentNode && ParentNode->TagName == u"w:r") {
+    Accept = type != u"separator"sv && type != u"continuationSeparator"sv && type != u"continuationNotice"sv;
+    TNoteKind& kind = n == u"w:footnote"sv ? FFootnotes : FEndnotes;
+    if (Accept && ParentNode && ParentNode->TagName == u"w:r"sv) {
       // Word 2003 writes the note where it is cited.
       FNoteMark = IsOnValue(Attribute(ATagAttributes, u"w:suppressRef")) ? WideString() : kind.Next();
       if (visible) FSink.Text(FNoteMark, FCurrentTextLine);
-      Divert(n == u"w:footnote" ? FootNoteText() : EndNoteText());
+      Divert(n == u"w:footnote"sv ? FootNoteText() : EndNoteText());
     } else if (Accept) {
       auto it = kind.Marks.find(ToInt(Attribute(ATagAttributes, u"w:id")));
       FNoteMark = it == kind.Marks.end() ? WideString() : it->second;
     }
-  } else if (n == u"mc:Choice") {
+  } else if (n == u"mc:Choice"sv) {
     // Of alternative renderings only the first choice is read; the others and the fallback
     // repeat its text.
     if (ParentNode)
       for (const auto& c : ParentNode->Items())
-        if (c->TagName == u"mc:Choice") Accept = false;
-  } else if (n == u"w:txbxContent") {
+        if (c->TagName == u"mc:Choice"sv) Accept = false;
+  } else if (n == u"w:txbxContent"sv) {
     Divert(FTextBoxList);
-  } else if (n == u"aml:content") {
-    if (ParentNode && ParentNode->AttributeValue(u"w:type") == u"Word.Comment") Divert(AnnotationText());
+  } else if (n == u"aml:content"sv) {
+    if (ParentNode && ParentNode->AttributeValue(u"w:type") == u"Word.Comment"sv) Divert(AnnotationText());
   } else if (PassThrough().count(n)) {
     // kept
   } else if (n.size() > 2 && n[0] == u'm' && n[1] == u':' && !EndsWith(n, u"Pr")) {
@@ -722,15 +726,15 @@ void TMSWordXDocument::AddLine(TWideStrings* List, const WideString& Line) {
 
 void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Cancel) {
   const WideString& n = Node->TagName;
-  if (n == u"w:tab" || n == u"w:ptab") {
+  if (n == u"w:tab"sv || n == u"w:ptab"sv) {
     TZvXMLItem* parent = Node->ParentItem();
-    if (!(parent && parent->TagName == u"w:tabs") && (!IsHiddenText || ParseItems().Contains(wpiHiddenText))) {
+    if (!(parent && parent->TagName == u"w:tabs"sv) && (!IsHiddenText || ParseItems().Contains(wpiHiddenText))) {
       FSink.Mark(tmTab, FCurrentTextLine);
     }
     TZvXMLItem::Free(Node);
-  } else if (n == u"w:pPr") {
+  } else if (n == u"w:pPr"sv) {
     TZvXMLItem* parent = Node->ParentItem();
-    if (parent && parent->TagName == u"w:p") {
+    if (parent && parent->TagName == u"w:p"sv) {
       int numId = FNumId, ilvl = FIlvl < 0 ? 0 : FIlvl;
       if (numId < 0 && !FNumbering.StyleNumbering(FParagraphStyle, numId, ilvl)) numId = -1;
       WideString label = numId > 0 ? FNumbering.NextLabel(numId, ilvl) : WideString();
@@ -741,16 +745,16 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
         FCurrentTextLine += u' ';
       }
     }
-  } else if (n == u"w:p") {
+  } else if (n == u"w:p"sv) {
     EndParagraph();
     TZvXMLItem::Free(Node);
     if (!FGraphics.empty()) FlushGraphics();
     if (FSink.Stopped()) Cancel = true;
-  } else if (n == u"w:t" || n == u"m:t") {
+  } else if (n == u"w:t"sv || n == u"m:t"sv) {
     TZvXMLItem::Free(Node);
-  } else if (n == u"w:rt") {
+  } else if (n == u"w:rt"sv) {
     if (FRubyDepth > 0) --FRubyDepth;
-  } else if (n == u"w:ruby") {
+  } else if (n == u"w:ruby"sv) {
     // The reading follows its base text.
     if (!FRubyText.empty() && FRubyDepth == 0) {
       FCurrentTextLine += u" (";
@@ -758,22 +762,22 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
       FCurrentTextLine += u')';
     }
     FRubyText.clear();
-  } else if (n == u"w:txbxContent") {
+  } else if (n == u"w:txbxContent"sv) {
     EndDiversion();
     TZvXMLItem::Free(Node);
-  } else if (n == u"aml:content" || n == u"w:hdr" || n == u"w:ftr" || n == u"w:footnote" || n == u"w:endnote") {
+  } else if (n == u"aml:content"sv || n == u"w:hdr"sv || n == u"w:ftr"sv || n == u"w:footnote"sv || n == u"w:endnote"sv) {
     // The inline Word 2003 forms end their diversion.
     TZvXMLItem* parent = Node->ParentItem();
     bool diverted = false;
-    if (parent && n == u"aml:content")
-      diverted = parent->AttributeValue(u"w:type") == u"Word.Comment";
-    else if (parent && (n == u"w:hdr" || n == u"w:ftr"))
-      diverted = parent->TagName == u"w:sectPr";
+    if (parent && n == u"aml:content"sv)
+      diverted = parent->AttributeValue(u"w:type") == u"Word.Comment"sv;
+    else if (parent && (n == u"w:hdr"sv || n == u"w:ftr"sv))
+      diverted = parent->TagName == u"w:sectPr"sv;
     else if (parent)
-      diverted = parent->TagName == u"w:r";
+      diverted = parent->TagName == u"w:r"sv;
     if (diverted) EndDiversion();
-    if (n != u"aml:content") TZvXMLItem::Free(Node);
-  } else if (n == u"w:tbl" || n == u"w:sdt" || n == u"w:comment") {
+    if (n != u"aml:content"sv) TZvXMLItem::Free(Node);
+  } else if (n == u"w:tbl"sv || n == u"w:sdt"sv || n == u"w:comment"sv) {
     // Nothing more is read from these; letting them go keeps the tree small.
     TZvXMLItem::Free(Node);
   }

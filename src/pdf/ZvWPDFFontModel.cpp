@@ -62,7 +62,10 @@ void SplitCMap(std::string_view Map, TZvPDFFontEntries& E) {
     else if (target && kw.rfind("end", 0) == 0) {
       for (size_t i = 0; i + group <= ops.size(); i += group) {
         RawByteString line;
-        for (size_t k = 0; k < group; ++k) line += (k ? " " : "") + PDFObjectText(ops[i + k], true);
+        for (size_t k = 0; k < group; ++k) {
+          if (k) line += ' ';
+          line += PDFObjectText(ops[i + k], true);
+        }
         WideString w = Widen(line);
         Upper(w);
         target->Add(std::move(w));
@@ -168,7 +171,10 @@ RawByteString PDFObjectText(const TZvPDFObject& O, bool HexStrings) {
       return std::to_string(O.Int) + " " + std::to_string(O.Gen) + " R";
     case pokArray: {
       RawByteString s = "[";
-      for (size_t i = 0; i < O.Items.size(); ++i) s += (i ? " " : "") + PDFObjectText(O.Items[i], HexStrings);
+      for (size_t i = 0; i < O.Items.size(); ++i) {
+        if (i) s += ' ';
+        s += PDFObjectText(O.Items[i], HexStrings);
+      }
       return s + "]";
     }
     case pokDict:
@@ -359,7 +365,8 @@ void TZvPDFReader::ReadFonts(TStream& AStream, const RawByteString& Data) {
   for (size_t i = 0; i < res.Keys.size() && i < res.Items.size(); ++i) {
     const TZvPDFObject& ref = res.Items[i];
     if (ref.Kind != pokRef || ref.Int < 0 || ref.Int > kPDFMaxObjectNumber) continue;
-    const WideString name = u"/" + Widen(res.Keys[i]);
+    WideString name = u"/";
+    name += Widen(res.Keys[i]);
     // The first font of a name stays; one the pages read gets its entries here.
     TZvPDFFont* font = FFonts->FindFontByName(name);
     if (font && font->FEntries) continue;
