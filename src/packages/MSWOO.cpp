@@ -6,6 +6,9 @@
 #include "framework/MSWordCnst.h"
 
 namespace zvword {
+
+using namespace std::string_view_literals;  // literals of known length in comparisons
+
 namespace {
 
 constexpr std::string_view kMediaPrefix = "application/vnd.oasis.opendocument.";
@@ -52,8 +55,8 @@ void FontSize(std::u16string_view s, int32_t& Size) {
   if (i < s.size() && s[i] == u'.')
     for (++i; i < s.size() && s[i] >= u'0' && s[i] <= u'9'; ++i) v += (s[i] - u'0') * (scale /= 10);
   const std::u16string_view unit = s.substr(i);
-  const double points = unit == u"pt" ? v : unit == u"%" ? Size * v / 100 : unit == u"in" ? v * 72 : unit == u"cm" ? v * 72 / 2.54
-                        : unit == u"mm" ? v * 72 / 25.4 : unit == u"pc" ? v * 12 : -1;
+  const double points = unit == u"pt"sv ? v : unit == u"%"sv ? Size * v / 100 : unit == u"in"sv ? v * 72 : unit == u"cm"sv ? v * 72 / 2.54
+                        : unit == u"mm"sv ? v * 72 / 25.4 : unit == u"pc"sv ? v * 12 : -1;
   if (i > 0 && points >= 1 && points <= 4096) Size = static_cast<int32_t>(points + 0.5);
 }
 
@@ -363,8 +366,8 @@ void ReadListLevels(const TZvXMLItem& list, TOOStyleNumList& style) {
   for (const auto& l : list.Items()) {
     if (l->Kind != ikProperty) continue;
     const std::u16string_view name = XMLLocalName(l->TagName);
-    const bool bullet = name == u"list-level-style-bullet";
-    if (!bullet && name != u"list-level-style-number" && name != u"outline-level-style") continue;
+    const bool bullet = name == u"list-level-style-bullet"sv;
+    if (!bullet && name != u"list-level-style-number"sv && name != u"outline-level-style"sv) continue;
     const int32_t level = ToInt(l->AttributeValue(u"text:level"));
     if (level < 1 || level > TOOStyleNumList::kLevels) continue;
     TOOListLevel& out = style.Levels[static_cast<size_t>(level - 1)];
@@ -391,13 +394,13 @@ void ReadListLevels(const TZvXMLItem& list, TOOStyleNumList& style) {
 
 void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
   if (!Styles) return;
-  const bool named = XMLLocalName(Styles->TagName) == u"styles";
+  const bool named = XMLLocalName(Styles->TagName) == u"styles"sv;
   // Plain text needs only what gives list and heading labels.
   const bool plain = TextFormating() == tfPlainText;
   for (const auto& s : Styles->Items()) {
     if (s->Kind != ikProperty || s->TagName.empty() || s->TagName[0] == u'?') continue;
-    if (plain && s->TagName != u"text:list-style" && s->TagName != u"text:outline-style") continue;
-    if (s->TagName == u"text:outline-style") {
+    if (plain && s->TagName != u"text:list-style"sv && s->TagName != u"text:outline-style"sv) continue;
+    if (s->TagName == u"text:outline-style"sv) {
       FOutline = std::make_unique<TOOStyleNumList>();
       ReadListLevels(*s, *FOutline);
       continue;
@@ -405,11 +408,11 @@ void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
     const WideString family = s->AttributeValue(u"style:family");
     // Named styles that are not paragraph, text or list styles (defaults, number formats, notes
     // settings) give no class and no label.
-    if (named && s->TagName != u"text:list-style" &&
-        (s->TagName != u"style:style" || (family != u"text" && family != u"paragraph")))
+    if (named && s->TagName != u"text:list-style"sv &&
+        (s->TagName != u"style:style"sv || (family != u"text"sv && family != u"paragraph"sv)))
       continue;
     std::unique_ptr<TOOStyle> style;
-    if (family == u"text" || family == u"paragraph") {
+    if (family == u"text"sv || family == u"paragraph"sv) {
       auto t = std::make_unique<TOOStyleText>();
       // A style starts as its parent is and overrides what it names.
       if (const auto* parent =
@@ -419,20 +422,20 @@ void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
       // Alignment lives in the paragraph properties, the rest in the text properties.
       for (const auto& p : s->Items()) {
         const std::u16string_view name = p->TagName;
-        if (name != u"style:text-properties" && name != u"style:paragraph-properties") continue;
+        if (name != u"style:text-properties"sv && name != u"style:paragraph-properties"sv) continue;
         const WideString align = p->AttributeValue(u"fo:text-align");
-        if (!align.empty()) t->Alignment = align == u"center" ? 2 : align == u"end" || align == u"right" ? 1 : 0;
+        if (!align.empty()) t->Alignment = align == u"center"sv ? 2 : align == u"end"sv || align == u"right"sv ? 1 : 0;
         const WideString italic = p->AttributeValue(u"fo:font-style");
-        if (italic == u"italic" || italic == u"oblique") t->TextFont.Style |= fsItalic;
-        else if (italic == u"normal") t->TextFont.Style &= ~fsItalic;
+        if (italic == u"italic"sv || italic == u"oblique"sv) t->TextFont.Style |= fsItalic;
+        else if (italic == u"normal"sv) t->TextFont.Style &= ~fsItalic;
         const WideString underline = p->AttributeValue(u"style:text-underline-style");
         if (!underline.empty()) {
-          if (underline != u"none") t->TextFont.Style |= fsUnderline;
+          if (underline != u"none"sv) t->TextFont.Style |= fsUnderline;
           else t->TextFont.Style &= ~fsUnderline;
         }
         const WideString weight = p->AttributeValue(u"fo:font-weight");
         int32_t numeric = 0;  // "100" to "900"; 600 and above look bold
-        if (weight == u"bold" || (LeadingInt(weight, numeric) && numeric >= 600)) t->TextFont.Style |= fsBold;
+        if (weight == u"bold"sv || (LeadingInt(weight, numeric) && numeric >= 600)) t->TextFont.Style |= fsBold;
         else if (!weight.empty()) t->TextFont.Style &= ~fsBold;
         OOParseColor(p->AttributeValue(u"fo:color"), t->TextFont.Color);
         OOParseColor(p->AttributeValue(u"fo:background-color"), t->Color);
@@ -442,12 +445,12 @@ void TCustomOpenOfficeDocument::ReadStyleList(TZvXMLItem* Styles) {
         if (!font.empty()) t->TextFont.Name = font, t->HasFontName = true;
       }
       style = std::move(t);
-    } else if (family == u"graphic") {
+    } else if (family == u"graphic"sv) {
       auto g = std::make_unique<TOOStyleGraphic>();
       for (const auto& p : s->Items())
-        if (p->TagName == u"style:graphic-properties") g->ClipRect = ParseClip(p->AttributeValue(u"fo:clip"));
+        if (p->TagName == u"style:graphic-properties"sv) g->ClipRect = ParseClip(p->AttributeValue(u"fo:clip"));
       style = std::move(g);
-    } else if (family.empty() && s->TagName == u"text:list-style") {
+    } else if (family.empty() && s->TagName == u"text:list-style"sv) {
       auto l = std::make_unique<TOOStyleNumList>();
       ReadListLevels(*s, *l);
       style = std::move(l);
@@ -497,7 +500,7 @@ void TCustomOpenOfficeDocument::ReadMasterPages(TZvXMLItem* Root) {
       std::u16string_view local = XMLLocalName(part->TagName);
       // A presentation's master page carries its header and footer as placeholder frames.
       WideString frameClass;
-      if (part->TagName == u"draw:frame") {
+      if (part->TagName == u"draw:frame"sv) {
         frameClass = part->AttributeValue(u"presentation:class");
         local = frameClass;
       }

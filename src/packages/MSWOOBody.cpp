@@ -7,6 +7,9 @@
 #include "packages/MSWOO.h"
 
 namespace zvword {
+
+using namespace std::string_view_literals;  // literals of known length in comparisons
+
 namespace {
 
 // Repeated cells and rows stand for copies of one cell; a sheet repeats its empty tail a million
@@ -249,7 +252,7 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
         open.emplace_back(&item, kParagraph, listNow(), intoRow);
         ++lines;
         TOpenLine& p = open.back();
-        const bool heading = item.TagName == u"text:h";
+        const bool heading = item.TagName == u"text:h"sv;
         int32_t outline = 1;
         if (heading) LeadingIntOf(item.AttributeValue(u"text:outline-level"), outline);
         if (heading) p.Heading = std::clamp(outline, 1, 6);
@@ -257,9 +260,9 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
         // the outline style.
         if (labelFor && labelFor == item.ParentItem()) {
           labelFor = nullptr;
-        } else if (heading && FOutline && item.AttributeValue(u"text:is-list-header") != u"true" &&
+        } else if (heading && FOutline && item.AttributeValue(u"text:is-list-header") != u"true"sv &&
                    std::none_of(item.Items().begin(), item.Items().end(),
-                                [](const auto& c) { return c->TagName == u"text:number"; })) {
+                                [](const auto& c) { return c->TagName == u"text:number"sv; })) {
           label = CountAndLabel(FOutline.get(), std::clamp(outline, 1, TOOStyleNumList::kLevels), headings, -1);
         } else {
           break;
@@ -300,7 +303,7 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
           const WideString continued = item.AttributeValue(u"text:continue-list");
           if (!continued.empty()) {
             if (const auto it = byId.find(continued); it != byId.end()) c = it->second;
-          } else if (item.AttributeValue(u"text:continue-numbering") == u"true") {
+          } else if (item.AttributeValue(u"text:continue-numbering") == u"true"sv) {
             if (const auto it = byStyle.find(name); it != byStyle.end()) c = it->second;
           }
           if (!c) c = &counters.emplace_back();
@@ -316,7 +319,7 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
         emitMarkup(kItemStart);
         labelFor = nullptr;
         label.clear();
-        if (lists.empty() || item.TagName != u"text:list-item") break;
+        if (lists.empty() || item.TagName != u"text:list-item"sv) break;
         // An item that only wraps a deeper list has no label of its own.
         const TZvXMLItem* first = nullptr;
         for (const auto& child : item.Items())
@@ -324,7 +327,7 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
             first = child.get();
             break;
           }
-        if (!first || KindOf(first->TagName) != kParagraph || first->TagName == u"svg:title") break;
+        if (!first || KindOf(first->TagName) != kParagraph || first->TagName == u"svg:title"sv) break;
         int32_t start = -1;
         LeadingIntOf(item.AttributeValue(u"text:start-value"), start);
         const TOpenList& l = lists.back();

@@ -7,6 +7,9 @@
 #include "support/ZvWXML.h"
 
 namespace zvword {
+
+using namespace std::string_view_literals;  // literals of known length in comparisons
+
 namespace {
 
 int ToInt(const WideString& s, int fallback) {
@@ -66,19 +69,19 @@ void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view Style
     e.SetBudget(Budget);
     e.LoadFromBytes(NumberingXml);
     Walk(e.RootItem(), [&](TZvXMLItem* item) {
-      if (item->TagName == u"w:abstractNum") {
+      if (item->TagName == u"w:abstractNum"sv) {
         Abstract& a = FAbstracts[ToInt(item->AttributeValue(u"w:abstractNumId"), -1)];
         for (const auto& c : item->Items()) {
-          if (c->TagName != u"w:lvl") continue;
+          if (c->TagName != u"w:lvl"sv) continue;
           const int ilvl = ToInt(c->AttributeValue(u"w:ilvl"), -1);
           if (ilvl < 0 || ilvl > 8) continue;
           ReadLevel(c.get(), a.Levels[ilvl]);
         }
-      } else if (item->TagName == u"w:num") {
+      } else if (item->TagName == u"w:num"sv) {
         Num& n = FNums[ToInt(item->AttributeValue(u"w:numId"), -1)];
         n.AbstractId = ToInt(ChildVal(item, u"w:abstractNumId"), -1);
         for (const auto& c : item->Items()) {
-          if (c->TagName != u"w:lvlOverride") continue;
+          if (c->TagName != u"w:lvlOverride"sv) continue;
           const int ilvl = ToInt(c->AttributeValue(u"w:ilvl"), -1);
           if (ilvl < 0 || ilvl > 8) continue;
           if (Child(c.get(), u"w:startOverride")) n.StartOverride[ilvl] = StartValue(ChildVal(c.get(), u"w:startOverride"));
@@ -92,7 +95,7 @@ void TWordXNumbering::Load(std::string_view NumberingXml, std::string_view Style
     e.SetBudget(Budget);
     e.LoadFromBytes(StylesXml);
     Walk(e.RootItem(), [&](TZvXMLItem* item) {
-      if (item->TagName != u"w:style") return;
+      if (item->TagName != u"w:style"sv) return;
       Style& s = FStyles[item->AttributeValue(u"w:styleId")];
       s.BasedOn = ChildVal(item, u"w:basedOn");
       if (TZvXMLItem* ppr = Child(item, u"w:pPr"))
@@ -146,7 +149,7 @@ WideString TWordXNumbering::NextLabel(int NumId, int Ilvl) {
   for (int i = Ilvl + 1; i < 9; ++i) counters.Value[i] = LevelOf(num, a, i).Start - 1, counters.Counted[i] = false;
 
   const Level& level = LevelOf(num, a, Ilvl);
-  if (!level.Known || level.Format == u"bullet" || level.Format == u"none") return {};
+  if (!level.Known || level.Format == u"bullet"sv || level.Format == u"none"sv) return {};
   WideString out;
   const WideString& t = level.Text;
   for (size_t i = 0; i < t.size(); ++i) {
