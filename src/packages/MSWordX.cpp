@@ -17,7 +17,7 @@ using namespace std::string_view_literals;
 
 namespace {
 
-using Names = std::set<std::u16string_view>;
+using Names = std::unordered_set<std::u16string_view>;
 
 // Containers whose content is document text: kept, their children filtered in turn.
 const Names& PassThrough() {
