@@ -75,6 +75,14 @@ TEST(PdfFilters, FlateKeepsWhatInflatedBeforeACorruptTail) {
   std::string raw = z.substr(2, z.size() - 6);
   EXPECT_TRUE(FlateDecode(raw, out, 1 << 20) || out == text);
   EXPECT_EQ(out, text);
+  // A wrong Adler-32 (old writers) is reported, and all the data is kept.
+  std::string badsum = z;
+  badsum.back() = static_cast<char>(badsum.back() ^ 1);
+  EXPECT_FALSE(FlateDecode(badsum, out, 1 << 20));
+  EXPECT_EQ(out, text);
+  // Output far beyond the first size guess, and exactly at the limit, is whole.
+  EXPECT_TRUE(FlateDecode(PdfBuilder::Encode(zeros, PdfFilter::Flate), out, 1 << 20));
+  EXPECT_EQ(out, zeros);
 }
 
 // Copies that reach back before the data (a window the writer thought it shared) give zeros,
