@@ -10,7 +10,9 @@
 namespace zvword {
 namespace {
 
+using pdfsyntax::TCMapSection;
 using pdfsyntax::TLexer;
+using pdfsyntax::WalkCMapSections;
 
 const WideString kEmpty;
 
@@ -43,37 +45,22 @@ void Upper(WideString& w) {
 // One line per entry of each ToUnicode section: two objects for code spaces and single codes,
 // three for ranges.
 void SplitCMap(std::string_view Map, TZvPDFFontEntries& E) {
-  TLexer lx(Map);
-  std::vector<TZvPDFObject> ops;
-  TWideStrings* target = nullptr;
-  size_t group = 0;
-  while (!lx.AtEnd()) {
-    TZvPDFObject o;
-    std::string_view kw;
-    const size_t before = lx.Pos();
-    if (lx.ParseObject(o, false, &kw)) {
-      if (target && ops.size() < 65536) ops.push_back(std::move(o));
-      continue;
-    }
-    if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
-    if (kw == "begincodespacerange") target = &E.lstCodeSpaceRange, group = 2;
-    else if (kw == "beginbfchar") target = &E.lstBFChars, group = 2;
-    else if (kw == "beginbfrange") target = &E.lstBFRange, group = 3;
-    else if (target && kw.rfind("end", 0) == 0) {
-      for (size_t i = 0; i + group <= ops.size(); i += group) {
-        RawByteString line;
-        for (size_t k = 0; k < group; ++k) {
-          if (k) line += ' ';
-          line += PDFObjectText(ops[i + k], true);
-        }
-        WideString w = Widen(line);
-        Upper(w);
-        target->Add(std::move(w));
+  WalkCMapSections(Map, 65536, [&E](TCMapSection section, const std::vector<TZvPDFObject>& ops) {
+    const size_t group = section == TCMapSection::BFRange ? 3 : 2;
+    TWideStrings& target = section == TCMapSection::CodeSpace ? E.lstCodeSpaceRange
+                           : section == TCMapSection::BFChar  ? E.lstBFChars
+                                                              : E.lstBFRange;
+    for (size_t i = 0; i + group <= ops.size(); i += group) {
+      RawByteString line;
+      for (size_t k = 0; k < group; ++k) {
+        if (k) line += ' ';
+        line += PDFObjectText(ops[i + k], true);
       }
-      target = nullptr;
+      WideString w = Widen(line);
+      Upper(w);
+      target.Add(std::move(w));
     }
-    if (!target) ops.clear();
-  }
+  });
 }
 
 // The runs of a Differences array: each number starts one.

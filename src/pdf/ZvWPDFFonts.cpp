@@ -10,7 +10,9 @@
 
 namespace zvword {
 
+using pdfsyntax::TCMapSection;
 using pdfsyntax::TLexer;
+using pdfsyntax::WalkCMapSections;
 
 namespace {
 constexpr size_t kMaxToUnicodeEntries = 1 << 20;
@@ -145,35 +147,19 @@ TZvPDFFont::~TZvPDFFont() = default;
 
 void TZvPDFFont::SetCMap(std::string_view Value) {
   FCodeText.clear();  // codes read before may read otherwise now
-  TLexer lx(Value);
-  std::vector<TZvPDFObject> ops;
-  enum { none, codespace, bfchar, bfrange } section = none;
-  while (!lx.AtEnd()) {
-    TZvPDFObject o;
-    std::string_view kw;
-    size_t before = lx.Pos();
-    if (lx.ParseObject(o, false, &kw)) {
-      if (ops.size() < 4096) ops.push_back(std::move(o));
-      continue;
-    }
-    if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
-    if (kw == "begincodespacerange") section = codespace;
-    else if (kw == "beginbfchar") section = bfchar;
-    else if (kw == "beginbfrange") section = bfrange;
-    else if (kw == "endcodespacerange" && section == codespace) {
+  WalkCMapSections(Value, 4096, [this](TCMapSection section, const std::vector<TZvPDFObject>& ops) {
+    if (section == TCMapSection::CodeSpace) {
       for (size_t i = 0; i + 1 < ops.size(); i += 2)
         if (ops[i].Kind == pokString && ops[i + 1].Kind == pokString && !ops[i].Str.empty() && ops[i].Str.size() <= 4)
           FCodeSpace.push_back({CodeOf(ops[i].Str), CodeOf(ops[i + 1].Str), static_cast<int>(ops[i].Str.size())});
-      section = none;
-    } else if (kw == "endbfchar" && section == bfchar) {
+    } else if (section == TCMapSection::BFChar) {
       for (size_t i = 0; i + 1 < ops.size() && FToUnicode.size() < kMaxToUnicodeEntries; i += 2) {
         if (ops[i].Kind != pokString) continue;
         const TZvPDFObject& d = ops[i + 1];
         WideString w = d.Kind == pokString ? Utf16BE(d.Str) : d.Kind == pokName ? GlyphNameToUnicode(d.Str) : WideString();
         FToUnicode[CodeOf(ops[i].Str)] = w;
       }
-      section = none;
-    } else if (kw == "endbfrange" && section == bfrange) {
+    } else {
       for (size_t i = 0; i + 2 < ops.size(); i += 3) {
         if (ops[i].Kind != pokString || ops[i + 1].Kind != pokString) continue;
         uint32_t lo = CodeOf(ops[i].Str), hi = CodeOf(ops[i + 1].Str);
@@ -192,10 +178,8 @@ void TZvPDFFont::SetCMap(std::string_view Value) {
             if (d.Items[c - lo].Kind == pokString) FToUnicode[c] = Utf16BE(d.Items[c - lo].Str);
         }
       }
-      section = none;
     }
-    ops.clear();
-  }
+  });
 }
 
 void TZvPDFFont::SetDifferencesArray(const TZvPDFObject& arr) {

@@ -15,6 +15,36 @@ const TZvPDFObject* TZvPDFObject::Get(std::string_view key) const {
 
 namespace pdfsyntax {
 
+void WalkCMapSections(std::string_view Map, size_t MaxOperands,
+                      const std::function<void(TCMapSection, const std::vector<TZvPDFObject>&)>& Section) {
+  TLexer lx(Map);
+  std::vector<TZvPDFObject> ops;
+  TCMapSection section = TCMapSection::CodeSpace;
+  bool open = false;
+  while (!lx.AtEnd()) {
+    TZvPDFObject o;
+    std::string_view kw;
+    const size_t before = lx.Pos();
+    if (lx.ParseObject(o, false, &kw)) {
+      if (ops.size() < MaxOperands) ops.push_back(std::move(o));
+      continue;
+    }
+    if (lx.Pos() == before) lx.SetPos(before + (kw.empty() ? 1 : kw.size()));
+    if (kw == "begincodespacerange" || kw == "beginbfchar" || kw == "beginbfrange") {
+      section = kw == "begincodespacerange" ? TCMapSection::CodeSpace
+                : kw == "beginbfchar"       ? TCMapSection::BFChar
+                                            : TCMapSection::BFRange;
+      open = true;
+    } else if (open && kw == (section == TCMapSection::CodeSpace ? "endcodespacerange"
+                              : section == TCMapSection::BFChar  ? "endbfchar"
+                                                                 : "endbfrange")) {
+      Section(section, ops);
+      open = false;
+    }
+    ops.clear();
+  }
+}
+
 size_t Find(std::string_view hay, std::string_view needle, size_t from) {
   if (from > hay.size()) return std::string_view::npos;
   return hay.find(needle, from);

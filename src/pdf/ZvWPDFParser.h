@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -58,6 +59,13 @@ class TLexer {
   std::string_view FData;
   size_t FPos;
 };
+
+// The sections of a CMap that text is read from.
+enum class TCMapSection { CodeSpace, BFChar, BFRange };
+// Hands each codespacerange, bfchar and bfrange section's operands (at most MaxOperands of them)
+// to Section at the section's end keyword.
+void WalkCMapSections(std::string_view Map, size_t MaxOperands,
+                      const std::function<void(TCMapSection, const std::vector<TZvPDFObject>&)>& Section);
 
 // Position of the first occurrence of needle in hay at or after from (npos when none).
 size_t Find(std::string_view hay, std::string_view needle, size_t from = 0);
