@@ -667,10 +667,11 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
   const TByteReader f = R.Sub(start + 4, length < 4 ? 0 : length - 4u, "WordPerfect function");
   R.Seek(end);
   // Notes: flags (bit 1: an endnote), the note's number, its line count per page and two bytes
-  // per count, then the note's own text. The footnote/endnote group says the kind by subgroup.
+  // per count, then the note's own text. The footnote/endnote group says the kind by subgroup;
+  // its footnotes keep 11 bytes of layout after the line counts, its endnotes 4 after the number.
   if (((Code == 0xE2 && sub == 0) || (Code == 0xD6 && sub <= 1)) && f.CanReadAt(0, 4)) {
-    const uint64_t text = 4 + 2u * f.U8At(3);
     const bool endnote = Code == 0xD6 ? sub == 1 : (f.U8At(0) & 0x02) != 0;
+    const uint64_t text = Code == 0xE2 ? 4 + 2u * f.U8At(3) : endnote ? 7 : 15 + 2u * f.U8At(3);
     if (text <= f.Size()) SubDocument(endnote ? sdEndnote : sdFootnote, f.Sub(text, f.Size() - text));
   }
   if (Code == 0xD5 && sub <= 3 && f.Size() > kHeaderFooterPrefix5) {

@@ -93,9 +93,14 @@ WordPerfectBuilder& WordPerfectBuilder::Cite(uint8_t code, uint8_t subgroup, uin
 WordPerfectBuilder& WordPerfectBuilder::Note(std::string_view text, bool endnote, uint8_t code) {
   std::string d;
   d += endnote && code == 0xE2 ? '\x02' : '\x00';
-  Put16(d, 1);     // the note's number
-  d += '\x01';     // one line count, two bytes
-  Put16(d, 0);
+  Put16(d, 1);  // the note's number
+  if (code == 0xD6 && endnote) {
+    d += std::string(4, 'x');  // layout bytes, printable so that reading them shows
+  } else {
+    d += '\x01';  // one line count, two bytes
+    Put16(d, 0);
+    if (code == 0xD6) d += std::string(11, 'x');
+  }
   return Function(code, code == 0xD6 && endnote ? 1 : 0, d + std::string(text));
 }
 
