@@ -6,6 +6,11 @@
 #include <numeric>
 #include <sstream>
 
+#include "framework/MSWBase.h"
+#include "platform/Exception.h"
+#include "platform/Streams.h"
+#include "platform/Unicode.h"
+
 namespace zvword::corpus {
 
 namespace fs = std::filesystem;
@@ -34,6 +39,45 @@ std::string ReadFile(const fs::path& p, bool dropBom) {
   if (dropBom && out.rfind("\xEF\xBB\xBF", 0) == 0) out.erase(0, 3);
   return out;
 }
+
+std::vector<fs::path> FilesWithExtensions(const fs::path& Dir, std::initializer_list<std::string_view> Extensions,
+                                          bool Recursive) {
+  std::vector<fs::path> out;
+  if (!fs::is_directory(Dir)) return out;
+  auto take = [&](const fs::path& p) {
+    if (std::find(Extensions.begin(), Extensions.end(), p.extension().string()) != Extensions.end()) out.push_back(p);
+  };
+  if (Recursive)
+    for (const auto& e : fs::recursive_directory_iterator(Dir)) take(e.path());
+  else
+    for (const auto& e : fs::directory_iterator(Dir)) take(e.path());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TReadResult ReadWith(TMSWBaseDocument& Doc, const fs::path& File) {
+  TReadResult r;
+  const std::string bytes = ReadFile(File);
+  TBytesView stream(bytes);
+  try {
+    Doc.LoadFromStream(stream);
+  } catch (const Exception& e) {
+    r.error = e.what();
+  }
+  r.text = Doc.Text()->GetText();
+  for (const auto& [name, list] : Doc.Lists()) r.text += list->GetText();
+  return r;
+}
+
+std::u16string PeerText(std::initializer_list<const char*> Peers, const fs::path& File) {
+  for (const char* peer : Peers) {
+    const fs::path p = CorpusDir() / "reference" / peer / "real" / File.parent_path().filename() / (File.filename().string() + ".txt");
+    if (fs::exists(p)) return Utf8ToWide(ReadFile(p, true));
+  }
+  return {};
+}
+
+std::u16string TruthText(const fs::path& File) { return Utf8ToWide(ReadFile(File.string() + ".truth.txt", true)); }
 
 std::map<std::u16string, int> Words(const std::u16string& text) {
   std::map<std::u16string, int> bag;

@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace zvword {
+class TMSWBaseDocument;
+}
 
 namespace zvword::corpus {
 
@@ -17,6 +23,23 @@ bool SkipWithoutCorpus();
 
 // The file's bytes; with dropBom a UTF-8 byte-order mark is left out (the peers' texts have one).
 std::string ReadFile(const std::filesystem::path& p, bool dropBom = false);
+
+// The files of dir (and of its sub-folders when Recursive) with one of the extensions, sorted.
+std::vector<std::filesystem::path> FilesWithExtensions(const std::filesystem::path& Dir,
+                                                       std::initializer_list<std::string_view> Extensions,
+                                                       bool Recursive = false);
+// What a reader made of a file: the error message ("" for none) and the text of the body and of
+// every list, as "--list all" prints them.
+struct TReadResult {
+  std::string error;
+  std::u16string text;
+};
+TReadResult ReadWith(TMSWBaseDocument& Doc, const std::filesystem::path& File);
+// The text of a real file as the first of the peers that wrote one has it (reference/PEER/real/
+// FOLDER/NAME.txt), empty when none did.
+std::u16string PeerText(std::initializer_list<const char*> Peers, const std::filesystem::path& File);
+// A generated file's ground truth (NAME.truth.txt beside it).
+std::u16string TruthText(const std::filesystem::path& File);
 
 // Bag of words: runs of letters and digits, ASCII, Latin-1 and Cyrillic letters lower-cased; each
 // CJK character is a word of its own.

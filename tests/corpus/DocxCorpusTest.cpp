@@ -3,8 +3,6 @@
 // (generated files).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "builders/Corpus.h"
 #include "packages/MSWordX.h"
 
@@ -15,43 +13,13 @@ namespace fs = std::filesystem;
 
 using namespace corpus;
 
-// Body and every list, as the command line's "--list all" prints them.
-std::u16string AllText(const TMSWordXDocument& d) {
-  std::u16string out;
-  for (const TWideStrings* l : {d.Text(), d.FootNoteText(), d.HeaderText(), d.FooterText(), d.AnnotationText(),
-                                d.EndNoteText(), d.TextBoxText()})
-    out += l->GetText();
-  return out;
-}
-
-struct Result {
-  std::string error;
-  std::u16string text;
-};
-
-Result Read(const fs::path& p) {
-  Result r;
+TReadResult Read(const fs::path& p) {
   TMSWordXDocument doc;
-  const std::string bytes = ReadFile(p);
-  TBytesView stream(bytes);
-  try {
-    doc.LoadFromStream(stream);
-  } catch (const Exception& e) {
-    r.error = e.what();
-  }
-  r.text = AllText(doc);
-  return r;
+  return ReadWith(doc, p);
 }
 
 std::vector<fs::path> Documents(const fs::path& dir) {
-  std::vector<fs::path> out;
-  if (!fs::is_directory(dir)) return out;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const std::string ext = e.path().extension().string();
-    if (ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm") out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
+  return FilesWithExtensions(dir, {".docx", ".docm", ".dotx", ".dotm"});
 }
 
 TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
@@ -65,7 +33,7 @@ TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
     if (IsCompoundBytes(bytes) && !TMSWordXDocument::IsEncryptedPackage(bytes) &&
         bytes.find(std::string("P\0a\0c\0k\0a\0g\0e\0", 14)) == std::string::npos)
       continue;
-    Result r = Read(f);
+    const TReadResult r = Read(f);
     if (TMSWordXDocument::IsEncryptedPackage(bytes)) {
       ++encrypted;
       EXPECT_NE(r.error.find("encrypted"), std::string::npos) << f << ": " << r.error;
@@ -77,14 +45,7 @@ TEST(DocxCorpus, RealDocumentsReadWithHighRecall) {
       continue;
     }
     EXPECT_EQ(r.error, "") << f;
-    std::u16string ref;
-    for (const char* peer : {"libreoffice", "docx2txt"}) {
-      const fs::path p = CorpusDir() / "reference" / peer / "real" / "docx" / (f.filename().string() + ".txt");
-      if (fs::exists(p)) {
-        ref = Utf8ToWide(ReadFile(p, true));
-        break;
-      }
-    }
+    const std::u16string ref = PeerText({"libreoffice", "docx2txt"}, f);
     if (Words(ref).empty()) continue;
     recalls.push_back(Recall(ref, r.text));
   }
@@ -114,14 +75,13 @@ TEST(DocxCorpus, MarksGraphicsReadingsAndXmlForms) {
       {"docx/testWORD_phonetic.docx", "\xE6\x9D\xB1\xE4\xBA\xAC (\xE3\x81\xA8\xE3\x81\x86\xE3\x81\x8D\xE3\x82\x87\xE3\x81\x86)"},
   };
   for (const auto& row : rows) {
-    const Result r = Read(CorpusDir() / "real" / row.file);
+    const TReadResult r = Read(CorpusDir() / "real" / row.file);
     EXPECT_EQ(r.error, "") << row.file;
     if (*row.needle) {
       EXPECT_NE(WideToUtf8(r.text).find(row.needle), std::string::npos) << row.file;
       continue;
     }
-    const std::u16string ref =
-        Utf8ToWide(ReadFile(CorpusDir() / "reference" / "libreoffice" / "real" / (std::string(row.file) + ".txt"), true));
+    const std::u16string ref = PeerText({"libreoffice"}, CorpusDir() / "real" / row.file);
     ASSERT_FALSE(Words(ref).empty()) << row.file;
     EXPECT_DOUBLE_EQ(Recall(ref, r.text), 1.0) << row.file;
   }
@@ -133,9 +93,9 @@ TEST(DocxCorpus, GeneratedDocumentsMatchTheirTruth) {
   ASSERT_FALSE(files.empty());
   double sum = 0;
   for (const auto& f : files) {
-    Result r = Read(f);
+    const TReadResult r = Read(f);
     EXPECT_EQ(r.error, "") << f;
-    const double recall = Recall(Utf8ToWide(ReadFile(f.string() + ".truth.txt", true)), r.text);
+    const double recall = Recall(TruthText(f), r.text);
     EXPECT_GE(recall, 0.98) << f;
     sum += recall;
   }

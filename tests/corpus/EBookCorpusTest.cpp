@@ -2,7 +2,6 @@
 // ground truth (generated books) or pandoc's text (real ones).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "builders/Corpus.h"
@@ -15,46 +14,23 @@ namespace {
 namespace fs = std::filesystem;
 using namespace corpus;
 
-struct Result {
-  std::string error;
-  std::u16string text;
-};
-
-Result Read(const fs::path& p) {
-  Result r;
+TReadResult Read(const fs::path& p) {
   std::unique_ptr<TMSWBaseDocument> doc;
   if (p.extension() == ".epub") doc = std::make_unique<TZvWEPub>();
   else doc = std::make_unique<TFictionBook>();
-  const std::string bytes = ReadFile(p);
-  TBytesView stream(bytes);
-  try {
-    doc->LoadFromStream(stream);
-  } catch (const Exception& e) {
-    r.error = e.what();
-  }
-  r.text = doc->Text()->GetText();
-  return r;
+  return ReadWith(*doc, p);
 }
 
-std::vector<fs::path> Books(const fs::path& dir) {
-  std::vector<fs::path> out;
-  if (!fs::is_directory(dir)) return out;
-  for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    const std::string ext = e.path().extension().string();
-    if (ext == ".epub" || ext == ".fb2") out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
+std::vector<fs::path> Books(const fs::path& dir) { return FilesWithExtensions(dir, {".epub", ".fb2"}, true); }
 
 TEST(EBookCorpus, GeneratedBooksMatchTheirTruth) {
   ZVWORD_REQUIRE_CORPUS(CorpusDir() / "generated");
   const auto files = Books(CorpusDir() / "generated");
   ASSERT_FALSE(files.empty());
   for (const auto& f : files) {
-    const Result r = Read(f);
+    const TReadResult r = Read(f);
     EXPECT_EQ(r.error, "") << f;
-    EXPECT_GE(Recall(Utf8ToWide(ReadFile(f.string() + ".truth.txt", true)), r.text), 0.99) << f;
+    EXPECT_GE(Recall(TruthText(f), r.text), 0.99) << f;
   }
 }
 
@@ -63,11 +39,11 @@ TEST(EBookCorpus, RealBooksReadWithHighRecall) {
   std::vector<double> recalls;
   for (const char* folder : {"epub", "fb2"})
     for (const auto& f : Books(CorpusDir() / "real" / folder)) {
-      const Result r = Read(f);
+      const TReadResult r = Read(f);
       EXPECT_EQ(r.error, "") << f;
-      const fs::path ref = CorpusDir() / "reference" / "pandoc" / "real" / folder / (f.filename().string() + ".txt");
-      if (!fs::exists(ref)) continue;
-      recalls.push_back(Recall(Utf8ToWide(ReadFile(ref, true)), r.text));
+      const std::u16string ref = PeerText({"pandoc"}, f);
+      if (ref.empty()) continue;
+      recalls.push_back(Recall(ref, r.text));
       EXPECT_GE(recalls.back(), 0.95) << f;
     }
   ASSERT_GE(recalls.size(), 5u);

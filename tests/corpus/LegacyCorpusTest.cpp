@@ -7,7 +7,6 @@
 #include "builders/Corpus.h"
 #include "legacy/MSWPD.h"
 #include "legacy/MSWRI.h"
-#include "platform/Unicode.h"
 
 namespace zvword {
 namespace {
@@ -36,14 +35,6 @@ std::vector<Found> Documents() {
   return out;
 }
 
-std::u16string Reference(const fs::path& f) {
-  for (const char* peer : {"wpd2text", "libreoffice"}) {
-    const fs::path p = CorpusDir() / "reference" / peer / "real" / f.parent_path().filename() / (f.filename().string() + ".txt");
-    if (fs::exists(p)) return Utf8ToWide(ReadFile(p, true));
-  }
-  return {};
-}
-
 TEST(LegacyCorpus, WordPerfectAndWriteReadWithHighRecall) {
   ZVWORD_REQUIRE_CORPUS(CorpusDir() / "real" / "wpd");
   int wordPerfect = 0, write = 0;
@@ -56,15 +47,12 @@ TEST(LegacyCorpus, WordPerfectAndWriteReadWithHighRecall) {
       doc = std::make_unique<TWRIFile>();
       ++write;
     }
-    const std::string bytes = ReadFile(f.file);
-    TBytesView stream(bytes);
-    EXPECT_NO_THROW(doc->LoadFromStream(stream)) << f.file;
-    const std::u16string ref = Reference(f.file);
-    if (Words(ref).empty()) continue;
     // The peers print notes with the body: the lists count too.
-    std::u16string text = doc->Text()->GetText();
-    for (const auto& [name, list] : doc->Lists()) text += list->GetText();
-    EXPECT_GE(Recall(ref, text), 0.99) << f.file;
+    const TReadResult r = ReadWith(*doc, f.file);
+    EXPECT_EQ(r.error, "") << f.file;
+    const std::u16string ref = PeerText({"wpd2text", "libreoffice"}, f.file);
+    if (Words(ref).empty()) continue;
+    EXPECT_GE(Recall(ref, r.text), 0.99) << f.file;
   }
   // The corpus holds WordPerfect 4.2, 5 and 6 files and Write files; none may go unseen.
   EXPECT_GE(wordPerfect, 9);

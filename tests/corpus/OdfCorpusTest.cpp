@@ -3,7 +3,7 @@
 // files) or the ground truth (generated files).
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <memory>
 
 #include "builders/Corpus.h"
 #include "packages/MSWOO.h"
@@ -15,40 +15,16 @@ namespace fs = std::filesystem;
 
 using namespace corpus;
 
-struct Result {
-  std::string error;
-  std::u16string text;
-};
-
-Result Read(const fs::path& p) {
+TReadResult Read(const fs::path& p) {
   const std::string ext = p.extension().string();
   std::unique_ptr<TCustomOpenOfficeDocument> doc;
   if (ext == ".ods") doc = std::make_unique<TOpenOfficeSpreadsheet>();
   else if (ext == ".odp") doc = std::make_unique<TOpenOfficePresentation>();
   else doc = std::make_unique<TOpenOfficeTextDocument>();
-  Result r;
-  const std::string bytes = ReadFile(p);
-  TBytesView stream(bytes);
-  try {
-    doc->LoadFromStream(stream);
-  } catch (const Exception& e) {
-    r.error = e.what();
-  }
-  r.text = doc->Text()->GetText();
-  for (const auto& [name, list] : doc->Lists()) r.text += list->GetText();
-  return r;
+  return ReadWith(*doc, p);
 }
 
-std::vector<fs::path> Documents(const fs::path& dir) {
-  std::vector<fs::path> out;
-  if (!fs::is_directory(dir)) return out;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const std::string ext = e.path().extension().string();
-    if (ext == ".odt" || ext == ".ods" || ext == ".odp") out.push_back(e.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
+std::vector<fs::path> Documents(const fs::path& dir) { return FilesWithExtensions(dir, {".odt", ".ods", ".odp"}); }
 
 TEST(OdfCorpus, RealDocumentsReadWithHighRecall) {
   ZVWORD_REQUIRE_CORPUS(CorpusDir() / "real" / "odf");
@@ -56,21 +32,14 @@ TEST(OdfCorpus, RealDocumentsReadWithHighRecall) {
   std::vector<double> recalls;
   int refused = 0;
   for (const auto& f : files) {
-    Result r = Read(f);
+    const TReadResult r = Read(f);
     // A package whose content is encrypted, or a file that is no package, is refused by name.
     if (r.error.find("encrypted") != std::string::npos || r.error.find("not an OpenDocument package") != std::string::npos) {
       ++refused;
       continue;
     }
     EXPECT_EQ(r.error, "") << f;
-    std::u16string ref;
-    for (const char* peer : {"libreoffice", "odt2txt"}) {
-      const fs::path p = CorpusDir() / "reference" / peer / "real" / "odf" / (f.filename().string() + ".txt");
-      if (fs::exists(p)) {
-        ref = Utf8ToWide(ReadFile(p, true));
-        break;
-      }
-    }
+    const std::u16string ref = PeerText({"libreoffice", "odt2txt"}, f);
     if (Words(ref).empty()) continue;
     recalls.push_back(Recall(ref, r.text));
   }
@@ -88,9 +57,9 @@ TEST(OdfCorpus, GeneratedDocumentsMatchTheirTruth) {
   const auto files = Documents(CorpusDir() / "generated");
   ASSERT_FALSE(files.empty());
   for (const auto& f : files) {
-    Result r = Read(f);
+    const TReadResult r = Read(f);
     EXPECT_EQ(r.error, "") << f;
-    EXPECT_GE(Recall(Utf8ToWide(ReadFile(f.string() + ".truth.txt", true)), r.text), 0.99) << f;
+    EXPECT_GE(Recall(TruthText(f), r.text), 0.99) << f;
   }
 }
 

@@ -14,13 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace corpus;
 
-std::u16string Reference(const std::string& name) {
-  for (const char* peer : {"libreoffice", "catdoc", "antiword"}) {
-    const fs::path p = CorpusDir() / "reference" / peer / "real" / "doc" / (name + ".txt");
-    if (fs::exists(p)) return Utf8ToWide(ReadFile(p, true));
-  }
-  return {};
-}
+std::u16string Reference(const fs::path& file) { return PeerText({"libreoffice", "catdoc", "antiword"}, file); }
 
 const std::map<std::string, std::u16string> kExpectedErrors = {
     {"PasswordProtected.doc", u"Could not read the password protected file"},
@@ -65,7 +59,7 @@ TEST(WordCorpus, RealDocumentsReadWithGoodRecall) {
       EXPECT_EQ(f.fcStshfOrig == f.fcStshf, name != "Bug48075.doc" && name != "Bug33519.doc") << name;
       ++fib97;
     }
-    const std::u16string reference = Reference(name);
+    const std::u16string reference = Reference(entry.path());
     if (reference.empty()) continue;
     recalls.push_back(Recall(reference, doc.Text()->Text()));
   }
@@ -165,7 +159,7 @@ TEST(WordCorpus, ListLabelsAsLibreOfficePrintsThem) {
       at = to;
     }
     int total = 0, missing = 0;
-    for (const auto& [label, count] : PeerLabels(Reference(name))) {
+    for (const auto& [label, count] : PeerLabels(Reference(dir / name))) {
       total += count;
       missing += std::max(0, count - ours[label]);
     }
@@ -179,7 +173,7 @@ TEST(WordCorpus, Word6CyrillicFromTheFont) {
   ZVWORD_REQUIRE_CORPUS(file.parent_path());
   TMSWordDocument doc;
   doc.LoadFromFile(Utf8ToWide(file.string()));
-  EXPECT_GE(Recall(Reference("Bug60942b.doc"), doc.Text()->Text()), 0.95);
+  EXPECT_GE(Recall(Reference(file), doc.Text()->Text()), 0.95);
 }
 
 }  // namespace
