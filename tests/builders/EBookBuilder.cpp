@@ -1,8 +1,32 @@
 #include "builders/EBookBuilder.h"
 
 #include "builders/ZipBuilder.h"
+#include "platform/Exception.h"
+#include "platform/Streams.h"
 
 namespace zvword::test {
+
+std::string Lines(const TWideStrings& List) {
+  std::string out;
+  for (int i = 0; i < List.Count(); ++i)
+    if (!List.Item(i).empty()) out += WideToUtf8(List.Item(i)) + "\n";
+  return out;
+}
+
+std::string BodyLines(TMSWBaseDocument& Doc, const std::string& Bytes, TMSTextFormating Mode) {
+  Doc.SetTextFormating(Mode);
+  TBytesView stream(Bytes);
+  try {
+    Doc.LoadFromStream(stream);
+  } catch (const Exception& e) {
+    return std::string("error: ") + e.what();
+  }
+  std::string body = Lines(*Doc.Text());
+  const std::string start = WideToUtf8(Doc.GetTextStart()), finish = WideToUtf8(Doc.GetTextFinish());
+  if (!start.empty() && body.starts_with(start + "\n")) body.erase(0, start.size() + 1);
+  if (!finish.empty() && body.ends_with(finish + "\n")) body.resize(body.size() - finish.size() - 1);
+  return body;
+}
 
 EPubBuilder& EPubBuilder::PackagePath(const std::string& path) {
   packagePath_ = path;

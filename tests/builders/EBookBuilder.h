@@ -4,7 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "framework/MSWBase.h"
+
 namespace zvword::test {
+
+// The non-empty lines of a list, each ended by "\n".
+std::string Lines(const TWideStrings& List);
+// Loads Bytes in the mode and gives the body's non-empty lines without the output's frame (the
+// RTF or HTML prologue and epilogue); a load that throws gives "error: " and its message.
+std::string BodyLines(TMSWBaseDocument& Doc, const std::string& Bytes, TMSTextFormating Mode);
 
 class EPubBuilder {
  public:

@@ -14,13 +14,6 @@ namespace {
 
 using test::EPubBuilder;
 
-std::string Lines(const TWideStrings& list) {
-  std::string out;
-  for (int i = 0; i < list.Count(); ++i)
-    if (!list.Item(i).empty()) out += WideToUtf8(list.Item(i)) + "\n";
-  return out;
-}
-
 std::string Chapter(const std::string& body) { return EPubBuilder::XHTML(body); }
 
 std::string Stamp(TDateTime v) {
@@ -108,17 +101,7 @@ TEST(EPub, TextInReadingOrder) {
   };
   for (const auto& c : cases) {
     TZvWEPub doc;
-    doc.SetTextFormating(c.mode);
-    TBytesView stream(c.book);
-    ASSERT_NO_THROW(doc.LoadFromStream(stream)) << c.what;
-    std::string body = Lines(*doc.Text());
-    if (c.mode != tfPlainText) {
-      // Only the lines between the frame.
-      const std::string start = WideToUtf8(doc.GetTextStart()), finish = WideToUtf8(doc.GetTextFinish());
-      if (!start.empty() && body.starts_with(start + "\n")) body.erase(0, start.size() + 1);
-      if (!finish.empty() && body.ends_with(finish + "\n")) body.resize(body.size() - finish.size() - 1);
-    }
-    EXPECT_EQ(body, c.expected) << c.what;
+    EXPECT_EQ(test::BodyLines(doc, c.book, c.mode), c.expected) << c.what;
   }
 }
 
@@ -131,7 +114,7 @@ TEST(EPub, EachContentDocumentIsReadOnce) {
   TBytesView stream(book);
   doc.LoadFromStream(stream);
   EXPECT_EQ(doc.ContentDocumentCount(), 2);
-  EXPECT_EQ(Lines(*doc.Text()), "A\nB\n");
+  EXPECT_EQ(test::Lines(*doc.Text()), "A\nB\n");
 }
 
 struct SummaryCase {

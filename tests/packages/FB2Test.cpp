@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "builders/EBookBuilder.h"
 #include "builders/ZipBuilder.h"
 #include "packages/MSWFB2.h"
 #include "platform/LocalTime.h"
@@ -16,13 +17,6 @@ std::string Book(const std::string& body, const std::string& description = "",
   return declaration + "\n<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
                        "xmlns:l=\"http://www.w3.org/1999/xlink\"><description>" +
          description + "</description>" + body + "</FictionBook>";
-}
-
-std::string Lines(const TWideStrings& list) {
-  std::string out;
-  for (int i = 0; i < list.Count(); ++i)
-    if (!list.Item(i).empty()) out += WideToUtf8(list.Item(i)) + "\n";
-  return out;
 }
 
 std::string Stamp(TDateTime v) {
@@ -69,16 +63,7 @@ TEST(FictionBook, BodyText) {
   };
   for (const auto& c : cases) {
     TFictionBook doc;
-    doc.SetTextFormating(c.mode);
-    TBytesView stream(c.bytes);
-    ASSERT_NO_THROW(doc.LoadFromStream(stream)) << c.what;
-    std::string body = Lines(*doc.Text());
-    if (c.mode != tfPlainText) {
-      const std::string start = WideToUtf8(doc.GetTextStart()), finish = WideToUtf8(doc.GetTextFinish());
-      if (!start.empty() && body.starts_with(start + "\n")) body.erase(0, start.size() + 1);
-      if (!finish.empty() && body.ends_with(finish + "\n")) body.resize(body.size() - finish.size() - 1);
-    }
-    EXPECT_EQ(body, c.expected) << c.what;
+    EXPECT_EQ(test::BodyLines(doc, c.bytes, c.mode), c.expected) << c.what;
   }
 }
 
