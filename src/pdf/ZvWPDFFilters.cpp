@@ -514,6 +514,13 @@ RawByteString TZvPDFReader::DecodeContentByFilter(std::string_view Filter, std::
     out = pdffilters::ApplyPredictor(out, predictor, ParamInt(Params, "Colors", 1), ParamInt(Params, "BitsPerComponent", 8),
                                      ParamInt(Params, "Columns", 1));
   Budget().ChargeDecoded(static_cast<int64_t>(out.size()));
+  // Cut by the budget, the charge above has thrown; cut by the per-stream cap, the text goes on
+  // without the stream's rest, and the caller is told.
+  if (limit == kPDFMaxDecodedStream && static_cast<int64_t>(out.size()) >= limit) {
+    static_assert(kPDFMaxDecodedStream == 256ll << 20, "the warning names the cap");
+    const WideString w = u"A stream decodes to more than 256 MiB: only that much of it is read";
+    if (std::find(Warnings().begin(), Warnings().end(), w) == Warnings().end()) AddWarning(w);
+  }
   return out;
 }
 

@@ -165,6 +165,7 @@ struct ErrorCase {
   std::string kept;  // text still in the output list after the error
   TResourceLimits limits = {};
   int64_t pageOperations = kPDFMaxPageOperations;
+  std::string warning = "";
 };
 
 TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
@@ -194,6 +195,8 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
        "Read before", {}, 5000},
       {"twenty forms each drawing the next ten times, default limits", FormFanout(20, 10),
        "Page exceeds the limit of 10000000 content operators", "Read before"},
+      {"one stream past the cap of a stream, within the document's budget", RunLengthBomb(5, 1), "", "", {},
+       kPDFMaxPageOperations, "A stream decodes to more than 256 MiB: only that much of it is read"},
   };
   for (const auto& c : cases) {
     TZvPDFReader r;
@@ -206,6 +209,7 @@ TEST(PdfReader, ClearErrorsForWhatCannotBeRead) {
       error = e.what();
     }
     EXPECT_EQ(error, c.error) << c.what;
+    EXPECT_EQ(r.Warnings().empty() ? "" : WideToUtf8(r.Warnings()[0]), c.warning) << c.what;
     std::string kept;
     for (int i = 0; i < r.Text()->Count(); ++i) kept += WideToUtf8(r.Text()->Get(i));
     if (!c.kept.empty()) {
