@@ -31,11 +31,6 @@ const TMarkTable kMarks = {{
     {u"\r\n", u"\\page \r\n", u"<br>\r\n"},    // page
 }};
 
-// WordPerfect 6+ stores the commonest accented letters in one byte each, 0x01-0x1F. Only the
-// entries confirmed on real documents are mapped; the others yield nothing rather than a guess.
-constexpr char16_t kDefaultExtended[32] = {
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u'ë', u'é', 0, u'è', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
 const TMarkup kJustifyEnd = {u"", u"", u"</div>"};
 
 struct TAttributeMarkup {
@@ -370,7 +365,8 @@ void TWordPerfectFile::ReadText6(TByteReader& R) {
     if (c >= 0x21 && c <= 0x7E) {
       if (!FUndoOn) run += static_cast<char16_t>(c);
     } else if (c >= 0x01 && c <= 0x1F) {
-      if (!FUndoOn && kDefaultExtended[c]) run += kDefaultExtended[c];
+      // The commonest accented letters, one byte each.
+      if (const char16_t ch = WPOneByteToUnicode(c); !FUndoOn && ch) run += ch;
     } else {
       flush();
       ProcessSysCharacter(R, c);
@@ -414,7 +410,7 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
       case 0xF0: {
         const uint8_t number = R.U8();
         const uint8_t set = R.U8();
-        if (show) ExtendedCharacter(number, set);
+        if (show) ExtendedCharacter(number, set, false);
         if (R.U8() != 0xF0) throw Exception(kBadExtended);
         break;
       }
@@ -509,9 +505,9 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
   }
 }
 
-void TWordPerfectFile::ExtendedCharacter(uint8_t Number, uint8_t Set) {
-  const char16_t ch = WPCharToUnicode(Set, Number);
-  if (ch != 0) FSink.Text(std::u16string_view(&ch, 1));
+void TWordPerfectFile::ExtendedCharacter(uint8_t Number, uint8_t Set, bool Version5) {
+  const std::u16string_view text = WPCharToUnicode(Set, Number, Version5);
+  if (!text.empty()) FSink.Text(text);
 }
 
 void TWordPerfectFile::Attribute(uint8_t Number, bool On) {
@@ -636,7 +632,7 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
     R.Seek(start + length);
     switch (Code) {
       case 0xC0:
-        ExtendedCharacter(f.U8At(1), f.U8At(2));
+        ExtendedCharacter(f.U8At(1), f.U8At(2), true);
         break;
       case 0xC1: {
         // Tabs, centring and flush right; only tabs (flags in the top two bits 0 or 3) leave a tab.

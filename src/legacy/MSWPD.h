@@ -71,9 +71,12 @@ struct TWPDFontDescriptor {
 };
 using TWPDFontDescriptorList = std::vector<std::unique_ptr<TWPDFontDescriptor>>;
 
-// The Unicode character of a WordPerfect character-set entry, or 0 when the set or the entry is
-// not known.
-char16_t WPCharToUnicode(uint8_t Set, uint8_t Number);
+// The text of a WordPerfect character-set entry in the 6+ or the 5.x numbering: one character,
+// a letter and its combining mark, or a surrogate pair; empty when the set or the entry is not
+// known.
+std::u16string_view WPCharToUnicode(uint8_t Set, uint8_t Number, bool Version5);
+// A WordPerfect 6+ one-byte character (0x01-0x1F), or 0 when not known.
+char16_t WPOneByteToUnicode(uint8_t Code);
 
 class ZVWORD_API TWordPerfectFile : public TMSWBaseDocument {
  public:
@@ -125,7 +128,7 @@ class ZVWORD_API TWordPerfectFile : public TMSWBaseDocument {
   // Handles the function at R's position (its code already read); leaves R after the function.
   void ProcessSysCharacter(TByteReader& R, uint8_t Code);
   void ProcessSysCharacter5(TByteReader& R, uint8_t Code);
-  void ExtendedCharacter(uint8_t Number, uint8_t Set);
+  void ExtendedCharacter(uint8_t Number, uint8_t Set, bool Version5);
   void Attribute(uint8_t Number, bool On);
   void FontSize(uint32_t PointSize, uint16_t FontNumber);
   void Justify(uint8_t Value);
