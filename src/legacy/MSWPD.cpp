@@ -410,7 +410,7 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
       case 0xF0: {
         const uint8_t number = R.U8();
         const uint8_t set = R.U8();
-        if (show) ExtendedCharacter(number, set, false);
+        if (show) ExtendedCharacter(number, set);
         if (R.U8() != 0xF0) throw Exception(kBadExtended);
         break;
       }
@@ -505,8 +505,9 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
   }
 }
 
-void TWordPerfectFile::ExtendedCharacter(uint8_t Number, uint8_t Set, bool Version5) {
-  const std::u16string_view text = WPCharToUnicode(Set, Number, Version5);
+void TWordPerfectFile::ExtendedCharacter(uint8_t Number, uint8_t Set) {
+  // 5.x (major version 0) numbers some sets apart from 6+.
+  const std::u16string_view text = WPCharToUnicode(Set, Number, FHeader.MajorVersion == 0);
   if (!text.empty()) FSink.Text(text);
 }
 
@@ -632,7 +633,7 @@ void TWordPerfectFile::ProcessSysCharacter5(TByteReader& R, uint8_t Code) {
     R.Seek(start + length);
     switch (Code) {
       case 0xC0:
-        ExtendedCharacter(f.U8At(1), f.U8At(2), true);
+        ExtendedCharacter(f.U8At(1), f.U8At(2));
         break;
       case 0xC1: {
         // Tabs, centring and flush right; only tabs (flags in the top two bits 0 or 3) leave a tab.

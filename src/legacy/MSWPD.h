@@ -128,7 +128,7 @@ class ZVWORD_API TWordPerfectFile : public TMSWBaseDocument {
   // Handles the function at R's position (its code already read); leaves R after the function.
   void ProcessSysCharacter(TByteReader& R, uint8_t Code);
   void ProcessSysCharacter5(TByteReader& R, uint8_t Code);
-  void ExtendedCharacter(uint8_t Number, uint8_t Set, bool Version5);
+  void ExtendedCharacter(uint8_t Number, uint8_t Set);
   void Attribute(uint8_t Number, bool On);
   void FontSize(uint32_t PointSize, uint16_t FontNumber);
   void Justify(uint8_t Value);
