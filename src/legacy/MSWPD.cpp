@@ -31,11 +31,6 @@ const TMarkTable kMarks = {{
     {u"\r\n", u"\\page \r\n", u"<br>\r\n"},    // page
 }};
 
-// WordPerfect 6+ stores the commonest accented letters in one byte each, 0x01-0x1F. Only the
-// entries confirmed on real documents are mapped; the others yield nothing rather than a guess.
-constexpr char16_t kDefaultExtended[32] = {
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, u'ë', u'é', 0, u'è', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
 const TMarkup kJustifyEnd = {u"", u"", u"</div>"};
 
 struct TAttributeMarkup {
@@ -370,7 +365,8 @@ void TWordPerfectFile::ReadText6(TByteReader& R) {
     if (c >= 0x21 && c <= 0x7E) {
       if (!FUndoOn) run += static_cast<char16_t>(c);
     } else if (c >= 0x01 && c <= 0x1F) {
-      if (!FUndoOn && kDefaultExtended[c]) run += kDefaultExtended[c];
+      // The commonest accented letters, one byte each.
+      if (const char16_t ch = WPOneByteToUnicode(c); !FUndoOn && ch) run += ch;
     } else {
       flush();
       ProcessSysCharacter(R, c);
@@ -510,8 +506,9 @@ void TWordPerfectFile::ProcessSysCharacter(TByteReader& R, uint8_t Code) {
 }
 
 void TWordPerfectFile::ExtendedCharacter(uint8_t Number, uint8_t Set) {
-  const char16_t ch = WPCharToUnicode(Set, Number);
-  if (ch != 0) FSink.Text(std::u16string_view(&ch, 1));
+  // 5.x (major version 0) numbers some sets apart from 6+.
+  const std::u16string_view text = WPCharToUnicode(Set, Number, FHeader.MajorVersion == 0);
+  if (!text.empty()) FSink.Text(text);
 }
 
 void TWordPerfectFile::Attribute(uint8_t Number, bool On) {

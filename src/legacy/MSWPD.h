@@ -71,9 +71,12 @@ struct TWPDFontDescriptor {
 };
 using TWPDFontDescriptorList = std::vector<std::unique_ptr<TWPDFontDescriptor>>;
 
-// The Unicode character of a WordPerfect character-set entry, or 0 when the set or the entry is
-// not known.
-char16_t WPCharToUnicode(uint8_t Set, uint8_t Number);
+// The text of a WordPerfect character-set entry in the 6+ or the 5.x numbering: one character,
+// a letter and its combining mark, or a surrogate pair; empty when the set or the entry is not
+// known.
+std::u16string_view WPCharToUnicode(uint8_t Set, uint8_t Number, bool Version5);
+// A WordPerfect 6+ one-byte character (0x01-0x1F), or 0 when not known.
+char16_t WPOneByteToUnicode(uint8_t Code);
 
 class ZVWORD_API TWordPerfectFile : public TMSWBaseDocument {
  public:

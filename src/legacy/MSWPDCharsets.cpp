@@ -2,6 +2,7 @@
 // nothing rather than a guess.
 #include <cstdint>
 #include <iterator>
+#include <string_view>
 
 #include "legacy/MSWPD.h"
 
@@ -9,7 +10,7 @@ namespace zvword {
 namespace {
 
 struct TWPCharset {
-  const char16_t* Table;
+  const uint16_t* Offsets;  // Size + 1 offsets into kWPText
   unsigned Size;
 };
 
@@ -17,11 +18,14 @@ struct TWPCharset {
 
 }  // namespace
 
-char16_t WPCharToUnicode(uint8_t Set, uint8_t Number) {
-  if (Set == 0) return Number >= 0x20 && Number < 0x7F ? static_cast<char16_t>(Number) : 0;
-  if (Set >= std::size(kWPCharsets)) return 0;
-  const TWPCharset& set = kWPCharsets[Set];
-  return Number < set.Size ? set.Table[Number] : 0;
+std::u16string_view WPCharToUnicode(uint8_t Set, uint8_t Number, bool Version5) {
+  const TWPCharset* sets = Version5 ? kWP5Charsets : kWP6Charsets;
+  if (Set >= std::size(kWP6Charsets)) return {};
+  const TWPCharset& set = sets[Set];
+  if (Number >= set.Size) return {};
+  return std::u16string_view(kWPText + set.Offsets[Number], set.Offsets[Number + 1] - set.Offsets[Number]);
 }
+
+char16_t WPOneByteToUnicode(uint8_t Code) { return Code < std::size(kWPOneByte) ? kWPOneByte[Code] : 0; }
 
 }  // namespace zvword

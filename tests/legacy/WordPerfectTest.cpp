@@ -76,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                u"a b\r\n", ""},
         WPCase{"paragraph end in HTML", WP6().Text("a").Byte(0xCC).Build(), tfHTML, u"a<p></p>\r\n", ""},
         WPCase{"one-byte accented letters",
-               WP6().Raw("complexit\x0f" "\x80" "co\x0e" "ffici\x0e" "nt\x80" "Mod\x11" "le").Build(), tfPlainText,
-               u"complexité coëfficiënt Modèle\r\n", ""},
+               WP6().Raw("complexit\x0f" "\x80" "co\x0e" "ffici\x0e" "nt\x80" "Mod\x11" "le\x80" "\x01" "\x1d").Build(),
+               tfPlainText, u"complexité coëfficiënt Modèle åÜ\r\n", ""},
         // ---- variable-length functions ----
         WPCase{"0xD0 soft end of line", WP6().Text("a").Function(0xD0, 0x01).Text("b").Build(), tfPlainText,
                u"a b\r\n", ""},
@@ -117,27 +117,50 @@ INSTANTIATE_TEST_SUITE_P(
                u"‘A’\r\n", ""},
         WPCase{"multinational", WP6().Extended(41, 1).Extended(56, 1).Extended(23, 1).Build(), tfPlainText,
                u"éÑß\r\n", ""},
-        WPCase{"math", WP6().Extended(1, 6).Extended(8, 6).Extended(19, 6).Extended(36, 6).Build(), tfPlainText,
-               u"±÷∞°\r\n", ""},
+        WPCase{"math", WP6().Extended(1, 6).Extended(8, 6).Extended(19, 6).Extended(36, 6).Extended(99, 6)
+                           .Extended(121, 6).Build(),
+               tfPlainText, u"±÷∞°≠∃\r\n", ""},
+        WPCase{"math extension", WP6().Extended(4, 7).Extended(9, 7).Extended(112, 7).Build(), tfPlainText,
+               u"√∫⎠\r\n", ""},
+        WPCase{"phonetic", WP6().Extended(66, 2).Extended(131, 2).Extended(10, 2).Build(), tfPlainText, u"əʒː\r\n",
+               ""},
+        WPCase{"5.x Multinational 2", WP5().Text("s").Extended(0, 2).Extended(22, 2).Extended(8, 2).Build(),
+               tfPlainText, u"s\u0323ءĸ\r\n", ""},
+        WPCase{"box drawing", WP6().Extended(9, 3).Extended(21, 3).Extended(2, 3).Build(), tfPlainText, u"│╔▓\r\n",
+               ""},
         WPCase{"typographic: signs after the bullets",
                WP6().Extended(3, 4).Extended(5, 4).Extended(6, 4).Extended(17, 4).Extended(23, 4).Extended(26, 4)
                    .Extended(41, 4).Build(),
                tfPlainText, u"•¶§½©³™\r\n", ""},
-        WPCase{"Greek", WP6().Extended(3, 8).Extended(39, 8).Build(), tfPlainText, u"βς\r\n", ""},
-        WPCase{"multinational: Latin Extended-A", WP6().Extended(174, 1).Extended(153, 1).Extended(165, 1).Build(),
-               tfPlainText, u"Šłœ\r\n", ""},
+        WPCase{"Greek", WP6().Extended(3, 8).Extended(39, 8).Extended(53, 8).Extended(139, 8).Build(), tfPlainText,
+               u"βςάῆ\r\n", ""},
+        WPCase{"5.x Greek", WP5().Extended(39, 8).Extended(52, 8).Extended(124, 8).Build(), tfPlainText, u"ςάῆ\r\n",
+               ""},
+        WPCase{"multinational: Latin Extended-A, letters with a mark",
+               WP6().Extended(176, 1).Extended(153, 1).Extended(167, 1).Extended(157, 1).Extended(212, 1)
+                   .Extended(1, 1).Build(),
+               tfPlainText, u"Šłœŉ" u"D\u0304·\r\n", ""},
         WPCase{"multinational: comma above keyed as an apostrophe", WP5().Text("t").Extended(9, 1).Text("s").Build(),
                tfPlainText, u"t\u0313s\r\n", ""},
         WPCase{"ASCII through the extended code", WP6().Extended(0x41, 0).Build(), tfPlainText, u"A\r\n", ""},
-        WPCase{"typographic: low quotes, dashes", WP6().Extended(30, 4).Extended(33, 4).Extended(34, 4).Build(),
-               tfPlainText, u"„–—\r\n", ""},
-        WPCase{"iconic", WP6().Extended(0, 5).Extended(9, 5).Build(), tfPlainText, u"♥♪\r\n", ""},
+        WPCase{"typographic: quotes, dashes, a sign beyond the BMP",
+               WP6().Extended(30, 4).Extended(63, 4).Extended(33, 4).Extended(34, 4).Extended(100, 4).Build(),
+               tfPlainText, u"‟„–—\U0001D11E\r\n", ""},
+        WPCase{"iconic", WP6().Extended(0, 5).Extended(9, 5).Extended(171, 5).Build(), tfPlainText, u"♡♪♠\r\n", ""},
+        WPCase{"5.x iconic", WP5().Extended(0, 5).Extended(33, 5).Build(), tfPlainText, u"♥℄\r\n", ""},
         WPCase{"math: multiplication sign", WP6().Text("2").Extended(39, 6).Text("3").Build(), tfPlainText,
                u"2×3\r\n", ""},
-        WPCase{"Hebrew", WP6().Extended(0, 9).Extended(26, 9).Build(), tfPlainText, u"את\r\n", ""},
-        WPCase{"Cyrillic", WP5().Extended(0, 10).Extended(65, 10).Build(), tfPlainText, u"Ая\r\n", ""},
+        WPCase{"Hebrew", WP6().Extended(0, 9).Extended(26, 9).Extended(85, 9).Extended(122, 9).Build(), tfPlainText,
+               u"את\uFB31₪\r\n", ""},
+        WPCase{"5.x Hebrew", WP5().Extended(0, 9).Extended(84, 9).Build(), tfPlainText, u"א\uFB31\r\n", ""},
+        WPCase{"Cyrillic", WP6().Extended(0, 10).Extended(65, 10).Extended(66, 10).Extended(210, 10).Build(),
+               tfPlainText, u"АяӘა\r\n", ""},
+        WPCase{"5.x Cyrillic", WP5().Extended(0, 10).Extended(65, 10).Extended(66, 10).Extended(110, 10).Build(),
+               tfPlainText, u"АяҐА\u0301\r\n", ""},
         WPCase{"Japanese half-width kana", WP6().Extended(16, 11).Extended(62, 11).Build(), tfPlainText,
                u"ｱﾟ\r\n", ""},
+        WPCase{"5.x Japanese kana", WP5().Extended(12, 11).Extended(112, 11).Extended(5, 11).Build(), tfPlainText,
+               u"あアっ\r\n", ""},
         WPCase{"past a set's end gives nothing", WP6().Text("a").Extended(250, 9).Build(), tfPlainText, u"a\r\n", ""},
         WPCase{"unknown set gives nothing", WP6().Text("a").Extended(1, 12).Build(), tfPlainText, u"a\r\n", ""},
         WPCase{"extended character not closed", WP6().Raw(Data("\xF0\x01\x01\x00", 4)).Build(), tfPlainText, u"",
@@ -247,19 +270,34 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WordPerfect, CharsetLetterPairs) {
   // Capital/small pairs: a table shifted by one entry breaks the pairing. The Turkish I, the
-  // variant beta and the final sigma pair with no simple case fold.
+  // variant beta, the final sigma, 'N and the variant phi pair with no simple case fold; 6+
+  // leaves two Cyrillic pairs out.
   struct Range {
+    bool version5;
     uint8_t set, first, last;
     std::vector<uint8_t> odd;
   };
-  for (const Range& r : {Range{1, 26, 209, {130}}, Range{8, 0, 51, {4, 38}}, Range{10, 0, 65, {}}}) {
+  auto fold = [](std::u16string_view s) {
+    std::u16string out;
+    for (char16_t c : s) out += SimpleCaseFold(c);
+    return out;
+  };
+  for (const Range& r : {Range{false, 1, 26, 241, {130, 156, 238}}, Range{true, 1, 26, 241, {130, 156, 238}},
+                         Range{false, 8, 0, 69, {4, 38}}, Range{true, 8, 0, 51, {4, 38, 44}},
+                         Range{false, 10, 0, 199, {84, 92}}, Range{true, 10, 0, 147, {}}}) {
     for (unsigned n = r.first; n < r.last; n += 2) {
       if (std::find(r.odd.begin(), r.odd.end(), n) != r.odd.end()) continue;
-      const char16_t upper = WPCharToUnicode(r.set, static_cast<uint8_t>(n));
-      const char16_t lower = WPCharToUnicode(r.set, static_cast<uint8_t>(n + 1));
-      EXPECT_TRUE(upper != 0 && upper != lower && SimpleCaseFold(upper) == lower)
-          << "set " << int(r.set) << " entry " << n;
+      const std::u16string_view upper = WPCharToUnicode(r.set, static_cast<uint8_t>(n), r.version5);
+      const std::u16string_view lower = WPCharToUnicode(r.set, static_cast<uint8_t>(n + 1), r.version5);
+      EXPECT_TRUE(!upper.empty() && upper != lower && fold(upper) == lower)
+          << (r.version5 ? "5.x" : "6+") << " set " << int(r.set) << " entry " << n;
     }
+  }
+  // 5.x Japanese: hiragana 0-82 and katakana 100-182 name the same kana in the same order.
+  for (uint8_t n = 0; n <= 82; ++n) {
+    const std::u16string_view hiragana = WPCharToUnicode(11, n, true);
+    const std::u16string_view katakana = WPCharToUnicode(11, static_cast<uint8_t>(n + 100), true);
+    EXPECT_TRUE(hiragana.size() == 1 && katakana.size() == 1 && hiragana[0] + 0x60 == katakana[0]) << "kana " << int(n);
   }
 }
 

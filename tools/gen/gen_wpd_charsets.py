@@ -1,91 +1,386 @@
 #!/usr/bin/python3
 """Generates src/legacy/MSWPDCharsets.inc: the WordPerfect character sets as Unicode.
 
-Source: the character set tables WordPerfect Corporation (later Corel) published in the
-product manuals' appendix "WordPerfect Characters" (WordPerfect 5.1 and 6.x for DOS and
-Windows), written here entry by entry. WordPerfect 5.x and 6+ number sets 0, 1 and 3-11
-alike; set 2 is "Multinational 2" in 5.x and "Phonetic" in 6+. Entries whose glyph has no
-sure Unicode counterpart are left out (0): the reader then drops the character rather than
-guess. Set 12 is user-defined and never mapped.
+Sources: the character set tables of the WordPerfect manuals' appendix "WordPerfect Characters"
+(WordPerfect 5.1 and 6.x for DOS and Windows), from which this table was first transcribed, and
+the output of wpd2text (libwpd-tools), run as a black box on documents holding every entry 0-255
+of every set, each on a line of its own, once in the 6+ numbering (function 0xF0) and once in the
+5.x numbering (function 0xC0), and on the 6+ one-byte characters 0x01-0x1F. The tables below are
+that output, entry by entry (LibreOffice printed the same for every entry); CORRECTIONS lists where
+this file departs from it, with the reason. wpd2text prints a space for an entry it does not know:
+such entries, and those of CORRECTIONS without a replacement, are "-" and the reader drops the
+character rather than guess. wpd2text prints some letters as a combining mark ahead of its base
+letter; in Unicode the mark follows the base, so the pair is turned round (numbering()).
+
+5.x and 6+ number sets 1, 3, 4, 6 and 7 alike. Set 2 is "Multinational 2" in 5.x and "Phonetic" in
+6+; sets 5, 8, 9, 10 and 11 grew or were reordered in 6+, so 5.x has tables of its own for them
+(the *_5 tables). Sets above 11 (user-defined in 5.x) are not mapped.
+
+Each table is rows of 16 entries headed by the number of the first; an entry is the hexadecimal
+code points of its text joined by "+" (a letter with no precomposed form is a base and a combining
+mark), or "-".
 Run once with the system python:
     /usr/bin/python3 tools/gen/gen_wpd_charsets.py > src/legacy/MSWPDCharsets.inc
 """
 
-def pairs(upper_lower):
-    """Upper/lower-case pairs given as a string of upper-case letters, WordPerfect's order."""
+MULTINATIONAL = """
+  0| 0300 00B7 0303 0302 0335 0338 0301 0308 0304 0313 0315 02BC 0326 0315 00B0 0307
+ 16| 030B 0327 0328 030C 0337 0305 0306 00DF 0138 006A 00C1 00E1 00C2 00E2 00C4 00E4
+ 32| 00C0 00E0 00C5 00E5 00C6 00E6 00C7 00E7 00C9 00E9 00CA 00EA 00CB 00EB 00C8 00E8
+ 48| 00CD 00ED 00CE 00EE 00CF 00EF 00CC 00EC 00D1 00F1 00D3 00F3 00D4 00F4 00D6 00F6
+ 64| 00D2 00F2 00DA 00FA 00DB 00FB 00DC 00FC 00D9 00F9 0178 00FF 00C3 00E3 0110 0111
+ 80| 00D8 00F8 00D5 00F5 00DD 00FD 00D0 00F0 00DE 00FE 0102 0103 0100 0101 0104 0105
+ 96| 0106 0107 010C 010D 0108 0109 010A 010B 010E 010F 011A 011B 0116 0117 0112 0113
+112| 0118 0119 01F4 01F5 011E 011F 01E6 01E7 0122 0123 011C 011D 0120 0121 0124 0125
+128| 0126 0127 0130 0069 012A 012B 012E 012F 0128 0129 0132 0133 0134 0135 0136 0137
+144| 0139 013A 013D 013E 013B 013C 013F 0140 0141 0142 0143 0144 02BC+004E 0149 0147 0148
+160| 0145 0146 0150 0151 014C 014D 0152 0153 0154 0155 0158 0159 0156 0157 015A 015B
+176| 0160 0161 015E 015F 015C 015D 0164 0165 0162 0163 0166 0167 016C 016D 0170 0171
+192| 016A 016B 0172 0173 016E 016F 0168 0169 0174 0175 0176 0177 0179 017A 017D 017E
+208| 017B 017C 014A 014B 0304+0044 0304+0064 0304+004C 0304+006C 0304+004E 0304+006E 0300+0052 0300+0072 0304+0053 0304+0073 0304+0054 0304+0074
+224| 0306+0059 0306+0079 1EF2 1EF3 010E 010F 01A0 01A1 01AF 01B0 0114 0115 012C 012D 0049 0131
+240| 014E 014F
+"""
+
+PHONETIC = """
+  0| 02B9 02BA 02BB - 02BD 02BC - 02BE 02BF 0310 02D0 02D1 0306 032E 0329 02C8
+ 16| 02CC 02C9 02CA 02CB 02CD 02CE 02CF 02C6 02C7 02DC 0325 02DA 032D 032C 0323 0308
+ 32| 0324 031C 031D 031E 031F 0320 0321 0322 032A 032B 02D2 02D3 0361 0356 005F 2017
+ 48| 033E 02DB 0327 0233 030D 02B0 02B6 0250 0251 0252 0253 0299 0254 0255 0297 0256
+ 64| 0257 0258 0259 025A 025B 025C 025D 029A 025E 025F 0278 0261 0260 0262 029B 0263
+ 80| 0264 0265 0266 0267 029C 0268 026A 0269 029D 029E 026B 026C 026D 029F 026E 028E
+ 96| 026F 0270 0271 0272 0273 0274 0276 0277 02A0 0279 027A 027B 027C 027D 027E 027F
+112| 0280 0281 0282 0283 0284 0285 0286 0287 0288 0275 0289 028A 028C 028B 028D 03C7
+128| 028F 0290 0291 0292 0293 0294 0295 0296 02A1 02A2 0298 02A3 02A4 02A5 02A6 02A7
+144| 02A8
+"""
+
+PHONETIC_5 = """
+  0| 0323 0324 02DA 0325 02BC 032D 2017 005F 0138 032E 033E 2018 - 02BD 02DB 0327
+ 16| 0321 0322 030D 2019 0329 - 0621 02BE 0306 0310 2032 2034
+"""
+
+BOX = """
+  0| 2591 2592 2593 2588 258C 2580 2590 2584 2500 2502 250C 2510 2518 2514 251C 252C
+ 16| 2524 2534 253C 2550 2551 2554 2557 255D 255A 2560 2566 2563 2569 256C 2552 2555
+ 32| 255B 2558 2553 2556 255C 2559 255E 2565 2561 2568 255F 2564 2562 2567 256B 256A
+ 48| 2574 2575 2576 2577 2578 2579 257A 257B 257C 257E 257D 257F 251F 2522 251E 2521
+ 64| 252E 2532 252D 2531 2527 2526 252A 2529 2536 253A 2535 2539 2541 2546 253E 2540
+ 80| 2544 254A 253D 2545 2548 2543 2549 2547
+"""
+
+TYPOGRAPHIC = """
+  0| 25CF 25CB 25A0 2022 002A 00B6 00A7 00A1 00BF 00AB 00BB 00A3 00A5 20A7 0192 00AA
+ 16| 00BA 00BD 00BC 00A2 00B2 207F 00AE 00A9 00A4 00BE 00B3 201B 2019 2018 201F 201D
+ 32| 201C 2013 2014 2039 203A 25CB 25A1 2020 2021 2122 2120 211E 25CF 25E6 25A0 25AA
+ 48| 25A1 25AB 2012 FB00 FB03 FB04 FB01 FB02 2026 0024 20A3 20A2 20A0 20A4 201A 201E
+ 64| 2153 2154 215B 215C 215D 215E 24C2 24C5 20AC 2105 2106 2030 2116 2014 00B9 2409
+ 80| 240C 240D 240A 2424 240B 267C 20A9 20A6 20A8 - - - - - - -
+ 96| - - - - 1D11E 1D122
+"""
+
+ICONIC = """
+  0| 2661 2662 2667 2664 2642 2640 263C 263A 263B 266A 266C 25AC 2302 203C 221A 21A8
+ 16| 2310 2319 25D8 25D9 21B5 2104 261C 23B5 2610 2612 2639 266F 266D 266E 260E 231A
+ 32| 231B 2701 2702 2703 2704 260E 2706 2707 2708 2709 261B 261E 270C 270D 270E 270F
+ 48| 2710 2711 2712 2713 2714 2715 2716 2717 2718 2719 271A 271B 271C 271D 271E 271F
+ 64| 2720 2721 2722 2723 2724 2725 2726 2727 2605 2606 272A 272B 272C 272D 272E 272F
+ 80| 2730 2731 2732 2733 2734 2735 2736 2737 2738 2739 273A 273B 273C 273D 273E 273F
+ 96| 2740 2741 2742 2743 2744 2745 2746 2747 2748 2749 274A 274B 25CF 274D 25A0 274F
+112| 2750 2751 2752 25B2 25BC 25C6 2756 25D7 2758 2759 275A 275B 275C 275D 275E 2036
+128| 2033 - - - - 2329 232A 005B 005D - - - - - - -
+144| 2190 - - - - - 21E8 21E6 2794 - - - - - 25D6 -
+160| - 2761 2762 2763 2764 2765 2766 2767 2663 2666 2665 2660 2780 2781 2782 2783
+176| 2784 2785 2786 2787 2788 2789 2776 2777 2778 2779 277A 277B 277C 277D 277E 277F
+192| 2780 2781 2782 2783 2784 2785 2786 2787 2788 2789 278A 278B 278C 278D 278E 278F
+208| 2790 2791 2792 2793 2794 2192 2194 2195 2798 2799 279A 279B 279C 279D 279E 279F
+224| 27A0 27A1 27A2 27A3 27A4 27A5 27A6 27A7 27A8 27A9 27AA 27AB 27AC 27AD 27AE 27AF
+240| - 27B1 27B2 27B3 27B4 27B5 27B6 27B7 27B8 27B9 27BA 27BB 27BC 27BD 27BE
+"""
+
+ICONIC_5 = """
+  0| 2665 2666 2663 2660 2642 2640 263C 263A 263B 266A 266C 25AC 2302 203C 221A 21A8
+ 16| 2310 2319 25D8 25D9 21B5 261E 261C 2713 2610 2612 2639 266F 266D 266E 260E 231A
+ 32| 231B 2104 23B5
+"""
+
+MATH = """
+  0| 2212 00B1 2264 2265 221D 002F 2215 2216 00F7 2223 27E8 27E9 223C 2248 2261 2208
+ 16| 2229 2225 2211 221E 00AC 2192 2190 2191 2193 2194 2195 25B8 25C2 25B4 25BE 22C5
+ 32| 00B7 2218 2219 212B 00B0 00B5 203E 00D7 222B 220F 2213 2207 2202 2032 2033 2192
+ 48| 212F 2113 210F 2111 211C 2118 21C4 21C6 21D2 21D0 21D1 21D3 21D4 21D5 2197 2198
+ 64| 2196 2199 222A 2282 2283 2286 2287 220D 2205 2308 2309 230A 230B 226A 226B 2220
+ 80| 2297 2295 2296 2A38 2299 2227 2228 22BB 22A4 22A5 2312 22A2 22A3 25A1 25A0 25CA
+ 96| 25C6 27E6 27E7 2260 2262 2235 2234 2237 222E 2112 212D 2128 2118 20DD 29CB 25C7
+112| 22C6 2034 2210 2243 2245 227A 227C 227B 227D 2203 2200 22D8 22D9 228E 228A 228B
+128| 2293 2294 228F 2291 22E4 2290 2292 22E5 25B3 25BD 25C3 25B9 22C8 2323 2322 25EF
+144| 219D 21A9 21AA 21A3 21BC 21BD 21C0 21C1 21CC 21CB 21BF 21BE 21C3 21C2 21C9 21C7
+160| 22D3 22D2 22D0 22D1 229A 229B 229D 2127 2221 2222 25C3 25B9 25B5 25BF 2214 2250
+176| 2252 2253 224E 224D 22A8 2258 226C 0285 2605 226E 2270 226F 2271 2241 2244 2247
+192| 2249 2280 22E0 2281 22E1 2284 2285 2288 2289 - - 22E2 22E3 2226 2224 226D
+208| 2204 2209 2247 2130 2131 2102 - 2115 211D 225F 22BE 220B 22EF 2026 22EE 22F1
+224| - 20E1 002B 002D 003D 002A 2032 2033 2034 210B 2118 2272 2273
+"""
+
+MATH_EXT = """
+  0| 2320 2321 23A5 23BD 221A - 2211 220F 2210 222B 222E - - - - -
+ 16| - - - - - - - - - 23A7 23A8 23A9 23AA - - -
+ 32| - 23AB 23AC 23AD 23AA - - - - - - - - - - -
+ 48| - - - - - - - - - - - - - 222A 222B -
+ 64| - - - - - - - - - - - - - - - -
+ 80| - - - - - - - - - - - - - - - -
+ 96| - - - - - - - - 239B 239D 239C - - - - 239E
+112| 23A8 239F - - - - 23A1 23A3 23A2 - 20AA - - 23A4 23A6 23A5
+128| - - - - - - - - - - - - - - - -
+144| 22C3 22C2 228E 2A04 2294 2A06 2227 22C0 2228 22C1 2297 2A02 2295 2A01 2299 2A00
+160| - - - - - - - - - - - - - - - -
+176| - - - - 229D - 2238 - 27E6 - - - - - - 27E7
+192| - - - - - - - - 21BC 21BD - 296C 296D 296A 296B -
+208| 21C9 21C7 - - - - - - 21BE 21BF 21C3 21C2 - 2293 2A05 23A1
+"""
+
+GREEK = """
+  0| 0391 03B1 0392 03B2 0392 03D0 0393 03B3 0394 03B4 0395 03B5 0396 03B6 0397 03B7
+ 16| 0398 03B8 0399 03B9 039A 03BA 039B 03BB 039C 03BC 039D 03BD 039E 03BE 039F 03BF
+ 32| 03A0 03C0 03A1 03C1 03A3 03C3 03A3 03C2 03A4 03C4 03A5 03C5 03A6 03C6 03A7 03C7
+ 48| 03A8 03C8 03A9 03C9 0386 03AC 0388 03AD 0389 03AE 038A 03AF 03AA 03CA 038C 03CC
+ 64| 038E 03CD 03AB 03CB 038F 03CE 03B5 03D1 03F0 03D6 03F1 03C2 03D2 03D5 03C9 037E
+ 80| 0387 0374 0375 0384 00A8 0385 1FED 1FEF 1FC0 1FBD 1FFE 037A 1FCE 1FDE 1FCD 1FDD
+ 96| 1FCF 1FDF 0384 1FEF 1FC0 1FBD 1FFE 1FCE 1FDE 1FCD 1FDD 1FCF 1FDF 1F70 1FB6 1FB3
+112| 1FB4 1FB2 1FB7 1F00 1F04 1F02 1F06 1F80 1F84 1F82 1F86 1F01 1F05 1F03 1F07 1F81
+128| 1F85 1F83 1F87 1F72 1F10 1F14 1F12 1F11 1F15 1F13 1F74 1FC6 1FC3 1FC4 1FC2 1FC7
+144| 1F20 1F24 1F22 1F26 1F90 1F94 1F92 1F96 1F21 1F25 1F23 1F27 1F91 1F95 1F93 1F97
+160| 1F76 1FD6 0390 1FD2 1F30 1F34 1F32 1F36 1F31 1F35 1F33 1F37 1F78 1F40 1F44 1F42
+176| 1F41 1F45 1F43 1FE5 1FE4 1F7A 1FE6 03B0 1FE2 1F50 1F54 1F52 1F56 1F51 1F55 1F53
+192| 1F57 1F7C 1FF6 1FF3 1FF4 1FF2 1FF7 1F60 1F64 1F62 1F66 1FA0 1FA4 1FA2 1FA6 1F61
+208| 1F65 1F63 1F67 1FA1 1FA5 1FA3 1FA7 03DA 03DC 03DE 03E0
+"""
+
+GREEK_5 = """
+  0| 0391 03B1 0392 03B2 0392 03D0 0393 03B3 0394 03B4 0395 03B5 0396 03B6 0397 03B7
+ 16| 0398 03B8 0399 03B9 039A 03BA 039B 03BB 039C 03BC 039D 03BD 039E 03BE 039F 03BF
+ 32| 03A0 03C0 03A1 03C1 03A3 03C3 03F9 03DB 03A4 03C4 03A5 03C5 03A6 03D5 03A7 03C7
+ 48| 03A8 03C8 03A9 03C9 03AC 03AD 03AE 03AF 03CA 03CC 03CD 03CB 03CE 03B5 03D1 03F0
+ 64| 03D6 1FE5 03D2 03C6 03C9 037E 0387 0384 00A8 0385 1FED 1FEF 1FC0 1FBD 1FBF 1FBE
+ 80| 1FCE 1FDE 1FCD 1FDD 1FCF 1FDF 0384 1FEF 1FC0 1FBD 1FBF 1FCE 1FDE 1FCD 1FDD 1FCF
+ 96| 1FDF 1F70 1FB6 1FB3 1FB4 1FB7 1F00 1F04 1F02 1F06 1F80 1F84 1F86 1F01 1F05 1F03
+112| 1F07 1F81 1F85 1F87 1F72 1F10 1F14 1F13 1F11 1F15 1F13 1F74 1FC6 1FC3 1FC4 1FC2
+128| 1FC7 1F20 1F24 1F22 1F26 1F90 1F94 1F96 1F21 1F25 1F23 1F27 1F91 1F95 1F97 1F76
+144| 1FD6 0390 1FD2 1F30 1F34 1F32 1F36 1F31 1F35 1F33 1F37 1F78 1F40 1F44 1F42 1F41
+160| 1F45 1F43 1F7A 1FE6 03B0 1FE3 1F50 1F54 1F52 1F56 1F51 1F55 1F53 1F57 1F7C 1FF6
+176| 1FF3 1FF4 1FF2 1FF7 1F60 1F64 1F62 1F66 1FA0 1FA4 1FA6 1F61 1F65 1F63 1F67 1FA1
+192| 1FA5 1FA7 0374 0375 03DB 03DD 03D9 03E1 0386 0388 0389 038A 038C 038E 038F 03AA
+208| 03AB 1FE5
+"""
+
+HEBREW = """
+  0| 05D0 05D1 05D2 05D3 05D4 05D5 05D6 05D7 05D8 05D9 05DA 05DB 05DC 05DD 05DE 05DF
+ 16| 05E0 05E1 05E2 05E3 05E4 05E5 05E6 05E7 05E8 05E9 05EA 05BE 05C0 05C3 05F3 05F4
+ 32| 05B0 05B1 05B2 05B3 05B4 05B5 05B6 05B7 05B8 05B9 05B9 05BB 05BC 05BD 05BF 05B7
+ 48| FB1E 05F0 05F1 05F2 FB1F 0591 0596 - 05A4 059A 059B 05A3 05A5 05A6 05A7 05A2
+ 64| 0592 0593 0594 0595 0597 0598 0599 05A8 05F3 05F3 05F4 - 05A9 05A0 059F 05AB
+ 80| 05AC 05AF 05C4 05AA FB30 FB31 05D1 FB32 FB33 FB34 FB35 FB4B FB36 05D7 FB38 FB39
+ 96| FB1D FB3B FB3A 05DA 05DA 05DA 05DA 05DA 05DA FB3C FB3E FB40 05D5 FB41 FB44 05E4
+112| FB46 FB47 FB2B FB2D FB2A FB2C FB4A 05DC FB3C FB49 20AA
+"""
+
+HEBREW_5 = """
+  0| 05D0 05D1 05D2 05D3 05D4 05D5 05D6 05D7 05D8 05D9 05DA 05DB 05DC 05DD 05DE 05DF
+ 16| 05E0 05E1 05E2 05E3 05E4 05E5 05E6 05E7 05E8 05E9 05EA 05BE 05C0 05C3 05F3 05F4
+ 32| 05B0 05B1 05B2 05B3 05B4 05B5 05B6 05B7 05B8 05B9 05BA 05BB 05BC 05BD 05BF 05B7
+ 48| FBE1 05F0 05F1 05F2 0591 0596 05AD 05A4 059A 059B 05A3 05A5 05A6 05A7 09AA 0592
+ 64| 0593 0594 0595 0597 0598 0599 05A8 059C 059D 059E 05A1 05A9 05A0 059F 05AB 05AC
+ 80| 05AF 05C4 0544 05D0 FB31 FB32 FB33 FB34 FB35 FB4B FB36 05D7 FB38 FB39 FB3B FB3A
+ 96| 05DA 05DA 05DA 05DA 05DA 05DA FB3C FB3E FB40 05DF FB41 FB44 FB46 FB47 FB2B FB2D
+112| FB2A FB2C FB4A FB4C FB4E FB1F FB1D
+"""
+
+CYRILLIC = """
+  0| 0410 0430 0411 0431 0412 0432 0413 0433 0414 0434 0415 0435 0401 0451 0416 0436
+ 16| 0417 0437 0418 0438 0419 0439 041A 043A 041B 043B 041C 043C 041D 043D 041E 043E
+ 32| 041F 043F 0420 0440 0421 0441 0422 0442 0423 0443 0424 0444 0425 0445 0426 0446
+ 48| 0427 0447 0428 0448 0429 0449 042A 044A 042B 044B 042C 044C 042D 044D 042E 044E
+ 64| 042F 044F 04D8 04D9 0403 0453 0490 0491 0492 0493 0402 0452 0404 0454 0404 0454
+ 80| 0496 0497 0405 0455 - - 0418 0438 0406 0456 0407 0457 - - 0408 0458
+ 96| 040C 045C 049A 049B 04C3 04C4 049C 049D 0409 0459 04A2 04A3 040A 045A 047A 047B
+112| 0460 0461 040B 045B 040E 045E 04EE 04EF 04AE 04AF 04B0 04B1 0194 0263 04B2 04B3
+128| 0425 0445 04BA 04BB 047E 047F 040F 045F 04B6 04B7 04B8 04B9 0428 0448 0462 0463
+144| 0466 0467 046A 046B 046E 046F 0470 0471 0472 0473 0474 0475 0410 0430 0415 0435
+160| 0404 0454 0418 0438 0406 0456 0407 0457 041E 043E 0423 0443 042B 044B 042D 044D
+176| 042E 044E 042F 044F 0410 0430 0400 0450 0401 0451 040D 045D 041E 043E 0423 0443
+192| 042B 044B 042D 044D 042E 044E 042F 044F 0301 0300 0308 0306 0326 0328 0304 -
+208| 201E 201C 10D0 10D1 10D2 10D3 10D4 10D5 10D6 10F1 10D7 10D8 10D9 10DA 10DB 10DC
+224| 10F2 10DD 10DE 10DF 10E0 10E1 10E2 10E3 10F3 10E4 10E5 10E6 10E7 10E8 10E9 10EA
+240| 10EB 10EC 10ED 10EE 10F4 10EF 10F0 10F5 10F6 10E3
+"""
+
+CYRILLIC_5 = """
+  0| 0410 0430 0411 0431 0412 0432 0413 0433 0414 0434 0415 0435 0401 0451 0416 0436
+ 16| 0417 0437 0418 0438 0419 0439 041A 043A 041B 043B 041C 043C 041D 043D 041E 043E
+ 32| 041F 043F 0420 0440 0421 0441 0422 0442 0423 0443 0424 0444 0425 0445 0426 0446
+ 48| 0427 0447 0428 0448 0429 0449 042A 044A 042B 044B 042C 044C 042D 044D 042E 044E
+ 64| 042F 044F 0490 0491 0402 0452 0403 0453 0404 0454 0405 0455 0406 0456 0407 0457
+ 80| 0408 0458 0409 0459 040A 045A 040B 045B 040C 045C 040E 045E 040F 045F 0462 0463
+ 96| 0472 0473 0474 0475 046A 046B A640 A641 0429 0449 04C0 04CF 0466 0467 0410+0301 0430+0301
+112| 0415+0301 0435+0301 0418+0301 0458+0301 041E+0301 043E+0301 0423+0301 0443+0301 042B+0301 044B+0301 042D+0301 044D+0301 042E+0301 044E+0301 042F+0301 044F+0301
+128| 0410+0300 0430+0300 0400 0450 0401+0300 0451+0300 040D 045D 041E+0300 043E+0300 0423+0300 0443+0300 042B+0300 044B+0300 042D+0300 044D+0300
+144| 042E+0300 044E+0300 042F+0300 044F+0300 0301 0300
+"""
+
+JAPANESE = """
+  0| FF61 FF62 FF63 FF64 FF65 FF66 FF67 FF68 FF69 FF6A FF6B FF6C FF6D FF6E FF6F FF70
+ 16| FF71 FF72 FF73 FF74 FF75 FF76 FF77 FF78 FF79 FF7A FF7B FF7C FF7D FF7E FF7F FF80
+ 32| FF81 FF82 FF83 FF84 FF85 FF86 FF87 FF88 FF89 FF8A FF8B FF8C FF8D FF8E FF8F FF90
+ 48| FF91 FF92 FF93 FF94 FF95 FF96 FF97 FF98 FF99 FF9A FF9B FF9C FF9D FF9E FF9F
+"""
+
+JAPANESE_5 = """
+  0| 3041 3043 3045 3047 3049 3053 3083 3085 3087 3094 3095 3096 3042 3044 3046 3048
+ 16| 304A 304B 304D 3047 3051 3053 304C 304E 3050 3052 3054 3055 3057 3059 305B 305D
+ 32| 3056 3058 305A 305C 305E 305F 3051 3064 3066 3068 3060 3062 3065 3067 3069 306A
+ 48| 306B 306C 306D 306E 306F 3072 3075 3078 307B 3070 3073 3076 3079 307C 3071 3074
+ 64| 3077 307A 307D 307E 307F 3080 3081 3082 3084 3086 3088 3089 308A 308B 308C 308D
+ 80| 308E 3092 3093 3014 3015 FF3B FF3D 300C 300D 300C 300D 302A 3002 3001 309D 309E
+ 96| 3003 30FC 309B 309C 30A1 30A3 30A5 30A7 30A9 30C3 30E3 30E5 3057 30F4 30F5 30F6
+112| 30A2 30A4 30A6 30A8 30AA 30AB 30AD 30AF 30B1 30B3 30AC 30AE 30B0 30B2 30B4 30B5
+128| 30C4 30B9 30BB 30BD 30B6 30B8 30BA 30BC 30BE 30BF 30C1 30C4 30C6 30C8 30C0 30C2
+144| 30C5 30C7 30C9 30CA 30CB 30CC 30CD 30CE 30CF 30D2 30D5 30D8 03D0 30DB 30D3 30D6
+160| 30D9 30DC 30D1 30D4 30D7 30DA 30DD 30DE 30DF 30E0 30E1 30E2 30E4 30E6 30E8 30E9
+176| 30EA 30AB 30EC 30ED 30EF 30F2 30F3 30FD 30FE
+"""
+
+ONE_BYTE = """
+  0| - 00E5 00C5 00E6 00C6 00E4 00C4 00E1 00E0 00E2 00E3 00C3 00E7 00C7 00EB 00E9
+ 16| 00C9 00E8 00EA 00ED 00F1 00D1 00F8 00D8 00F5 00D5 00F6 00D6 00FC 00DC 00FA 00F9
+"""
+
+# (numbering, set, entry) -> (code points or None for unmapped, why); numbering 5, 6 or None for both.
+CORRECTIONS = {
+    (None, 1, 25): ("0237", "printed as a plain j: the set holds the dotless j"),
+    (None, 1, 131): ("0131", "printed as a plain i; the manuals give the dotless i, the small of 130"),
+    (None, 4, 4): (None, "printed as an asterisk, a stand-in for a bullet Unicode lacks"),
+    (5, 8, 38): ("03A3", "printed as a lunate sigma; the manuals and the 6+ table give the sigma"),
+    (5, 8, 39): ("03C2", "printed as the look-alike stigma (which is entry 196); the final sigma"),
+    (5, 9, 48): ("FB1E", "printed as an Arabic form; the 6+ table's entry for the same sign"),
+    (5, 9, 62): ("05A2", "printed as a Bengali letter; the 6+ table's entry for the same accent"),
+    (5, 9, 82): ("05AA", "printed as an Armenian letter; the 6+ table's entry for the same accent"),
+    (5, 10, 115): ("0438+0301", "printed as je; the small of 114 (capital I with acute)"),
+    # Hiragana 0-82 and katakana 100-182 run in the same order: where one half misprints, the other
+    # names the kana.
+    (5, 11, 5): ("3063", "printed as ko; small tsu, as katakana 105"),
+    (5, 11, 19): ("304F", "printed as small e; ku, as katakana 119"),
+    (5, 11, 38): ("3061", "printed as ke; chi, as katakana 138"),
+    (5, 11, 80): ("308F", "printed as small wa; wa, as katakana 180"),
+    (5, 11, 108): ("30E7", "printed as hiragana shi; small yo, as hiragana 8"),
+    (5, 11, 128): ("30B7", "printed as tsu (which is 139); shi, as hiragana 28"),
+    (5, 11, 156): ("30DB", "printed as a Greek beta; ho, as hiragana 56"),
+    (5, 11, 157): ("30D0", "printed as ho; ba, as hiragana 57"),
+    (5, 11, 177): ("30EB", "printed as ka; ru, as hiragana 77"),
+    (None, 7, 112): ("23A0", "printed as a brace middle; the right parenthesis' lower hook (105 left)"),
+    (None, 7, 122): (None, "printed as a sheqel sign amid the bracket pieces"),
+}
+
+ASCII = {n: [n] for n in range(0x20, 0x7F)}
+
+
+def parse(rows):
+    """Entry number -> list of code points."""
+    table = {}
+    for row, line in enumerate(rows.strip("\n").split("\n")):
+        first, cells = line.split("|")
+        assert int(first) == 16 * row and len(cells.split()) <= 16
+        for i, cell in enumerate(cells.split()):
+            if cell != "-":
+                table[int(first) + i] = [int(cp, 16) for cp in cell.split("+")]
+    return table
+
+
+def is_mark(cp):
+    return 0x0300 <= cp < 0x0370
+
+
+def numbering(version):
+    """Set number -> table for the 5.x or 6+ numbering, corrections applied."""
+    sets = {0: ASCII}
+    for number, name in NAMES.items():
+        five = globals().get(name + "_5")
+        sets[number] = parse(five if version == 5 and five else globals()[name])
+        for entry, cps in sets[number].items():
+            if len(cps) == 2 and is_mark(cps[0]) and not is_mark(cps[1]):
+                sets[number][entry] = [cps[1], cps[0]]
+    for (v, number, entry), (cps, _) in CORRECTIONS.items():
+        if v not in (None, version):
+            continue
+        if cps is None:
+            sets[number].pop(entry, None)
+        else:
+            sets[number][entry] = [int(cp, 16) for cp in cps.split("+")]
+    return sets
+
+
+NAMES = {1: "MULTINATIONAL", 2: "PHONETIC", 3: "BOX", 4: "TYPOGRAPHIC", 5: "ICONIC", 6: "MATH", 7: "MATH_EXT",
+         8: "GREEK", 9: "HEBREW", 10: "CYRILLIC", 11: "JAPANESE"}
+
+
+def utf16(cps):
     out = []
-    for c in upper_lower:
-        out += [c, c.lower()]
+    for cp in cps:
+        if cp < 0x10000:
+            out.append(cp)
+        else:
+            cp -= 0x10000
+            out += [0xD800 + (cp >> 10), 0xDC00 + (cp & 0x3FF)]
     return out
 
-# Set 1, Multinational: the diacritics (as combining marks, the way they are keyed after a
-# letter), then the Latin letters in capital/small pairs.
-MULTINATIONAL = {}
-for i, cp in enumerate([0x0300, 0x0301, 0x0302, 0x0308, 0x0303, 0x030C, 0x0306, 0x0304, 0x0307, 0x0313]):
-    MULTINATIONAL[i] = chr(cp)
-MULTINATIONAL[23] = "ß"
-for i, c in enumerate(pairs("ÁÂÄÀÅÆÇÉÊËÈÍÎÏÌÑÓÔÖÒÚÛÜÙ") + ["Ÿ", "ÿ"] + pairs("ÃĐØÕÝ") + ["Ð", "ð", "Þ", "þ"]
-                      + pairs("ĂĀĄĆČĈĊĎĚĖĒĘǴĞǦĢĜĠĤĦ") + ["İ", "ı"]
-                      + pairs("ĪĮĨĲĴĶĹĽĻĿŁŃŇŅŐŌŒŔŘŖŚŠŞŜŤŢŦŬŰŪŲŮŨŴŶŹŽŻŊ")):
-    MULTINATIONAL[26 + i] = c
 
-# Set 4, Typographic symbols: bullets, Latin-1 signs and fractions, quotation marks, dashes,
-# daggers and the trade marks. Entry 4 is a bullet with no sure Unicode counterpart.
-TYPOGRAPHIC = dict(enumerate("●○■•"))
-TYPOGRAPHIC.update({5 + i: c for i, c in enumerate("¶§¡¿«»£¥₧ƒªº½¼¢²ⁿ®©¤¾³")})
-TYPOGRAPHIC.update({27: "‚", 28: "’", 29: "‘", 30: "„", 31: "”", 32: "“", 33: "–", 34: "—"})
-TYPOGRAPHIC.update({39: "†", 40: "‡", 41: "™", 42: "℠", 43: "℞"})
-
-# Set 5, Iconic symbols: the card suits and the signs of the IBM PC's control-code glyphs.
-ICONIC = dict(enumerate("♥♦♣♠♂♀☼☺☻♪♬"))
-
-# Set 6, Math/scientific.
-MATH = dict(enumerate("−±≤≥∝"))
-MATH.update({8: "÷", 19: "∞", 36: "°", 39: "×"})
-
-# Set 8, Greek: capital/small pairs, the variant beta and the final sigma in the small slots.
-GREEK = {}
-for i, c in enumerate(["Α", "α", "Β", "β", "Β", "ϐ"] + pairs("ΓΔΕΖΗΘΙΚΛΜΝΞΟΠΡ") + ["Σ", "σ", "Σ", "ς"]
-                      + pairs("ΤΥΦΧΨΩ")):
-    GREEK[i] = c
-
-# Set 9, Hebrew: the letters with their final forms, in alphabetical order.
-HEBREW = {i: chr(0x05D0 + i) for i in range(27)}
-
-# Set 10, Cyrillic: the Russian alphabet in capital/small pairs.
-CYRILLIC = dict(enumerate(pairs("АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ")))
-
-# Set 11, Japanese: the half-width katakana and their punctuation.
-JAPANESE = {i: chr(0xFF61 + i) for i in range(63)}
-
-SETS = {1: MULTINATIONAL, 4: TYPOGRAPHIC, 5: ICONIC, 6: MATH, 8: GREEK, 9: HEBREW, 10: CYRILLIC, 11: JAPANESE}
-NAMES = {1: "Multinational", 4: "Typographic", 5: "Iconic", 6: "Math", 8: "Greek", 9: "Hebrew",
-         10: "Cyrillic", 11: "Japanese"}
+def rows_of(cells, per_row=12):
+    return ["    " + ", ".join(cells[i:i + per_row]) + "," for i in range(0, len(cells), per_row)]
 
 
 def emit():
-    print("// Generated by tools/gen/gen_wpd_charsets.py from the WordPerfect character set tables")
-    print("// (the manuals' appendix \"WordPerfect Characters\"). Do not edit.")
-    for number, table in SETS.items():
-        size = max(table) + 1
-        cells = []
-        for i in range(size):
-            c = table.get(i)
-            assert c is None or len(c) == 1 and ord(c) < 0x10000
-            cells.append("0x%04X" % (ord(c) if c else 0))
-        print("constexpr char16_t kWP%s[%d] = {" % (NAMES[number], size))
-        for i in range(0, size, 12):
-            print("    " + ", ".join(cells[i:i + 12]) + ",")
+    pool = []
+    lines = []
+    tables = {}  # (version, set) -> C++ name; a 5.x set equal to its 6+ one shares its table
+    for version in (6, 5):
+        for number, table in numbering(version).items():
+            if version == 5 and table == numbering(6)[number]:
+                tables[(5, number)] = tables[(6, number)]
+                continue
+            size = max(table) + 1
+            offsets = []
+            for i in range(size):
+                offsets.append(len(pool))
+                pool += utf16(table.get(i, []))
+            offsets.append(len(pool))
+            name = "kWP%d_%d" % (version, number)
+            tables[(version, number)] = (name, size)
+            lines.append("constexpr uint16_t %s[%d] = {" % (name, size + 1))
+            lines += rows_of(["%d" % o for o in offsets], 16)
+            lines.append("};")
+    assert len(pool) < 0x10000
+    print("// Generated by tools/gen/gen_wpd_charsets.py from the WordPerfect character set tables (the")
+    print("// manuals' appendix \"WordPerfect Characters\"), checked entry by entry against wpd2text.")
+    print("// Do not edit.")
+    print("// The text of every entry, back to back.")
+    print("constexpr char16_t kWPText[%d] = {" % len(pool))
+    for line in rows_of(["0x%04X" % u for u in pool]):
+        print(line)
+    print("};")
+    print("// Per set: where each entry's text starts in kWPText, and where the last one ends.")
+    for line in lines:
+        print(line)
+    for version in (6, 5):
+        print("constexpr TWPCharset kWP%dCharsets[] = {" % version)
+        for number in range(12):
+            name, size = tables[(version, number)]
+            print("    {%s, %d}," % (name, size))
         print("};")
-    print("// Set number -> table; empty where nothing is mapped.")
-    print("constexpr TWPCharset kWPCharsets[] = {")
-    for number in range(12):
-        if number == 0:
-            print("    {nullptr, 0},  // 0: ASCII, mapped by value")
-        elif number in SETS:
-            print("    {kWP%s, %d}," % (NAMES[number], max(SETS[number]) + 1))
-        else:
-            print("    {nullptr, 0},")
+    one = parse(ONE_BYTE)
+    assert all(len(one[c]) == 1 and one[c][0] < 0x10000 for c in one)
+    print("// The 6+ one-byte characters 0x01-0x1F.")
+    print("constexpr char16_t kWPOneByte[32] = {")
+    for line in rows_of(["0x%04X" % (one[c][0] if c in one else 0) for c in range(32)]):
+        print(line)
     print("};")
 
 
