@@ -19,9 +19,9 @@ struct TWPCharset {
 }  // namespace
 
 std::u16string_view WPCharToUnicode(uint8_t Set, uint8_t Number, bool Version5) {
-  const TWPCharset* sets = Version5 ? kWP5Charsets : kWP6Charsets;
-  if (Set >= std::size(kWP6Charsets)) return {};
-  const TWPCharset& set = sets[Set];
+  // 6+ defines more sets than 5.x, where those numbers are the user's.
+  if (Set >= (Version5 ? std::size(kWP5Charsets) : std::size(kWP6Charsets))) return {};
+  const TWPCharset& set = (Version5 ? kWP5Charsets : kWP6Charsets)[Set];
   if (Number >= set.Size) return {};
   return std::u16string_view(kWPText + set.Offsets[Number], set.Offsets[Number + 1] - set.Offsets[Number]);
 }

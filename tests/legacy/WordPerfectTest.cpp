@@ -162,7 +162,11 @@ INSTANTIATE_TEST_SUITE_P(
         WPCase{"5.x Japanese kana", WP5().Extended(12, 11).Extended(112, 11).Extended(5, 11).Build(), tfPlainText,
                u"あアっ\r\n", ""},
         WPCase{"past a set's end gives nothing", WP6().Text("a").Extended(250, 9).Build(), tfPlainText, u"a\r\n", ""},
-        WPCase{"unknown set gives nothing", WP6().Text("a").Extended(1, 12).Build(), tfPlainText, u"a\r\n", ""},
+        WPCase{"Tibetan with stacked letters, Arabic", WP6().Extended(33, 12).Extended(63, 12).Extended(58, 13)
+                   .Extended(60, 13).Build(), tfPlainText, u"\u0F40\u0F62\u0F90\u0627\u0628\r\n", ""},
+        WPCase{"5.x leaves the sets past 11 to the user", WP5().Text("a").Extended(33, 12).Extended(58, 13).Build(),
+               tfPlainText, u"a\r\n", ""},
+        WPCase{"unknown set gives nothing", WP6().Text("a").Extended(1, 14).Build(), tfPlainText, u"a\r\n", ""},
         WPCase{"extended character not closed", WP6().Raw(Data("\xF0\x01\x01\x00", 4)).Build(), tfPlainText, u"",
                "Incorrect character instead WP_TOP_EXTENDED_CHARACTER"},
         WPCase{"undo drops text, keeps paragraph ends",

@@ -14,7 +14,8 @@ letter; in Unicode the mark follows the base, so the pair is turned round (numbe
 
 5.x and 6+ number sets 1, 3, 4, 6 and 7 alike. Set 2 is "Multinational 2" in 5.x and "Phonetic" in
 6+; sets 5, 8, 9, 10 and 11 grew or were reordered in 6+, so 5.x has tables of its own for them
-(the *_5 tables). Sets above 11 (user-defined in 5.x) are not mapped.
+(the *_5 tables). 6+ adds Tibetan (set 12) and Arabic (set 13); 5.x leaves the sets above 11 to
+the user, so they are not mapped there.
 
 Each table is rows of 16 entries headed by the number of the first; an entry is the hexadecimal
 code points of its text joined by "+" (a letter with no precomposed form is a base and a combining
@@ -249,6 +250,41 @@ JAPANESE_5 = """
 176| 30EA 30AB 30EC 30ED 30EF 30F2 30F3 30FD 30FE
 """
 
+TIBETAN = """
+  0| - - - - - - - - - - - - - - - -
+ 16| - - - - - - - - - - - - - - - -
+ 32| - 0F40 0F41 0F42 0F44 0F45 0F46 0F47 0F49 0F4F 0F50 0F51 0F53 0F54 0F55 0F56
+ 48| 0F58 0F59 0F5A 0F5B 0F5D 0F5E 0F5F 0F60 0F61 0F62 0F63 0F64 0F66 0F67 0F68 0F62+0F90
+ 64| 0F62+0F92 0F62+0F94 0F62+0F97 0F62+0F99 0F62+0F9F 0F62+0FA1 0F62+0FA3 0F62+0FA6 0F62+0FA8 0F62+0FA9 0F62+0FAB 0F63+0F90 0F63+0F92 0F63+0F94 0F63+0F95 0F63+0F97
+ 80| 0F63+0F9F 0F63+0F94 0F63+0FA4 0F63+0FA6 0F63+0FB7 0F66+0F90 0F66+0F92 0F66+0F94 0F66+0F99 0F66+0F9F 0F66+0FA1 0F66+0FA3 0F66+0FA4 0F66+0FA6 0F66+0FA8 0F66+0FA9
+ 96| 0F40+0FB1 0F41+0FB1 0F42+0FB1 0F54+0FB1 0F55+0FB1 0F56+0FB1 0F58+0FB1 0F40+0FB2 0F41+0FB2 0F42+0FB2 0F4F+0FB2 0F50+0FB2 0F51+0FB2 0F54+0FB2 0F55+0FB2 0F56+0FB2
+112| 0F58+0FB2 0F64+0FB2 0F66+0FB2 0F67+0FB2 0F40+0FB3 0F42+0FB3 0F56+0FB3 0F5F+0FB3 0F62+0FB3 0F66+0FB3 0F62+0F90+0FB1 0F62+0F92+0FB1 0F62+0FA8+0FB1 0F62+0F92+0FAD 0F62+0FA9+0FAD 0F66+0F90+0FB1
+128| 0F66+0F92+0FB1 0F66+0FA4+0FB1 0F66+0FA6+0FB1 0F66+0FA8+0FB1 0F66+0F90+0FB2 0F66+0F92+0FB2 0F66+0FA3+0FB2 0F66+0FA4+0FB2 0F66+0FA6+0FB2 0F66+0FA8+0FB2 0F40+0FAD 0F41+0FAD 0F42+0FAD 0F45+0FAD 0F49+0FAD 0F4F+0FAD
+144| 0F51+0FAD 0F59+0FAD 0F5A+0FAD 0F5E+0FAD 0F5B+0FAD 0F62+0FAD 0F64+0FAD 0F66+0FAD 0F67+0FAD 0F42+0FB2+0FAD 0F55+0F39 0F56+0F39 0F67 0F01 - -
+160| 0FAD 0F71 0F71 0F71 0F71 0FB2 0FB1 0FB7 - - 0F4A 0F4B 0F4C 0F4E 0F65 0F40+0FB5
+176| - - - - 0F42 0F56 0F5B 0F62 0F88 0F85 0F39 - - - 0F20 0F21
+192| 0F22 0F23 0F24 0F25 0F26 0F27 0F28 0F29 0F05 0F04+0F05 0F0D 0F11 0F08 0F0B 0F14 0F34
+208| 0F3C 0F3D - - - - - - 0F71+0F74 0F71+0F74 0F71+0F74 0F71+0F74 0F72 0F72 0F80 0F74
+224| 0F74 0F74 0F74 0F74 0F74 0F74 0F74 0F74 0F7A 0F7A 0F7B 0F7C 0F7C 0F7D 0F7E 0F7F
+240| 0F7E 0F83 0F82 0F72+0F7E 0F72+0F7E 0F80+0F7E 0F7A+0F7E 0F7A+0F7E 0F7B+0F7E 0F7C+0F7E 0F7C+0F7E 0F7D+0F7E 0F84
+"""
+
+ARABIC = """
+  0| - - - - - - - - - - 064E FE77 064F FE79 0650 FE7B
+ 16| 064B 064C 064C 064D 0652 FE7F 0651 FE7D FC60 FCF2 FC61 FCF3 FC62 FCF4 064B FC5E
+ 32| FC5E FC5F 0653 0670 0654 - 060C 061B 061F 066D 066A 00BB 00AB 0029 0028 0661
+ 48| 0662 0663 0664 0665 0666 0667 0668 0669 0660 0662 0627 FE8E 0628 FE91 FE92 FE90
+ 64| 062A FE97 FE98 FE96 062B FE9B FE9C FE9A 062C FE9F FEA0 FE9E 062D FEA3 FEA4 FEA2
+ 80| 062E FEA7 FEA8 FEA6 062F FEAA 0630 FEAC 0631 FEAE 0632 FEAF 0633 FEB3 FEB4 FEB2
+ 96| 0634 FEB7 FEB8 FEB6 0635 FEBB FEBC FEBA 0636 FEBF FEC0 FEBE 0637 FEC3 FEC4 FEC2
+112| 0638 FEC7 FEC8 FEC6 0639 FECB FECC FECA 063A FECF FED0 FECE 0641 FED3 FED4 FED2
+128| 0642 FED7 FED8 FED6 0643 FEDB FEDC FEDA 0644 FEDF FEE0 FEDE 0645 FEE3 FEE4 FEE2
+144| 0646 FEE7 FEE8 FEE6 0647 FEEB FEEC FEEA 0629 FE94 0648 FEEE 064A FEF3 FEF4 FEF2
+160| 0649 FEF3 FEF4 FEF0 0621 0623 FE84 0625 FE88 0624 FE86 0626 FE8B FE8C FE8A FD3D
+176| FD3C 0622 FE82 0671 FB51 FEFB FEFC FEF7 FEF8 FEF9 FEFA - FEFC FEF5 FEF6 -
+192| - FDF2 0640 0640
+"""
+
 ONE_BYTE = """
   0| - 00E5 00C5 00E6 00C6 00E4 00C4 00E1 00E0 00E2 00E3 00C3 00E7 00C7 00EB 00E9
  16| 00C9 00E8 00EA 00ED 00F1 00D1 00F8 00D8 00F5 00D5 00F6 00D6 00FC 00DC 00FA 00F9
@@ -303,6 +339,8 @@ def numbering(version):
     """Set number -> table for the 5.x or 6+ numbering, corrections applied."""
     sets = {0: ASCII}
     for number, name in NAMES.items():
+        if version == 5 and number in SIX_ONLY:
+            continue
         five = globals().get(name + "_5")
         sets[number] = parse(five if version == 5 and five else globals()[name])
         for entry, cps in sets[number].items():
@@ -319,7 +357,8 @@ def numbering(version):
 
 
 NAMES = {1: "MULTINATIONAL", 2: "PHONETIC", 3: "BOX", 4: "TYPOGRAPHIC", 5: "ICONIC", 6: "MATH", 7: "MATH_EXT",
-         8: "GREEK", 9: "HEBREW", 10: "CYRILLIC", 11: "JAPANESE"}
+         8: "GREEK", 9: "HEBREW", 10: "CYRILLIC", 11: "JAPANESE", 12: "TIBETAN", 13: "ARABIC"}
+SIX_ONLY = {12, 13}
 
 
 def utf16(cps):
@@ -343,7 +382,7 @@ def emit():
     tables = {}  # (version, set) -> C++ name; a 5.x set equal to its 6+ one shares its table
     for version in (6, 5):
         for number, table in numbering(version).items():
-            if version == 5 and table == numbering(6)[number]:
+            if version == 5 and table == numbering(6).get(number):
                 tables[(5, number)] = tables[(6, number)]
                 continue
             size = max(table) + 1
@@ -371,7 +410,7 @@ def emit():
         print(line)
     for version in (6, 5):
         print("constexpr TWPCharset kWP%dCharsets[] = {" % version)
-        for number in range(12):
+        for number in sorted(n for v, n in tables if v == version):
             name, size = tables[(version, number)]
             print("    {%s, %d}," % (name, size))
         print("};")
