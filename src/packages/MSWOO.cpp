@@ -270,13 +270,16 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     // A flat document holds the parts of a package as children of its one root.
     TZvXMLEngine engine(this);
     engine.SetBudget(&Budget());
-    engine.LoadFromBytes(view);
-    TZvXMLItem* root = FindXMLItem(engine.RootItem(), u"document", {}, true);
-    if (!root) root = FindXMLItem(engine.RootItem(), u"document-content", {}, true);
-    if (!root) throw Exception("The flat OpenDocument file has no office:document element");
-    if (ParseItems().Contains(wpiText)) {
+    const bool text = ParseItems().Contains(wpiText);
+    if (text) {
       FSink.Prologue(Text(), false);
-      LoadXMLFilePart(root, root, Text());
+      LoadContent(engine, view, nullptr, true, Text());
+    } else {
+      engine.LoadFromBytes(view);
+    }
+    TZvXMLItem* root = FlatRoot(engine.RootItem());
+    if (!root) throw Exception("The flat OpenDocument file has no office:document element");
+    if (text) {
       if (!FSink.Stopped()) ReadMasterPages(root);
       FinishSides();
     }
@@ -316,8 +319,7 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     if (!contentXml.empty()) {
       TZvXMLEngine engine(this);
       engine.SetBudget(&Budget());
-      engine.LoadFromBytes(contentXml);
-      LoadXMLFilePart(engine.RootItem(), named, Text());
+      LoadContent(engine, contentXml, named, false, Text());
     }
     if (!FSink.Stopped() && named) ReadMasterPages(named);
     FinishSides();
@@ -347,17 +349,30 @@ void TCustomOpenOfficeDocument::FinishSides() {
 
 void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
   if (!Root) return;
+  ReadPartStyles(Root, Named, List);
+  WalkBody(ContentElement(Root), List);
+}
+
+void TCustomOpenOfficeDocument::ReadPartStyles(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
   // Named styles matter to HTML (classes) and to every mode through their list styles.
   TZvXMLItem* automatic = FindXMLItem(Root, u"automatic-styles", {}, true);
   TZvXMLItem* common = Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr;
   ReadStyles(common, automatic, List);
+}
+
+TZvXMLItem* TCustomOpenOfficeDocument::ContentElement(TZvXMLItem* Root) const {
   TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(FXMLTagRoot), {}, true);
-  if (!body) return;
+  if (!body) return nullptr;
   // A package read with another kind's reader still gives its text.
   TZvXMLItem* text = nullptr;
   for (const auto& child : body->Items())
     if (child->TagName == FXMLTagText) text = child.get();
-  WalkBody(text ? text : body, List);
+  return text ? text : body;
+}
+
+TZvXMLItem* TCustomOpenOfficeDocument::FlatRoot(TZvXMLItem* Item) {
+  TZvXMLItem* root = FindXMLItem(Item, u"document", {}, true);
+  return root ? root : FindXMLItem(Item, u"document-content", {}, true);
 }
 
 namespace {
