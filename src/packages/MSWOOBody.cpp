@@ -504,7 +504,9 @@ void TCustomOpenOfficeDocument::LoadContent(TZvXMLEngine& Engine, std::string_vi
   // starts: the walk begins there, unless the body is not where the whole tree would have it.
   Engine.SetOnTag([&](TZvXMLEngine*, TZvXMLItem* parent, std::u16string_view, std::u16string_view, std::u16string_view,
                       bool&) {
-    if (decided || !parent || parent->TagName != FXMLTagText) return;
+    if (decided || !parent || parent->TagName != FXMLTagText || !parent->ParentItem() ||
+        XMLLocalName(parent->ParentItem()->TagName) != XMLLocalName(FXMLTagRoot))
+      return;
     decided = true;
     TZvXMLItem* root = documentRoot();
     if (!root || FindXMLItem(root, XMLLocalName(FXMLTagRoot), {}, true) != parent->ParentItem()) return;
