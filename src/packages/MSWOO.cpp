@@ -273,11 +273,11 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     const bool text = ParseItems().Contains(wpiText);
     if (text) {
       FSink.Prologue(Text(), false);
-      LoadContent(engine, view, nullptr, true, Text());
+      OOLoadContent(*this, engine, view, nullptr, true, Text());
     } else {
       engine.LoadFromBytes(view);
     }
-    TZvXMLItem* root = FlatRoot(engine.RootItem());
+    TZvXMLItem* root = OOFlatRoot(engine.RootItem());
     if (!root) throw Exception("The flat OpenDocument file has no office:document element");
     if (text) {
       if (!FSink.Stopped()) ReadMasterPages(root);
@@ -319,7 +319,7 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     if (!contentXml.empty()) {
       TZvXMLEngine engine(this);
       engine.SetBudget(&Budget());
-      LoadContent(engine, contentXml, named, false, Text());
+      OOLoadContent(*this, engine, contentXml, named, false, Text());
     }
     if (!FSink.Stopped() && named) ReadMasterPages(named);
     FinishSides();
@@ -345,34 +345,6 @@ void TCustomOpenOfficeDocument::FinishSides() {
         side->Insert(0, GetTextStart());
         FSink.Epilogue(side, false);
       }
-}
-
-void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
-  if (!Root) return;
-  ReadPartStyles(Root, Named, List);
-  WalkBody(ContentElement(Root), List);
-}
-
-void TCustomOpenOfficeDocument::ReadPartStyles(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
-  // Named styles matter to HTML (classes) and to every mode through their list styles.
-  TZvXMLItem* automatic = FindXMLItem(Root, u"automatic-styles", {}, true);
-  TZvXMLItem* common = Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr;
-  ReadStyles(common, automatic, List);
-}
-
-TZvXMLItem* TCustomOpenOfficeDocument::ContentElement(TZvXMLItem* Root) const {
-  TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(FXMLTagRoot), {}, true);
-  if (!body) return nullptr;
-  // A package read with another kind's reader still gives its text.
-  TZvXMLItem* text = nullptr;
-  for (const auto& child : body->Items())
-    if (child->TagName == FXMLTagText) text = child.get();
-  return text ? text : body;
-}
-
-TZvXMLItem* TCustomOpenOfficeDocument::FlatRoot(TZvXMLItem* Item) {
-  TZvXMLItem* root = FindXMLItem(Item, u"document", {}, true);
-  return root ? root : FindXMLItem(Item, u"document-content", {}, true);
 }
 
 namespace {

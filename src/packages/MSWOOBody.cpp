@@ -494,9 +494,44 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
   walk.Finish();
 }
 
-void TCustomOpenOfficeDocument::LoadContent(TZvXMLEngine& Engine, std::string_view Bytes, TZvXMLItem* Named, bool Flat,
-                                            TWideStrings* List) {
-  auto documentRoot = [&] { return Flat ? FlatRoot(Engine.RootItem()) : Engine.RootItem(); };
+namespace {
+
+// The element whose children are the text below Root: the body's content element of the reader's
+// kind (the last one), else the body itself; nullptr without a body.
+TZvXMLItem* ContentElement(TZvXMLItem* Root, std::u16string_view BodyTag, std::u16string_view ContentTag) {
+  TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(BodyTag), {}, true);
+  if (!body) return nullptr;
+  // A package read with another kind's reader still gives its text.
+  TZvXMLItem* text = nullptr;
+  for (const auto& child : body->Items())
+    if (child->TagName == ContentTag) text = child.get();
+  return text ? text : body;
+}
+
+// The automatic styles below Root and the named ones below Named.
+std::pair<TZvXMLItem*, TZvXMLItem*> StyleElements(TZvXMLItem* Root, TZvXMLItem* Named) {
+  return {FindXMLItem(Root, u"automatic-styles", {}, true), Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr};
+}
+
+}  // namespace
+
+TZvXMLItem* OOFlatRoot(TZvXMLItem* Item) {
+  TZvXMLItem* root = FindXMLItem(Item, u"document", {}, true);
+  return root ? root : FindXMLItem(Item, u"document-content", {}, true);
+}
+
+void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
+  if (!Root) return;
+  // Named styles matter to HTML (classes) and to every mode through their list styles.
+  const auto [automatic, common] = StyleElements(Root, Named);
+  ReadStyles(common, automatic, List);
+  WalkBody(ContentElement(Root, FXMLTagRoot, FXMLTagText), List);
+}
+
+void OOLoadContent(TCustomOpenOfficeDocument& Doc, TZvXMLEngine& Engine, std::string_view Bytes, TZvXMLItem* Named,
+                   bool Flat, TWideStrings* List) {
+  auto documentRoot = [&] { return Flat ? OOFlatRoot(Engine.RootItem()) : Engine.RootItem(); };
+  const std::u16string_view bodyTag = Doc.FXMLTagRoot, contentTag = Doc.FXMLTagText;
   std::optional<TBodyWalk> walk;
   TZvXMLItem* content = nullptr;  // the content element, read one child at a time
   bool decided = false;
@@ -504,19 +539,21 @@ void TCustomOpenOfficeDocument::LoadContent(TZvXMLEngine& Engine, std::string_vi
   // starts: the walk begins there, unless the body is not where the whole tree would have it.
   Engine.SetOnTag([&](TZvXMLEngine*, TZvXMLItem* parent, std::u16string_view, std::u16string_view, std::u16string_view,
                       bool&) {
-    if (decided || !parent || parent->TagName != FXMLTagText || !parent->ParentItem() ||
-        XMLLocalName(parent->ParentItem()->TagName) != XMLLocalName(FXMLTagRoot))
+    if (decided || !parent || parent->TagName != contentTag || !parent->ParentItem() ||
+        XMLLocalName(parent->ParentItem()->TagName) != XMLLocalName(bodyTag))
       return;
     decided = true;
     TZvXMLItem* root = documentRoot();
-    if (!root || FindXMLItem(root, XMLLocalName(FXMLTagRoot), {}, true) != parent->ParentItem()) return;
-    ReadPartStyles(root, Flat ? root : Named, List);
+    if (!root || FindXMLItem(root, XMLLocalName(bodyTag), {}, true) != parent->ParentItem()) return;
+    const auto [automatic, common] = StyleElements(root, Flat ? root : Named);
+    Doc.ReadStyles(common, automatic, List);
     content = parent;
-    walk.emplace(FSink, TextFormating(), FStyles, FOutline.get(), AnnotationText(), List);
+    walk.emplace(Doc.FSink, Doc.TextFormating(), Doc.FStyles, Doc.FOutline.get(), Doc.AnnotationText(), List);
   });
   Engine.SetOnAfterTag([&](TZvXMLEngine*, TZvXMLItem*& node, bool& cancel) {
     if (!content || node->ParentItem() != content) return;
-    if (!walk->Walk(node)) cancel = true;
+    // A flat document is still read to its end: its metadata may follow the body.
+    if (!walk->Walk(node) && !Flat) cancel = true;
     // Comments and instructions before it hold no text: they go with it.
     content->Items().Clear();
     node = nullptr;
@@ -525,11 +562,11 @@ void TCustomOpenOfficeDocument::LoadContent(TZvXMLEngine& Engine, std::string_vi
   Engine.SetOnTag(nullptr);
   Engine.SetOnAfterTag(nullptr);
   if (!content) {
-    LoadXMLFilePart(documentRoot(), Flat ? documentRoot() : Named, List);
+    Doc.LoadXMLFilePart(documentRoot(), Flat ? documentRoot() : Named, List);
     return;
   }
   // A part cut short leaves its last elements open; a later content element is read as well.
-  TZvXMLItem* last = ContentElement(documentRoot());
+  TZvXMLItem* last = ContentElement(documentRoot(), bodyTag, contentTag);
   for (TZvXMLItem* element : {content, last != content ? last : nullptr}) {
     if (!element) continue;
     for (const auto& child : element->Items())
