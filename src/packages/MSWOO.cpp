@@ -270,13 +270,16 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     // A flat document holds the parts of a package as children of its one root.
     TZvXMLEngine engine(this);
     engine.SetBudget(&Budget());
-    engine.LoadFromBytes(view);
-    TZvXMLItem* root = FindXMLItem(engine.RootItem(), u"document", {}, true);
-    if (!root) root = FindXMLItem(engine.RootItem(), u"document-content", {}, true);
-    if (!root) throw Exception("The flat OpenDocument file has no office:document element");
-    if (ParseItems().Contains(wpiText)) {
+    const bool text = ParseItems().Contains(wpiText);
+    if (text) {
       FSink.Prologue(Text(), false);
-      LoadXMLFilePart(root, root, Text());
+      OOLoadContent(*this, engine, view, nullptr, true, Text());
+    } else {
+      engine.LoadFromBytes(view);
+    }
+    TZvXMLItem* root = OOFlatRoot(engine.RootItem());
+    if (!root) throw Exception("The flat OpenDocument file has no office:document element");
+    if (text) {
       if (!FSink.Stopped()) ReadMasterPages(root);
       FinishSides();
     }
@@ -316,8 +319,7 @@ void TCustomOpenOfficeDocument::LoadFromStream(TStream& Stream) try {
     if (!contentXml.empty()) {
       TZvXMLEngine engine(this);
       engine.SetBudget(&Budget());
-      engine.LoadFromBytes(contentXml);
-      LoadXMLFilePart(engine.RootItem(), named, Text());
+      OOLoadContent(*this, engine, contentXml, named, false, Text());
     }
     if (!FSink.Stopped() && named) ReadMasterPages(named);
     FinishSides();
@@ -343,21 +345,6 @@ void TCustomOpenOfficeDocument::FinishSides() {
         side->Insert(0, GetTextStart());
         FSink.Epilogue(side, false);
       }
-}
-
-void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
-  if (!Root) return;
-  // Named styles matter to HTML (classes) and to every mode through their list styles.
-  TZvXMLItem* automatic = FindXMLItem(Root, u"automatic-styles", {}, true);
-  TZvXMLItem* common = Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr;
-  ReadStyles(common, automatic, List);
-  TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(FXMLTagRoot), {}, true);
-  if (!body) return;
-  // A package read with another kind's reader still gives its text.
-  TZvXMLItem* text = nullptr;
-  for (const auto& child : body->Items())
-    if (child->TagName == FXMLTagText) text = child.get();
-  WalkBody(text ? text : body, List);
 }
 
 namespace {

@@ -151,6 +151,10 @@ class ZVWORD_API TCustomOpenOfficeDocument : public TMSWBaseDocument {
   // Writes the text below Root; the walk keeps its own stack.
   void WalkBody(TZvXMLItem* Root, TWideStrings* List);
 
+  // Reads the body one element at a time as the content part is parsed.
+  friend void OOLoadContent(TCustomOpenOfficeDocument& Doc, TZvXMLEngine& Engine, std::string_view Bytes,
+                            TZvXMLItem* Named, bool Flat, TWideStrings* List);
+
   WideString FXMLTagRoot = u"office:body";
   WideString FXMLTagText = u"office:text";
 
@@ -178,6 +182,13 @@ class ZVWORD_API TOpenOfficePresentation : public TCustomOpenOfficeDocument {
   explicit TOpenOfficePresentation(TComponent* AOwner = nullptr);
 };
 
+// Parses a content part (a flat document when Flat) into Engine and writes its text into List as
+// LoadXMLFilePart does, walking each element of the body's content as soon as it is read and
+// letting it go, so the body is never held whole. Named: as for LoadXMLFilePart (unused when Flat).
+void OOLoadContent(TCustomOpenOfficeDocument& Doc, TZvXMLEngine& Engine, std::string_view Bytes, TZvXMLItem* Named,
+                   bool Flat, TWideStrings* List);
+// A flat document's root element: office:document, else a lone office:document-content.
+TZvXMLItem* OOFlatRoot(TZvXMLItem* Item);
 // "PT1H30M12.5S" to seconds; 0 for anything not starting "PT" (a day part included).
 int64_t OODurationSeconds(std::u16string_view Value);
 // "#rrggbb" to 0x00BBGGRR; false when the value is not of that form.

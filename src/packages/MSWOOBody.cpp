@@ -2,6 +2,7 @@
 // into lines.
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 
 #include "packages/MSWOO.h"
@@ -165,43 +166,74 @@ struct TOpenLine {
   int64_t CellRepeat = 1, PendingEmpty = 0, Cells = 0, RowRepeat = 1;
 };
 
-}  // namespace
+// The state of a walk over a body: it lives across the top-level elements of a body read one at a
+// time, so lists, counters, open lines and waiting lines carry from one to the next.
+class TBodyWalk {
+ public:
+  TBodyWalk(TTextSink& ASink, TMSTextFormating AMode, const TOOStyles& AStyles, const TOOStyleNumList* AOutline,
+            TWideStrings* AAnnotations, TWideStrings* AList)
+      : Sink(ASink), Mode(AMode), Styles(AStyles), Outline(AOutline), Annotations(AAnnotations), List(AList) {}
 
-void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
-  if (!Root) return;
-  const TMSTextFormating mode = TextFormating();
-  std::vector<TOpenLine> open;
-  int lines = 0;  // open paragraphs and rows
+  // Walks Item and everything below it; false when the output stopped.
+  bool Walk(TZvXMLItem* Item) {
+    // A label waits only for the item's first paragraph, which is in the same element.
+    LabelFor = nullptr;
+    return WalkXMLItems(
+        Item, [this](TZvXMLItem& i, int) { return OnEnter(i); },
+        [this](TZvXMLItem&, std::u16string_view text, int) { return AddText(text), waContinue; },
+        [this](TZvXMLItem& i, int) { return OnLeave(i); },
+        [this](TZvXMLItem&, std::u16string_view text, int) { return AddText(text), waContinue; });
+  }
+
+  // What a stopped walk left open is kept; lines still waiting follow.
+  void Finish() {
+    while (!Open.empty()) {
+      TOpenLine line = std::move(Open.back());
+      Open.pop_back();
+      if (line.Kind == kAnnotation) continue;
+      --Lines;
+      if (!line.Text.empty()) Emit(line.List, std::move(line.Text));
+    }
+    for (auto& d : Deferred) Sink.Item(d.first, d.second);
+    Deferred.clear();
+  }
+
+ private:
+  TTextSink& Sink;
+  const TMSTextFormating Mode;
+  const TOOStyles& Styles;
+  const TOOStyleNumList* Outline;
+  TWideStrings* Annotations;
+  TWideStrings* List;
+  std::vector<TOpenLine> Open;
+  int Lines = 0;  // open paragraphs and rows
   // Lines that finished inside an open one (a note, a text box) follow it.
-  std::vector<std::pair<TWideStrings*, WideString>> deferred;
-
+  std::vector<std::pair<TWideStrings*, WideString>> Deferred;
   // Lists: the open ones, innermost last; the counters of each list and whom a label waits for.
-  std::vector<TOpenList> lists;
-  std::deque<TListCounters> counters;
-  std::unordered_map<WideString, TListCounters*> byStyle, byId;
-  TListCounters headings;
-  const TZvXMLItem* labelFor = nullptr;
-  WideString label;
+  std::vector<TOpenList> Lists;
+  std::deque<TListCounters> Counters;
+  std::unordered_map<WideString, TListCounters*> ByStyle, ById;
+  TListCounters Headings;
+  const TZvXMLItem* LabelFor = nullptr;
+  WideString Label;
 
-  auto listNow = [&]() { return open.empty() ? List : open.back().List; };
-  auto emit = [&](TWideStrings* list, WideString line) {
-    if (lines > 0) {
-      deferred.emplace_back(list, std::move(line));
+  TWideStrings* ListNow() const { return Open.empty() ? List : Open.back().List; }
+  void Emit(TWideStrings* list, WideString line) {
+    if (Lines > 0) {
+      Deferred.emplace_back(list, std::move(line));
       return;
     }
-    FSink.Item(list, line);
-    for (auto& d : deferred) FSink.Item(d.first, d.second);
-    deferred.clear();
-  };
-  auto emitMarkup = [&](const TMarkup& m) {
-    if (mode == tfHTML) emit(listNow(), WideString(m.In(mode)));
-  };
-  auto paragraph = [&]() -> TOpenLine* {
-    return !open.empty() && open.back().Kind == kParagraph ? &open.back() : nullptr;
-  };
+    Sink.Item(list, line);
+    for (auto& d : Deferred) Sink.Item(d.first, d.second);
+    Deferred.clear();
+  }
+  void EmitMarkup(const TMarkup& m) {
+    if (Mode == tfHTML) Emit(ListNow(), WideString(m.In(Mode)));
+  }
+  TOpenLine* Paragraph() { return !Open.empty() && Open.back().Kind == kParagraph ? &Open.back() : nullptr; }
   // Runs of white space in a paragraph count as one space; none at its start.
-  auto addText = [&](std::u16string_view raw) {
-    TOpenLine* p = paragraph();
+  void AddText(std::u16string_view raw) {
+    TOpenLine* p = Paragraph();
     if (!p || raw.empty()) return;
     WideString collapsed;
     collapsed.reserve(raw.size());
@@ -216,25 +248,25 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
     }
     if (collapsed.empty()) return;
     p->CollapsedTail = p->Space;
-    if (collapsed.find(u'&') == WideString::npos) FSink.Text(collapsed, p->Text);
-    else FSink.Text(DecodeEntities(collapsed), p->Text);
-  };
-  auto addMark = [&](std::u16string_view rendered, bool space) {
-    if (TOpenLine* p = paragraph()) {
+    if (collapsed.find(u'&') == WideString::npos) Sink.Text(collapsed, p->Text);
+    else Sink.Text(DecodeEntities(collapsed), p->Text);
+  }
+  void AddMark(std::u16string_view rendered, bool space) {
+    if (TOpenLine* p = Paragraph()) {
       p->Text += rendered;
       p->Space = space;
       p->CollapsedTail = false;
     }
-  };
-  auto closeCell = [&](TOpenLine& row) {
+  }
+  void CloseCell(TOpenLine& row) {
     if (row.Cell.empty()) {
       row.PendingEmpty = std::min(row.PendingEmpty + row.CellRepeat, kMaxRepeat);
     } else {
       auto write = [&](std::u16string_view cell) {
-        if (row.Cells++ > 0) FSink.Mark(tmCell, row.Text);
-        FSink.Markup(kCellStart, row.Text);
+        if (row.Cells++ > 0) Sink.Mark(tmCell, row.Text);
+        Sink.Markup(kCellStart, row.Text);
         row.Text += cell;
-        FSink.Markup(kCellEnd, row.Text);
+        Sink.Markup(kCellEnd, row.Text);
       };
       for (int64_t i = 0; i < row.PendingEmpty; ++i) write(u"");
       row.PendingEmpty = 0;
@@ -242,230 +274,305 @@ void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
     }
     row.Cell.clear();
     row.CellRepeat = 1;
-  };
+  }
+  TZvXMLWalkAction OnEnter(TZvXMLItem& item);
+  TZvXMLWalkAction OnLeave(TZvXMLItem& item);
+};
 
-  auto onEnter = [&](TZvXMLItem& item, int) -> TZvXMLWalkAction {
-    if (FSink.Stopped()) return waStop;
-    switch (KindOf(item.TagName)) {
-      case kParagraph: {
-        const bool intoRow = !open.empty() && open.back().Kind == kRow;
-        open.emplace_back(&item, kParagraph, listNow(), intoRow);
-        ++lines;
-        TOpenLine& p = open.back();
-        const bool heading = item.TagName == u"text:h"sv;
-        int32_t outline = 1;
-        if (heading) LeadingIntOf(item.AttributeValue(u"text:outline-level"), outline);
-        if (heading) p.Heading = std::clamp(outline, 1, 6);
-        // An item's label goes before its first paragraph; a heading outside lists is numbered by
-        // the outline style.
-        if (labelFor && labelFor == item.ParentItem()) {
-          labelFor = nullptr;
-        } else if (heading && FOutline && item.AttributeValue(u"text:is-list-header") != u"true"sv &&
-                   std::none_of(item.Items().begin(), item.Items().end(),
-                                [](const auto& c) { return c->TagName == u"text:number"sv; })) {
-          label = CountAndLabel(FOutline.get(), std::clamp(outline, 1, TOOStyleNumList::kLevels), headings, -1);
-        } else {
+TZvXMLWalkAction TBodyWalk::OnEnter(TZvXMLItem& item) {
+  if (Sink.Stopped()) return waStop;
+  switch (KindOf(item.TagName)) {
+    case kParagraph: {
+      const bool intoRow = !Open.empty() && Open.back().Kind == kRow;
+      Open.emplace_back(&item, kParagraph, ListNow(), intoRow);
+      ++Lines;
+      TOpenLine& p = Open.back();
+      const bool heading = item.TagName == u"text:h"sv;
+      int32_t outline = 1;
+      if (heading) LeadingIntOf(item.AttributeValue(u"text:outline-level"), outline);
+      if (heading) p.Heading = std::clamp(outline, 1, 6);
+      // An item's label goes before its first paragraph; a heading outside lists is numbered by
+      // the outline style.
+      if (LabelFor && LabelFor == item.ParentItem()) {
+        LabelFor = nullptr;
+      } else if (heading && Outline && item.AttributeValue(u"text:is-list-header") != u"true"sv &&
+                 std::none_of(item.Items().begin(), item.Items().end(),
+                              [](const auto& c) { return c->TagName == u"text:number"sv; })) {
+        Label = CountAndLabel(Outline, std::clamp(outline, 1, TOOStyleNumList::kLevels), Headings, -1);
+      } else {
+        break;
+      }
+      if (!Label.empty()) {
+        Sink.Text(Label, p.Text);
+        p.Text += kLabelSeparator;
+        p.Space = true;
+      }
+      Label.clear();
+      break;
+    }
+    case kSpace: {
+      const int64_t n = std::min<int64_t>(CountAttribute(item, u"text:c"), kMaxRepeat);
+      AddMark(WideString(static_cast<size_t>(n), u' '), false);
+      return waSkipChildren;
+    }
+    case kTab:
+      AddMark(Sink.Rendering(tmTab), true);
+      return waSkipChildren;
+    case kLineBreak:
+      AddMark(Sink.Rendering(tmLine), true);
+      return waSkipChildren;
+    case kSkip:
+      return waSkipChildren;
+    case kAnnotation:
+      Open.emplace_back(&item, kAnnotation, Annotations);
+      break;
+    case kList: {
+      const WideString name = item.AttributeValue(u"text:style-name");
+      const auto* style = dynamic_cast<const TOOStyleNumList*>(Styles.FindInFamily(u"list", name));
+      if (!Lists.empty()) {
+        // A nested list is the next level of the list around it, counted with it.
+        if (!style) style = Lists.back().Style;
+        Lists.push_back({style, std::min(Lists.back().Level + 1, int(TOOStyleNumList::kLevels)), Lists.back().Counters});
+      } else {
+        TListCounters* c = nullptr;
+        const WideString continued = item.AttributeValue(u"text:continue-list");
+        if (!continued.empty()) {
+          if (const auto it = ById.find(continued); it != ById.end()) c = it->second;
+        } else if (item.AttributeValue(u"text:continue-numbering") == u"true"sv) {
+          if (const auto it = ByStyle.find(name); it != ByStyle.end()) c = it->second;
+        }
+        if (!c) c = &Counters.emplace_back();
+        const WideString id = item.AttributeValue(u"xml:id");
+        if (!id.empty()) ById[id] = c;
+        ByStyle[name] = c;
+        Lists.push_back({style, 1, c});
+      }
+      EmitMarkup(Lists.back().Style ? kLabelledListStart : kListStart);
+      break;
+    }
+    case kListItem: {
+      EmitMarkup(kItemStart);
+      LabelFor = nullptr;
+      Label.clear();
+      if (Lists.empty() || item.TagName != u"text:list-item"sv) break;
+      // An item that only wraps a deeper list has no label of its own.
+      const TZvXMLItem* first = nullptr;
+      for (const auto& child : item.Items())
+        if (child->Kind == ikProperty) {
+          first = child.get();
           break;
         }
-        if (!label.empty()) {
-          FSink.Text(label, p.Text);
-          p.Text += kLabelSeparator;
-          p.Space = true;
-        }
-        label.clear();
-        break;
-      }
-      case kSpace: {
-        const int64_t n = std::min<int64_t>(CountAttribute(item, u"text:c"), kMaxRepeat);
-        addMark(WideString(static_cast<size_t>(n), u' '), false);
-        return waSkipChildren;
-      }
-      case kTab:
-        addMark(FSink.Rendering(tmTab), true);
-        return waSkipChildren;
-      case kLineBreak:
-        addMark(FSink.Rendering(tmLine), true);
-        return waSkipChildren;
-      case kSkip:
-        return waSkipChildren;
-      case kAnnotation:
-        open.emplace_back(&item, kAnnotation, AnnotationText());
-        break;
-      case kList: {
-        const WideString name = item.AttributeValue(u"text:style-name");
-        const auto* style = dynamic_cast<const TOOStyleNumList*>(FStyles.FindInFamily(u"list", name));
-        if (!lists.empty()) {
-          // A nested list is the next level of the list around it, counted with it.
-          if (!style) style = lists.back().Style;
-          lists.push_back({style, std::min(lists.back().Level + 1, int(TOOStyleNumList::kLevels)), lists.back().Counters});
-        } else {
-          TListCounters* c = nullptr;
-          const WideString continued = item.AttributeValue(u"text:continue-list");
-          if (!continued.empty()) {
-            if (const auto it = byId.find(continued); it != byId.end()) c = it->second;
-          } else if (item.AttributeValue(u"text:continue-numbering") == u"true"sv) {
-            if (const auto it = byStyle.find(name); it != byStyle.end()) c = it->second;
-          }
-          if (!c) c = &counters.emplace_back();
-          const WideString id = item.AttributeValue(u"xml:id");
-          if (!id.empty()) byId[id] = c;
-          byStyle[name] = c;
-          lists.push_back({style, 1, c});
-        }
-        emitMarkup(lists.back().Style ? kLabelledListStart : kListStart);
-        break;
-      }
-      case kListItem: {
-        emitMarkup(kItemStart);
-        labelFor = nullptr;
-        label.clear();
-        if (lists.empty() || item.TagName != u"text:list-item"sv) break;
-        // An item that only wraps a deeper list has no label of its own.
-        const TZvXMLItem* first = nullptr;
-        for (const auto& child : item.Items())
-          if (child->Kind == ikProperty) {
-            first = child.get();
-            break;
-          }
-        if (!first || KindOf(first->TagName) != kParagraph || first->TagName == u"svg:title"sv) break;
-        int32_t start = -1;
-        LeadingIntOf(item.AttributeValue(u"text:start-value"), start);
-        const TOpenList& l = lists.back();
-        label = CountAndLabel(l.Style, l.Level, *l.Counters, start);
-        labelFor = &item;
-        break;
-      }
-      case kTable:
-        emitMarkup(kTableStart);
-        break;
-      case kRow: {
-        TOpenLine row(&item, kRow, listNow());
-        row.RowRepeat = CountAttribute(item, u"table:number-rows-repeated");
-        open.push_back(std::move(row));
-        ++lines;
-        break;
-      }
-      case kCell:
-        if (!open.empty() && open.back().Kind == kRow) {
-          open.back().Cell.clear();
-          open.back().CellRepeat = CountAttribute(item, u"table:number-columns-repeated");
-        }
-        break;
-      case kImage: {
-        const WideString href = item.AttributeValue(u"xlink:href");
-        if (href.empty() || (mode != tfHTML && !FSink.Reports())) break;
-        WideString s = href;
-        WideString result;
-        FSink.Report(scIncludePicture, href, result);
-        s += result;
-        if (mode == tfHTML) {
-          WideString tag = u"<img src=\"";
-          FSink.Text(s, tag);
-          s = tag + u"\"><br>";
-        }
-        emit(listNow(), s);
-        break;
-      }
-      default:
-        break;
+      if (!first || KindOf(first->TagName) != kParagraph || first->TagName == u"svg:title"sv) break;
+      int32_t start = -1;
+      LeadingIntOf(item.AttributeValue(u"text:start-value"), start);
+      const TOpenList& l = Lists.back();
+      Label = CountAndLabel(l.Style, l.Level, *l.Counters, start);
+      LabelFor = &item;
+      break;
     }
-    return waContinue;
-  };
-  auto onText = [&](TZvXMLItem&, std::u16string_view text, int) {
-    addText(text);
-    return waContinue;
-  };
-  auto onLeave = [&](TZvXMLItem& item, int) -> TZvXMLWalkAction {
-    if (!open.empty() && open.back().Item == &item) {
-      TOpenLine line = std::move(open.back());
-      open.pop_back();
-      if (line.Kind == kParagraph) {
-        --lines;
-        if (line.CollapsedTail && !line.Text.empty() && line.Text.back() == u' ') line.Text.pop_back();
-        if (line.IntoRow && !open.empty() && open.back().Kind == kRow) {
-          TOpenLine& row = open.back();
-          if (!line.Text.empty()) {
-            if (!row.Cell.empty()) row.Cell += u' ';
-            row.Cell += line.Text;
-          }
-        } else {
-          WideString out;
-          const int h = line.Heading;
-          if (h > 0) FSink.Markup(kHeadingOpen[h - 1], out);
-          if (mode == tfHTML) {
-            const WideString style = item.AttributeValue(u"text:style-name");
-            if (h == 0) out = u"<p";
-            if (!style.empty()) {
-              out += u" class=\"";
-              FSink.Text(style, out);
-              out += u"\"";
-            }
-            out += u">";
-          }
-          out += line.Text;
-          if (h > 0) FSink.Markup(kHeadingClose[h - 1], out);
-          else FSink.Mark(tmParagraph, out);
-          emit(line.List, std::move(out));
-        }
-      } else if (line.Kind == kRow) {
-        --lines;
-        if (line.Cells > 0) {
-          WideString out(FSink.Rendering(kRowStart));
-          out += line.Text;
-          FSink.Mark(tmRow, out);
-          for (int64_t i = 0; i < std::min(line.RowRepeat, kMaxRepeat); ++i) emit(line.List, out);
-        }
-      }
-      return FSink.Stopped() ? waStop : waContinue;
+    case kTable:
+      EmitMarkup(kTableStart);
+      break;
+    case kRow: {
+      TOpenLine row(&item, kRow, ListNow());
+      row.RowRepeat = CountAttribute(item, u"table:number-rows-repeated");
+      Open.push_back(std::move(row));
+      ++Lines;
+      break;
     }
-    switch (KindOf(item.TagName)) {
-      case kCell:
-        if (!open.empty() && open.back().Kind == kRow) closeCell(open.back());
-        if (FSink.Reports()) {
-          WideString result;
-          FSink.Report(scColumnEnd, u"", result);
-          if (!result.empty()) emit(listNow(), result);
-        }
-        break;
-      case kListItem:
-        emitMarkup(kItemEnd);
-        break;
-      case kNumber:  // a label written out by the application
-        addMark(kLabelSeparator, true);
-        break;
-      case kList:
-        if (!lists.empty()) lists.pop_back();
-        emitMarkup(kListEnd);
-        break;
-      case kTable:
-        emitMarkup(kTableEnd);
-        break;
-      case kPage: {
-        // A blank line between pages; the host may put its own mark there.
-        WideString result;
-        FSink.Report(scEndOfPage, u"", result);
-        emit(listNow(), result);
-        break;
+    case kCell:
+      if (!Open.empty() && Open.back().Kind == kRow) {
+        Open.back().Cell.clear();
+        Open.back().CellRepeat = CountAttribute(item, u"table:number-columns-repeated");
       }
-      default:
-        break;
+      break;
+    case kImage: {
+      const WideString href = item.AttributeValue(u"xlink:href");
+      if (href.empty() || (Mode != tfHTML && !Sink.Reports())) break;
+      WideString s = href;
+      WideString result;
+      Sink.Report(scIncludePicture, href, result);
+      s += result;
+      if (Mode == tfHTML) {
+        WideString tag = u"<img src=\"";
+        Sink.Text(s, tag);
+        s = tag + u"\"><br>";
+      }
+      Emit(ListNow(), s);
+      break;
     }
-    return FSink.Stopped() ? waStop : waContinue;
-  };
-  auto onTail = [&](TZvXMLItem&, std::u16string_view text, int) {
-    addText(text);
-    return waContinue;
-  };
-  WalkXMLItems(Root, onEnter, onText, onLeave, onTail);
-  // A walk stopped early leaves lines open: what they hold is kept.
-  while (!open.empty()) {
-    TOpenLine line = std::move(open.back());
-    open.pop_back();
-    if (line.Kind == kAnnotation) continue;
-    --lines;
-    if (!line.Text.empty()) emit(line.List, std::move(line.Text));
+    default:
+      break;
   }
-  for (auto& d : deferred) FSink.Item(d.first, d.second);
+  return waContinue;
+}
+
+TZvXMLWalkAction TBodyWalk::OnLeave(TZvXMLItem& item) {
+  if (!Open.empty() && Open.back().Item == &item) {
+    TOpenLine line = std::move(Open.back());
+    Open.pop_back();
+    if (line.Kind == kParagraph) {
+      --Lines;
+      if (line.CollapsedTail && !line.Text.empty() && line.Text.back() == u' ') line.Text.pop_back();
+      if (line.IntoRow && !Open.empty() && Open.back().Kind == kRow) {
+        TOpenLine& row = Open.back();
+        if (!line.Text.empty()) {
+          if (!row.Cell.empty()) row.Cell += u' ';
+          row.Cell += line.Text;
+        }
+      } else {
+        WideString out;
+        const int h = line.Heading;
+        if (h > 0) Sink.Markup(kHeadingOpen[h - 1], out);
+        if (Mode == tfHTML) {
+          const WideString style = item.AttributeValue(u"text:style-name");
+          if (h == 0) out = u"<p";
+          if (!style.empty()) {
+            out += u" class=\"";
+            Sink.Text(style, out);
+            out += u"\"";
+          }
+          out += u">";
+        }
+        out += line.Text;
+        if (h > 0) Sink.Markup(kHeadingClose[h - 1], out);
+        else Sink.Mark(tmParagraph, out);
+        Emit(line.List, std::move(out));
+      }
+    } else if (line.Kind == kRow) {
+      --Lines;
+      if (line.Cells > 0) {
+        WideString out(Sink.Rendering(kRowStart));
+        out += line.Text;
+        Sink.Mark(tmRow, out);
+        for (int64_t i = 0; i < std::min(line.RowRepeat, kMaxRepeat); ++i) Emit(line.List, out);
+      }
+    }
+    return Sink.Stopped() ? waStop : waContinue;
+  }
+  switch (KindOf(item.TagName)) {
+    case kCell:
+      if (!Open.empty() && Open.back().Kind == kRow) CloseCell(Open.back());
+      if (Sink.Reports()) {
+        WideString result;
+        Sink.Report(scColumnEnd, u"", result);
+        if (!result.empty()) Emit(ListNow(), result);
+      }
+      break;
+    case kListItem:
+      EmitMarkup(kItemEnd);
+      break;
+    case kNumber:  // a label written out by the application
+      AddMark(kLabelSeparator, true);
+      break;
+    case kList:
+      if (!Lists.empty()) Lists.pop_back();
+      EmitMarkup(kListEnd);
+      break;
+    case kTable:
+      EmitMarkup(kTableEnd);
+      break;
+    case kPage: {
+      // A blank line between pages; the host may put its own mark there.
+      WideString result;
+      Sink.Report(scEndOfPage, u"", result);
+      Emit(ListNow(), result);
+      break;
+    }
+    default:
+      break;
+  }
+  return Sink.Stopped() ? waStop : waContinue;
+}
+
+}  // namespace
+
+void TCustomOpenOfficeDocument::WalkBody(TZvXMLItem* Root, TWideStrings* List) {
+  if (!Root) return;
+  TBodyWalk walk(FSink, TextFormating(), FStyles, FOutline.get(), AnnotationText(), List);
+  walk.Walk(Root);
+  walk.Finish();
+}
+
+namespace {
+
+// The element whose children are the text below Root: the body's content element of the reader's
+// kind (the last one), else the body itself; nullptr without a body.
+TZvXMLItem* ContentElement(TZvXMLItem* Root, std::u16string_view BodyTag, std::u16string_view ContentTag) {
+  TZvXMLItem* body = FindXMLItem(Root, XMLLocalName(BodyTag), {}, true);
+  if (!body) return nullptr;
+  // A package read with another kind's reader still gives its text.
+  TZvXMLItem* text = nullptr;
+  for (const auto& child : body->Items())
+    if (child->TagName == ContentTag) text = child.get();
+  return text ? text : body;
+}
+
+// The automatic styles below Root and the named ones below Named.
+std::pair<TZvXMLItem*, TZvXMLItem*> StyleElements(TZvXMLItem* Root, TZvXMLItem* Named) {
+  return {FindXMLItem(Root, u"automatic-styles", {}, true), Named ? FindXMLItem(Named, u"styles", {}, true) : nullptr};
+}
+
+}  // namespace
+
+TZvXMLItem* OOFlatRoot(TZvXMLItem* Item) {
+  TZvXMLItem* root = FindXMLItem(Item, u"document", {}, true);
+  return root ? root : FindXMLItem(Item, u"document-content", {}, true);
+}
+
+void TCustomOpenOfficeDocument::LoadXMLFilePart(TZvXMLItem* Root, TZvXMLItem* Named, TWideStrings* List) {
+  if (!Root) return;
+  // Named styles matter to HTML (classes) and to every mode through their list styles.
+  const auto [automatic, common] = StyleElements(Root, Named);
+  ReadStyles(common, automatic, List);
+  WalkBody(ContentElement(Root, FXMLTagRoot, FXMLTagText), List);
+}
+
+void OOLoadContent(TCustomOpenOfficeDocument& Doc, TZvXMLEngine& Engine, std::string_view Bytes, TZvXMLItem* Named,
+                   bool Flat, TWideStrings* List) {
+  auto documentRoot = [&] { return Flat ? OOFlatRoot(Engine.RootItem()) : Engine.RootItem(); };
+  const std::u16string_view bodyTag = Doc.FXMLTagRoot, contentTag = Doc.FXMLTagText;
+  std::optional<TBodyWalk> walk;
+  TZvXMLItem* content = nullptr;  // the content element, read one child at a time
+  bool decided = false;
+  // The styles come before the body, so they are whole when its content element's first child
+  // starts: the walk begins there, unless the body is not where the whole tree would have it.
+  Engine.SetOnTag([&](TZvXMLEngine*, TZvXMLItem* parent, std::u16string_view, std::u16string_view, std::u16string_view,
+                      bool&) {
+    if (decided || !parent || parent->TagName != contentTag || !parent->ParentItem() ||
+        XMLLocalName(parent->ParentItem()->TagName) != XMLLocalName(bodyTag))
+      return;
+    decided = true;
+    TZvXMLItem* root = documentRoot();
+    if (!root || FindXMLItem(root, XMLLocalName(bodyTag), {}, true) != parent->ParentItem()) return;
+    const auto [automatic, common] = StyleElements(root, Flat ? root : Named);
+    Doc.ReadStyles(common, automatic, List);
+    content = parent;
+    walk.emplace(Doc.FSink, Doc.TextFormating(), Doc.FStyles, Doc.FOutline.get(), Doc.AnnotationText(), List);
+  });
+  Engine.SetOnAfterTag([&](TZvXMLEngine*, TZvXMLItem*& node, bool& cancel) {
+    if (!content || node->ParentItem() != content) return;
+    // A flat document is still read to its end: its metadata may follow the body.
+    if (!walk->Walk(node) && !Flat) cancel = true;
+    // Comments and instructions before it hold no text: they go with it.
+    content->Items().Clear();
+    node = nullptr;
+  });
+  Engine.LoadFromBytes(Bytes);
+  Engine.SetOnTag(nullptr);
+  Engine.SetOnAfterTag(nullptr);
+  if (!content) {
+    Doc.LoadXMLFilePart(documentRoot(), Flat ? documentRoot() : Named, List);
+    return;
+  }
+  // A part cut short leaves its last elements open; a later content element is read as well.
+  TZvXMLItem* last = ContentElement(documentRoot(), bodyTag, contentTag);
+  for (TZvXMLItem* element : {content, last != content ? last : nullptr}) {
+    if (!element) continue;
+    for (const auto& child : element->Items())
+      if (child->Kind != ikAttribute && !walk->Walk(child.get())) break;
+  }
+  walk->Finish();
 }
 
 }  // namespace zvword

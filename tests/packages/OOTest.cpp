@@ -378,6 +378,16 @@ TEST(OpenDocument, FlatDocumentsReadLikePackages) {
   Loaded part(OdfBuilder().Body(OdfBuilder::P("alone")).Content());
   EXPECT_EQ(part.error, "");
   EXPECT_EQ(part.Body(), "alone\n");
+  // One cut inside its body keeps the elements still open, after those it finished.
+  const std::string content =
+      OdfBuilder()
+          .AutomaticStyles(kListStyles)
+          .Body(List(Item(OdfBuilder::P("a")), " text:style-name=\"L1\"") +
+                List(Item(OdfBuilder::P("b") + OdfBuilder::P("cut")), " text:style-name=\"L1\" text:continue-numbering=\"true\""))
+          .Content();
+  Loaded cut(content.substr(0, content.find("cut") + 3));
+  EXPECT_EQ(cut.error, "");
+  EXPECT_EQ(cut.Body(), "1. a\n2. b\ncut\n");
 }
 
 TEST(OpenDocument, BadPackagesEndInClearErrors) {
