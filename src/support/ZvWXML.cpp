@@ -78,9 +78,20 @@ TZvXMLItem* TZvXMLItems::AddItem(TZvXMLItem* ParentItem) {
 }
 
 void TZvXMLItems::Clear() {
+  if (FList.empty()) return;
   // An explicit stack instead of nested destructors: a hostile part can nest very deep.
-  // Leaves go at once; only items with children of their own wait on the stack.
+  // Leaves go at once; only items with children of their own wait on the stack. The stack is
+  // kept for the next call: a reader clears every paragraph. Items freed here have no children
+  // left, so no call below this one needs it.
+  thread_local std::vector<TZvXMLItemPtr> spare;
   std::vector<TZvXMLItemPtr> pending;
+  pending.swap(spare);
+  struct GiveBack {
+    std::vector<TZvXMLItemPtr>& from;
+    ~GiveBack() {
+      if (from.empty() && from.capacity() <= 4096 && spare.capacity() < from.capacity()) from.swap(spare);
+    }
+  } giveBack{pending};
   while (!FList.empty()) {
     TZvXMLItemPtr item = std::move(FList.back());
     FList.pop_back();
