@@ -245,6 +245,41 @@ class Scanner {
     const size_t s = p_;
     // Most tags have none: the name runs up to the ">" or "/>".
     if (p_ < n_ && (t_[p_] == CharT('>') || t_[p_] == CharT('/'))) return {};
+    if constexpr (sizeof(CharT) == 1) {
+      char quote = 0;
+#if defined(__SSE2__)
+      // One load per sixteen bytes: the quotes are followed through the block's bits.
+      for (; p_ + 16 <= n_; p_ += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t_.data() + p_));
+        auto bits = [&v](char c) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))); };
+        const unsigned gt = bits('>'), slash = bits('/'), dq = bits('"'), sq = bits('\'');
+        unsigned ahead = 0xFFFF;  // the bits not yet looked at
+        for (;;) {
+          const unsigned m = (quote == 0 ? gt | slash | dq | sq : gt | (quote == '"' ? dq : sq)) & ahead;
+          if (m == 0) break;
+          const unsigned at = static_cast<unsigned>(__builtin_ctz(m)), bit = 1u << at;
+          if ((gt & bit) != 0 || (slash & bit) != 0) {
+            p_ += at;
+            return Slice(s, p_);
+          }
+          quote = quote != 0 ? 0 : (dq & bit) != 0 ? '"' : '\'';
+          ahead &= ~((bit << 1) - 1);
+        }
+      }
+#endif
+      for (; p_ < n_; ++p_) {
+        const char c = t_[p_];
+        if (c == '>') break;
+        if (quote != 0) {
+          if (c == quote) quote = 0;
+        } else if (c == '/') {
+          break;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        }
+      }
+      return Slice(s, p_);
+    }
     while (p_ < n_) {
       p_ = FindAny(t_.data(), p_, n_, u'>', u'/', u'"', u'\'');
       if (p_ >= n_ || At(p_) == u'>' || At(p_) == u'/') break;

@@ -411,6 +411,9 @@ TEST(XMLEngine, Utf8PartsParseAsTheirDecodedText) {
           "</x\xC3\xA9>end</d>",
       "<a><b>1</b>\xC3\xA9<c/>\xC3\xBC</a>\xC3\xA9<z>" + e40 + "</z>",
       "<a><x>" + e40 + ">" + std::string(21, 'q') + "<y>in</y>z</x>after<x>>" + e40 + "</x>end</a>",
+      // Quotes and markup characters inside and across sixteen-byte blocks of attribute text.
+      "<r><a k1=\"v/1\" k2='v\"2' k5=\"/\" k3=\"" + std::string(20, 'w') + "'\" k4='/>'>t</a><b q=\"" +
+          std::string(30, 'x') + "\"/><c p='" + std::string(17, 'y') + "/></r><d e=\"" + e40 + ">",
   };
   for (const std::string& xml : cases) {
     for (bool filtered : {false, true}) {
