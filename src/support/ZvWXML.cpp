@@ -256,12 +256,12 @@ WideString TZvXMLItem::FullText() const {
       const_cast<TZvXMLItem*>(this), kNoItem,
       [&](TZvXMLItem& i, std::u16string_view text, int) {
         if (i.Kind == ikCDATA) out += text;
-        else if (i.Kind == ikProperty) out += DecodeEntities(text);
+        else if (i.Kind == ikProperty) AppendDecodedEntities(text, out);
         return waContinue;
       },
       kNoItem,
       [&](TZvXMLItem&, std::u16string_view text, int) {
-        out += DecodeEntities(text);
+        AppendDecodedEntities(text, out);
         return waContinue;
       });
   return out;
