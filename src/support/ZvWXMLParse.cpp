@@ -124,7 +124,7 @@ struct Widen<char> {
   std::u16string_view operator()(std::string_view s) {
     if (s.empty()) return {};
     // The buffer only grows: the piece is its first units. Never more units than bytes.
-    if (buf.size() < s.size()) buf.resize(std::max(s.size(), buf.size() * 2));
+    if (buf.size() < s.size()) buf.resize(s.size());
     char16_t* d = buf.data();
     const auto* p = reinterpret_cast<const uint8_t*>(s.data());
     const uint8_t* end = p + s.size();
