@@ -78,14 +78,28 @@ TEST(XMLEngine, EndTagsCloseTheInnermostItemWhateverTheirName) {
 }
 
 TEST(XMLEngine, RejectedElementIsSkippedWithItsContentAndParsingResumes) {
-  TZvXMLEngine e;
-  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
-                bool& accept) { accept = name != u"w:p"; });
-  e.LoadFromBytes("<w:body><w:p><w:r><w:t>x</w:t></w:r><w:br/></w:p>after<w:q>y</w:q></w:body>");
-  EXPECT_EQ(e.GetItemByTag(nullptr, u"w:r"), nullptr);
-  EXPECT_EQ(e.GetItemByTag(nullptr, u"w:t"), nullptr);
-  ASSERT_NE(e.GetItemByTag(nullptr, u"w:q"), nullptr);
-  EXPECT_EQ(U8(e.RootItem()->FullText()), "aftery");
+  struct Case {
+    const char* xml;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"<w:body><w:p><w:r><w:t>x</w:t></w:r><w:br/></w:p>after<w:q>y</w:q></w:body>", "aftery"},
+      {"<r><w:p>text<w:r>in</w:r>more</w:p>after<w:q>y</w:q></r>", "aftery"},
+      {"<r><w:p>a>b<w:r/>c</w:p>after<w:q>z</w:q></r>", "afterz"},
+      {"<r><w:p / x>t</w:p>after<w:q>z</w:q></r>", "afterz"},
+      // The ">" of "<>" is where the skip starts: the "<" before it opens nothing.
+      {"<r><w:p>text<>x</w:p>y</w:p>after<w:q>z</w:q></r>", "yz"},
+  };
+  for (const Case& c : cases) {
+    TZvXMLEngine e;
+    e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
+                  bool& accept) { accept = name != u"w:p"; });
+    e.LoadFromBytes(c.xml);
+    EXPECT_EQ(e.GetItemByTag(nullptr, u"w:r"), nullptr) << c.xml;
+    EXPECT_EQ(e.GetItemByTag(nullptr, u"w:t"), nullptr) << c.xml;
+    EXPECT_NE(e.GetItemByTag(nullptr, u"w:q"), nullptr) << c.xml;
+    EXPECT_EQ(U8(e.RootItem()->FullText()), c.text) << c.xml;
+  }
 }
 
 TEST(XMLEngine, RejectedCommentsAndInstructionsDoNotSwallowTheirSiblings) {
