@@ -2,9 +2,10 @@
 #include "packages/MSWordX.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstring>
 #include <set>
-#include <unordered_set>
 
 #include "framework/MSWordCnst.h"
 #include "platform/CodePages.h"
@@ -17,7 +18,38 @@ using namespace std::string_view_literals;
 
 namespace {
 
-using Names = std::unordered_set<std::u16string_view>;
+// Tag names are compared a few dozen times per element: as bytes of a known count, which the
+// compiler turns into a load or two, rather than unit by unit.
+inline bool Is(std::u16string_view s, std::u16string_view literal) {
+  return s.size() == literal.size() && std::memcmp(s.data(), literal.data(), literal.size() * sizeof(char16_t)) == 0;
+}
+
+// A fixed set of names asked about for most elements: open addressing over a cheap hash, no nodes.
+class Names {
+ public:
+  Names(std::initializer_list<std::u16string_view> names) {
+    for (std::u16string_view n : names) {
+      size_t i = Hash(n) & kMask;
+      while (!FSlots[i].empty()) i = (i + 1) & kMask;
+      FSlots[i] = n;
+    }
+  }
+  bool count(std::u16string_view n) const {
+    for (size_t i = Hash(n) & kMask;; i = (i + 1) & kMask) {
+      if (FSlots[i].empty()) return false;
+      if (Is(n, FSlots[i])) return true;
+    }
+  }
+
+ private:
+  static constexpr size_t kMask = 255;  // room for four times the names
+  static size_t Hash(std::u16string_view n) {
+    uint32_t h = 2166136261u;
+    for (char16_t c : n) h = (h ^ c) * 16777619u;
+    return h ^ (h >> 16);
+  }
+  std::array<std::u16string_view, kMask + 1> FSlots{};
+};
 
 // Containers whose content is document text: kept, their children filtered in turn.
 const Names& PassThrough() {
@@ -571,13 +603,13 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
   // Style elements are only read when the output has markup for them.
   const bool marked = TextFormating() != tfPlainText;
   const bool visible = !IsHiddenText || ParseItems().Contains(wpiHiddenText);
-  if (n == u"w:p"sv) {
+  if (Is(n, u"w:p"sv)) {
     FMarkSpace = false;
     FCurrentTextLine.assign(FSink.Rendering(kParagraphStart));
     FParagraphStyle.clear();
     FNumId = FIlvl = -1;
     IsHiddenText = false;
-  } else if (n == u"w:t"sv || n == u"m:t"sv) {
+  } else if (Is(n, u"w:t"sv) || Is(n, u"m:t"sv)) {
     if (FMarkSpace && !ATagValue.empty()) {
       // The note's own mark stays apart from its first word.
       if (ATagValue[0] != u' ' && ATagValue[0] != u'\t') FCurrentTextLine += u' ';
@@ -587,64 +619,64 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
     // Text may come as a CDATA section (Word 2003 XML from other writers): the element is then
     // kept so that the section comes here.
     Accept = ATagValue.find_first_not_of(u" \t\r\n") == std::u16string_view::npos;
-  } else if (n == u"![CDATA["sv) {
-    if (ParentNode && (ParentNode->TagName == u"w:t"sv || ParentNode->TagName == u"m:t"sv) && visible)
+  } else if (Is(n, u"![CDATA["sv)) {
+    if (ParentNode && (Is(ParentNode->TagName, u"w:t"sv) || Is(ParentNode->TagName, u"m:t"sv)) && visible)
       FSink.Text(ATagValue, FRubyDepth > 0 ? FRubyText : FCurrentTextLine);
     Accept = false;
-  } else if (n == u"w:footnoteReference"sv || n == u"w:endnoteReference"sv) {
-    TNoteKind& kind = n == u"w:footnoteReference"sv ? FFootnotes : FEndnotes;
+  } else if (Is(n, u"w:footnoteReference"sv) || Is(n, u"w:endnoteReference"sv)) {
+    TNoteKind& kind = Is(n, u"w:footnoteReference"sv) ? FFootnotes : FEndnotes;
     // A custom mark follows as the run's text; the reference then has no number.
     const bool custom = IsOnValue(Attribute(ATagAttributes, u"w:customMarkFollows"));
     const WideString mark = custom ? WideString() : kind.Next();
     kind.Marks[ToInt(Attribute(ATagAttributes, u"w:id"))] = mark;
     if (visible) FSink.Text(mark, FCurrentTextLine);
     Accept = false;
-  } else if (n == u"w:footnoteRef"sv || n == u"w:endnoteRef"sv) {
+  } else if (Is(n, u"w:footnoteRef"sv) || Is(n, u"w:endnoteRef"sv)) {
     if (visible) FSink.Text(FNoteMark, FCurrentTextLine);
     FMarkSpace = !FNoteMark.empty();
     Accept = false;
-  } else if (n == u"w:rt"sv) {
+  } else if (Is(n, u"w:rt"sv)) {
     ++FRubyDepth;
-  } else if (n == u"w:ruby"sv) {
+  } else if (Is(n, u"w:ruby"sv)) {
     FRubyText.clear();
-  } else if (n == u"c:chart"sv || n == u"dgm:relIds"sv) {
-    const bool chart = n == u"c:chart"sv;
+  } else if (Is(n, u"c:chart"sv) || Is(n, u"dgm:relIds"sv)) {
+    const bool chart = Is(n, u"c:chart"sv);
     auto it = FPartRels.find(WideToUtf8(Attribute(ATagAttributes, chart ? u"r:id" : u"r:dm")));
     if (it != FPartRels.end() && FGraphics.size() < 1000) FGraphics.emplace_back(it->second, chart);
     Accept = false;
-  } else if (n == u"wx:t"sv || n == u"wx:font"sv) {
+  } else if (Is(n, u"wx:t"sv) || Is(n, u"wx:font"sv)) {
     // A Word 2003 list label, unless its font says it is a bullet.
-    if (ParentNode && ParentNode->TagName == u"w:listPr"sv) {
+    if (ParentNode && Is(ParentNode->TagName, u"w:listPr"sv)) {
       const WideString v = Attribute(ATagAttributes, u"wx:val");
-      if (n == u"wx:t"sv)
+      if (Is(n, u"wx:t"sv))
         FListLabel = v;
-      else if (Contains(v, u"Symbol") || Contains(v, u"Wingdings") || v == u"Courier New"sv)
+      else if (Contains(v, u"Symbol") || Contains(v, u"Wingdings") || Is(v, u"Courier New"sv))
         FListLabel.clear();
     }
     Accept = false;
-  } else if (n == u"w:hdr"sv || n == u"w:ftr"sv) {
+  } else if (Is(n, u"w:hdr"sv) || Is(n, u"w:ftr"sv)) {
     // Word 2003 writes headers and footers in the section properties.
-    if (ParentNode && ParentNode->TagName == u"w:sectPr"sv) Divert(n == u"w:hdr"sv ? HeaderText() : FooterText());
-  } else if (n == u"aml:annotation"sv) {
+    if (ParentNode && Is(ParentNode->TagName, u"w:sectPr"sv)) Divert(Is(n, u"w:hdr"sv) ? HeaderText() : FooterText());
+  } else if (Is(n, u"aml:annotation"sv)) {
     // Word 2003 revisions and comments: insertions and comments hold text, deletions are gone.
     const WideString type = Attribute(ATagAttributes, u"w:type");
-    Accept = type == u"Word.Insertion"sv || type == u"Word.Comment"sv;
-  } else if (n == u"w:pStyle"sv) {
+    Accept = Is(type, u"Word.Insertion"sv) || Is(type, u"Word.Comment"sv);
+  } else if (Is(n, u"w:pStyle"sv)) {
     Accept = marked;
     // Word writes the style as an attribute; a child element "w:val" is read as well.
     FParagraphStyle = Attribute(ATagAttributes, u"w:val");
     StyleTags(FParagraphStyle, true);
-  } else if (n == u"w:numPr"sv) {
+  } else if (Is(n, u"w:numPr"sv)) {
     // List membership: the label is added when the paragraph properties end.
-  } else if (n == u"w:ilvl"sv || n == u"w:numId"sv) {
-    if (ParentNode && ParentNode->TagName == u"w:numPr"sv) {
+  } else if (Is(n, u"w:ilvl"sv) || Is(n, u"w:numId"sv)) {
+    if (ParentNode && Is(ParentNode->TagName, u"w:numPr"sv)) {
       const WideString v = Attribute(ATagAttributes, u"w:val");
       int value = 0;
       for (char16_t c : v) value = c >= u'0' && c <= u'9' && value < 100000 ? value * 10 + (c - u'0') : value;
-      (n == u"w:ilvl"sv ? FIlvl : FNumId) = v.empty() ? -1 : value;
+      (Is(n, u"w:ilvl"sv) ? FIlvl : FNumId) = v.empty() ? -1 : value;
     }
     Accept = false;
-  } else if (n == u"w:val"sv && ParentNode && ParentNode->TagName == u"w:pStyle"sv) {
+  } else if (Is(n, u"w:val"sv) && ParentNode && Is(ParentNode->TagName, u"w:pStyle"sv)) {
     if (marked) {
       Accept = true;
       // Only HTML output takes the style from this older form.
@@ -653,48 +685,48 @@ void TMSWordXDocument::NewRowTag(TZvXMLEngine*, TZvXMLItem* ParentNode, std::u16
         StyleTags(FParagraphStyle, true);
       }
     }
-  } else if (n == u"w:rFonts"sv) {
+  } else if (Is(n, u"w:rFonts"sv)) {
     Accept = marked;
-  } else if (n == u"w:r"sv) {
+  } else if (Is(n, u"w:r"sv)) {
     IsHiddenText = false;
-  } else if (n == u"w:vanish"sv) {
+  } else if (Is(n, u"w:vanish"sv)) {
     IsHiddenText = !IsOffValue(Attribute(ATagAttributes, u"w:val"));
     Accept = false;
-  } else if (n == u"w:rPr"sv) {
+  } else if (Is(n, u"w:rPr"sv)) {
     Accept = !ParseItems().Contains(wpiHiddenText);
-  } else if (n == u"w:tab"sv || n == u"w:ptab"sv) {
+  } else if (Is(n, u"w:tab"sv) || Is(n, u"w:ptab"sv)) {
     FMarkSpace = false;
     // Closed below: a tab in a run, or a tab stop when its parent is "w:tabs".
-  } else if (n == u"w:br"sv || n == u"w:cr"sv) {
+  } else if (Is(n, u"w:br"sv) || Is(n, u"w:cr"sv)) {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText))
       FSink.Mark(tmLine, FCurrentTextLine);
     Accept = false;
-  } else if (n == u"w:noBreakHyphen"sv) {
+  } else if (Is(n, u"w:noBreakHyphen"sv)) {
     if (!IsHiddenText || ParseItems().Contains(wpiHiddenText)) FCurrentTextLine += u'-';
     Accept = false;
-  } else if (n == u"w:footnote"sv || n == u"w:endnote"sv) {
+  } else if (Is(n, u"w:footnote"sv) || Is(n, u"w:endnote"sv)) {
     // Separator notes hold the rule above the notes, not text.
     const WideString type = Attribute(ATagAttributes, u"w:type");
-    Accept = type != u"separator"sv && type != u"continuationSeparator"sv && type != u"continuationNotice"sv;
-    TNoteKind& kind = n == u"w:footnote"sv ? FFootnotes : FEndnotes;
-    if (Accept && ParentNode && ParentNode->TagName == u"w:r"sv) {
+    Accept = !Is(type, u"separator"sv) && !Is(type, u"continuationSeparator"sv) && !Is(type, u"continuationNotice"sv);
+    TNoteKind& kind = Is(n, u"w:footnote"sv) ? FFootnotes : FEndnotes;
+    if (Accept && ParentNode && Is(ParentNode->TagName, u"w:r"sv)) {
       // Word 2003 writes the note where it is cited.
       FNoteMark = IsOnValue(Attribute(ATagAttributes, u"w:suppressRef")) ? WideString() : kind.Next();
       if (visible) FSink.Text(FNoteMark, FCurrentTextLine);
-      Divert(n == u"w:footnote"sv ? FootNoteText() : EndNoteText());
+      Divert(Is(n, u"w:footnote"sv) ? FootNoteText() : EndNoteText());
     } else if (Accept) {
       auto it = kind.Marks.find(ToInt(Attribute(ATagAttributes, u"w:id")));
       FNoteMark = it == kind.Marks.end() ? WideString() : it->second;
     }
-  } else if (n == u"mc:Choice"sv) {
+  } else if (Is(n, u"mc:Choice"sv)) {
     // Of alternative renderings only the first choice is read; the others and the fallback
     // repeat its text.
     if (ParentNode)
       for (const auto& c : ParentNode->Items())
-        if (c->TagName == u"mc:Choice"sv) Accept = false;
-  } else if (n == u"w:txbxContent"sv) {
+        if (Is(c->TagName, u"mc:Choice"sv)) Accept = false;
+  } else if (Is(n, u"w:txbxContent"sv)) {
     Divert(FTextBoxList);
-  } else if (n == u"aml:content"sv) {
+  } else if (Is(n, u"aml:content"sv)) {
     if (ParentNode && ParentNode->AttributeValue(u"w:type") == u"Word.Comment"sv) Divert(AnnotationText());
   } else if (PassThrough().count(n)) {
     // kept
@@ -726,15 +758,15 @@ void TMSWordXDocument::AddLine(TWideStrings* List, const WideString& Line) {
 
 void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Cancel) {
   const WideString& n = Node->TagName;
-  if (n == u"w:tab"sv || n == u"w:ptab"sv) {
+  if (Is(n, u"w:tab"sv) || Is(n, u"w:ptab"sv)) {
     TZvXMLItem* parent = Node->ParentItem();
-    if (!(parent && parent->TagName == u"w:tabs"sv) && (!IsHiddenText || ParseItems().Contains(wpiHiddenText))) {
+    if (!(parent && Is(parent->TagName, u"w:tabs"sv)) && (!IsHiddenText || ParseItems().Contains(wpiHiddenText))) {
       FSink.Mark(tmTab, FCurrentTextLine);
     }
     TZvXMLItem::Free(Node);
-  } else if (n == u"w:pPr"sv) {
+  } else if (Is(n, u"w:pPr"sv)) {
     TZvXMLItem* parent = Node->ParentItem();
-    if (parent && parent->TagName == u"w:p"sv) {
+    if (parent && Is(parent->TagName, u"w:p"sv)) {
       int numId = FNumId, ilvl = FIlvl < 0 ? 0 : FIlvl;
       if (numId < 0 && !FNumbering.StyleNumbering(FParagraphStyle, numId, ilvl)) numId = -1;
       WideString label = numId > 0 ? FNumbering.NextLabel(numId, ilvl) : WideString();
@@ -745,16 +777,16 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
         FCurrentTextLine += u' ';
       }
     }
-  } else if (n == u"w:p"sv) {
+  } else if (Is(n, u"w:p"sv)) {
     EndParagraph();
     TZvXMLItem::Free(Node);
     if (!FGraphics.empty()) FlushGraphics();
     if (FSink.Stopped()) Cancel = true;
-  } else if (n == u"w:t"sv || n == u"m:t"sv) {
+  } else if (Is(n, u"w:t"sv) || Is(n, u"m:t"sv)) {
     TZvXMLItem::Free(Node);
-  } else if (n == u"w:rt"sv) {
+  } else if (Is(n, u"w:rt"sv)) {
     if (FRubyDepth > 0) --FRubyDepth;
-  } else if (n == u"w:ruby"sv) {
+  } else if (Is(n, u"w:ruby"sv)) {
     // The reading follows its base text.
     if (!FRubyText.empty() && FRubyDepth == 0) {
       FCurrentTextLine += u" (";
@@ -762,22 +794,22 @@ void TMSWordXDocument::DeleteRowTag(TZvXMLEngine*, TZvXMLItem*& Node, bool& Canc
       FCurrentTextLine += u')';
     }
     FRubyText.clear();
-  } else if (n == u"w:txbxContent"sv) {
+  } else if (Is(n, u"w:txbxContent"sv)) {
     EndDiversion();
     TZvXMLItem::Free(Node);
-  } else if (n == u"aml:content"sv || n == u"w:hdr"sv || n == u"w:ftr"sv || n == u"w:footnote"sv || n == u"w:endnote"sv) {
+  } else if (Is(n, u"aml:content"sv) || Is(n, u"w:hdr"sv) || Is(n, u"w:ftr"sv) || Is(n, u"w:footnote"sv) || Is(n, u"w:endnote"sv)) {
     // The inline Word 2003 forms end their diversion.
     TZvXMLItem* parent = Node->ParentItem();
     bool diverted = false;
-    if (parent && n == u"aml:content"sv)
+    if (parent && Is(n, u"aml:content"sv))
       diverted = parent->AttributeValue(u"w:type") == u"Word.Comment"sv;
-    else if (parent && (n == u"w:hdr"sv || n == u"w:ftr"sv))
-      diverted = parent->TagName == u"w:sectPr"sv;
+    else if (parent && (Is(n, u"w:hdr"sv) || Is(n, u"w:ftr"sv)))
+      diverted = Is(parent->TagName, u"w:sectPr"sv);
     else if (parent)
-      diverted = parent->TagName == u"w:r"sv;
+      diverted = Is(parent->TagName, u"w:r"sv);
     if (diverted) EndDiversion();
-    if (n != u"aml:content"sv) TZvXMLItem::Free(Node);
-  } else if (n == u"w:tbl"sv || n == u"w:sdt"sv || n == u"w:comment"sv) {
+    if (!Is(n, u"aml:content"sv)) TZvXMLItem::Free(Node);
+  } else if (Is(n, u"w:tbl"sv) || Is(n, u"w:sdt"sv) || Is(n, u"w:comment"sv)) {
     // Nothing more is read from these; letting them go keeps the tree small.
     TZvXMLItem::Free(Node);
   }

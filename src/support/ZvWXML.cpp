@@ -1,6 +1,8 @@
 // The XML engine: items, the forgiving scanner and the tree walks.
 #include "support/ZvWXML.h"
 
+#include <type_traits>
+
 #include "platform/CodePages.h"
 #include "platform/Exception.h"
 #include "platform/TextHelpers.h"
@@ -78,9 +80,20 @@ TZvXMLItem* TZvXMLItems::AddItem(TZvXMLItem* ParentItem) {
 }
 
 void TZvXMLItems::Clear() {
+  if (FList.empty()) return;
   // An explicit stack instead of nested destructors: a hostile part can nest very deep.
-  // Leaves go at once; only items with children of their own wait on the stack.
+  // Leaves go at once; only items with children of their own wait on the stack. The stack is
+  // kept for the next call: a reader clears every paragraph. Items freed here have no children
+  // left, so no call below this one needs it.
+  thread_local std::vector<TZvXMLItemPtr> spare;
   std::vector<TZvXMLItemPtr> pending;
+  pending.swap(spare);
+  struct GiveBack {
+    std::vector<TZvXMLItemPtr>& from;
+    ~GiveBack() {
+      if (from.empty() && from.capacity() <= 4096 && spare.capacity() < from.capacity()) from.swap(spare);
+    }
+  } giveBack{pending};
   while (!FList.empty()) {
     TZvXMLItemPtr item = std::move(FList.back());
     FList.pop_back();
@@ -154,6 +167,7 @@ TZvXMLItem* FindElement(TZvXMLItem* start, Pred pred) {
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
 // Calls f(name, rawValue) for each name="value" of raw attribute text. Values keep their quotes.
+// An f that returns bool ends the walk by returning true.
 template <typename F>
 void SplitAttributes(std::u16string_view s, F f) {
   size_t i = 0;
@@ -179,20 +193,28 @@ void SplitAttributes(std::u16string_view s, F f) {
       while (j < n && !IsBlank(s[j])) ++j;
     }
     std::u16string_view value = s.substr(valueStart, j - valueStart);
-    if (!name.empty() && !value.empty()) f(name, value);
+    if (!name.empty() && !value.empty()) {
+      if constexpr (std::is_same_v<decltype(f(name, value)), bool>) {
+        if (f(name, value)) return;
+      } else {
+        f(name, value);
+      }
+    }
     i = j;
   }
 }
 
-WideString Unquote(std::u16string_view v) {
+std::u16string_view UnquotedView(std::u16string_view v) {
   if (!v.empty() && (v[0] == u'"' || v[0] == u'\'')) {
     const char16_t q = v[0];
     size_t end = v.size();
     while (end > 1 && (IsBlank(v[end - 1]) || v[end - 1] == q)) --end;
-    return WideString(v.substr(1, end - 1));
+    return v.substr(1, end - 1);
   }
-  return WideString(v);
+  return v;
 }
+
+WideString Unquote(std::u16string_view v) { return WideString(UnquotedView(v)); }
 
 }  // namespace
 
@@ -220,13 +242,13 @@ void TZvXMLItem::ProcessAttributes() {
 }
 
 WideString AttributeValueOf(std::u16string_view RawAttributes, std::u16string_view Name) {
+  // Readers ask for one attribute of a few: the walk ends at it, and the value is decoded
+  // straight into the result.
   WideString out;
-  bool found = false;
   SplitAttributes(RawAttributes, [&](std::u16string_view name, std::u16string_view value) {
-    if (!found && name == Name) {
-      out = DecodeEntities(Unquote(value));
-      found = true;
-    }
+    if (name != Name) return false;
+    AppendDecodedEntities(UnquotedView(value), out);
+    return true;
   });
   return out;
 }
@@ -245,12 +267,12 @@ WideString TZvXMLItem::FullText() const {
       const_cast<TZvXMLItem*>(this), kNoItem,
       [&](TZvXMLItem& i, std::u16string_view text, int) {
         if (i.Kind == ikCDATA) out += text;
-        else if (i.Kind == ikProperty) out += DecodeEntities(text);
+        else if (i.Kind == ikProperty) AppendDecodedEntities(text, out);
         return waContinue;
       },
       kNoItem,
       [&](TZvXMLItem&, std::u16string_view text, int) {
-        out += DecodeEntities(text);
+        AppendDecodedEntities(text, out);
         return waContinue;
       });
   return out;

@@ -203,6 +203,8 @@ std::string ResolvePartPath(std::string_view BasePart, std::string_view Target);
 // decimal or hexadecimal reference. A reference is a whole name ended by ";"; anything else stays.
 void ReplaceHTMLChars(WideString& S);
 WideString DecodeEntities(std::u16string_view S);
+// DecodeEntities appended to Out, without a string of its own.
+void AppendDecodedEntities(std::u16string_view S, WideString& Out);
 // The value of attribute Name in raw attribute text, decoded; empty when absent.
 WideString AttributeValueOf(std::u16string_view RawAttributes, std::u16string_view Name);
 // "YYYY-MM-DDThh:mm:ss" to a date-time; 0 when the text does not hold one.

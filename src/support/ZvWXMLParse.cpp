@@ -1,5 +1,6 @@
 // The scanner of the XML engine: one pass over the decoded text, no recursion. End tags close the
 // innermost open element whatever their name, so damaged markup still yields its text.
+#include <algorithm>
 #include <array>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -75,6 +76,24 @@ size_t FindLast(const CharT* s, size_t Low, size_t High, char16_t C) {
   return Low;
 }
 
+#if defined(__SSE2__)
+// One bit for each of the sixteen bytes at S that is a name character (bytes of 0x80 and above too).
+int NameCharMask(const char* s) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  auto in = [](__m128i x, char lo, char hi) {
+    return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(lo - 1))),
+                         _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(hi + 1))));
+  };
+  // Setting bit 5 folds "A"-"Z" onto "a"-"z" and moves nothing else into that range.
+  const __m128i letters = in(_mm_or_si128(v, _mm_set1_epi8(0x20)), 'a', 'z');
+  const __m128i m = _mm_or_si128(
+      _mm_or_si128(_mm_or_si128(letters, in(v, '0', ':')), _mm_or_si128(in(v, '-', '.'), _mm_cmplt_epi8(v, _mm_setzero_si128()))),
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('!')), _mm_cmpeq_epi8(v, _mm_set1_epi8('?'))),
+                   _mm_cmpeq_epi8(v, _mm_set1_epi8('_'))));
+  return _mm_movemask_epi8(m);
+}
+#endif
+
 bool IsNameChar(char16_t c) { return c >= 0x80 || kNameChars[c]; }
 // A byte of a UTF-8 sequence stands for a unit of 0x80 or more: a name character too.
 bool IsNameChar(char c) { return static_cast<unsigned char>(c) >= 0x80 || kNameChars[static_cast<unsigned char>(c)]; }
@@ -104,23 +123,59 @@ struct Widen<char> {
   WideString buf;
   std::u16string_view operator()(std::string_view s) {
     if (s.empty()) return {};
-    // The buffer only grows: the piece is its first units.
+    // The buffer only grows: the piece is its first units. Never more units than bytes.
     if (buf.size() < s.size()) buf.resize(s.size());
     char16_t* d = buf.data();
-    size_t i = 0;
+    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
+    const uint8_t* end = p + s.size();
 #if defined(__SSE2__)
-    for (const __m128i zero = _mm_setzero_si128(); i + 16 <= s.size(); i += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+    // Names, attribute texts and most values are short ASCII: eight bytes a step as well.
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16, d += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       if (_mm_movemask_epi8(v) != 0) break;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_unpacklo_epi8(v, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 8), _mm_unpackhi_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, zero));
+    }
+    if (end - p >= 8) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+      if (_mm_movemask_epi8(v) == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, zero));
+        p += 8;
+        d += 8;
+      }
     }
 #endif
-    for (; i < s.size() && static_cast<unsigned char>(s[i]) < 0x80; ++i) d[i] = static_cast<char16_t>(s[i]);
-    if (i == s.size()) return {d, i};
-    buf.resize(i);
-    buf += Utf8ToWide(s.substr(i));
-    return buf;
+    // Decoded here rather than by Utf8ToWide, with the same rules, so that no piece allocates.
+    while (p < end) {
+      while (p < end && *p < 0x80) *d++ = *p++;
+      if (p >= end) break;
+      const uint8_t c = *p;
+      const size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+      uint32_t cp = len == 2 ? c & 0x1Fu : len == 3 ? c & 0x0Fu : c & 0x07u;
+      bool ok = len != 0 && static_cast<size_t>(end - p) >= len;
+      for (size_t k = 1; ok && k < len; ++k) {
+        ok = (p[k] & 0xC0) == 0x80;
+        cp = cp << 6 | (p[k] & 0x3Fu);
+      }
+      // Overlong forms, surrogates and values past U+10FFFF are not characters.
+      if (ok) ok = !(len == 2 && cp < 0x80) && !(len == 3 && cp < 0x800) && !(len == 4 && cp < 0x10000) &&
+                   !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
+      if (!ok) {
+        *d++ = 0xFFFD;
+        ++p;
+        continue;
+      }
+      p += len;
+      if (cp >= 0x10000) {
+        cp -= 0x10000;
+        *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      } else {
+        *d++ = static_cast<char16_t>(cp);
+      }
+    }
+    return {buf.data(), static_cast<size_t>(d - buf.data())};
   }
 };
 
@@ -151,7 +206,7 @@ class Scanner {
     if (i + 1 >= n_) return false;
     if constexpr (sizeof(CharT) == 1) {
       // One character of up to four bytes may still be a single unit.
-      if (static_cast<unsigned char>(t_[i]) >= 0x80 && n_ - i <= 4) return Utf8ToWide(t_.substr(i)).size() >= 2;
+      if (n_ - i <= 4 && static_cast<unsigned char>(t_[i]) >= 0x80) return Utf8ToWide(t_.substr(i)).size() >= 2;
     }
     return true;
   }
@@ -168,6 +223,18 @@ class Scanner {
 
   View ReadName() {
     size_t s = p_;
+#if defined(__SSE2__)
+    if constexpr (sizeof(CharT) == 1) {
+      // Sixteen bytes classified at once: a name's end is then found without a mispredicted exit.
+      for (; p_ + 16 <= n_; p_ += 16) {
+        const int mask = ~NameCharMask(t_.data() + p_) & 0xFFFF;
+        if (mask != 0) {
+          p_ += static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+          return Slice(s, p_);
+        }
+      }
+    }
+#endif
     while (p_ < n_ && IsNameChar(t_[p_])) ++p_;
     return Slice(s, p_);
   }
@@ -176,6 +243,43 @@ class Scanner {
   // cannot swallow the rest of the part.
   View ReadAttributes() {
     const size_t s = p_;
+    // Most tags have none: the name runs up to the ">" or "/>".
+    if (p_ < n_ && (t_[p_] == CharT('>') || t_[p_] == CharT('/'))) return {};
+    if constexpr (sizeof(CharT) == 1) {
+      char quote = 0;
+#if defined(__SSE2__)
+      // One load per sixteen bytes: the quotes are followed through the block's bits.
+      for (; p_ + 16 <= n_; p_ += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t_.data() + p_));
+        auto bits = [&v](char c) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c)))); };
+        const unsigned gt = bits('>'), slash = bits('/'), dq = bits('"'), sq = bits('\'');
+        unsigned ahead = 0xFFFF;  // the bits not yet looked at
+        for (;;) {
+          const unsigned m = (quote == 0 ? gt | slash | dq | sq : gt | (quote == '"' ? dq : sq)) & ahead;
+          if (m == 0) break;
+          const unsigned at = static_cast<unsigned>(__builtin_ctz(m)), bit = 1u << at;
+          if ((gt & bit) != 0 || (slash & bit) != 0) {
+            p_ += at;
+            return Slice(s, p_);
+          }
+          quote = quote != 0 ? 0 : (dq & bit) != 0 ? '"' : '\'';
+          ahead &= ~((bit << 1) - 1);
+        }
+      }
+#endif
+      for (; p_ < n_; ++p_) {
+        const char c = t_[p_];
+        if (c == '>') break;
+        if (quote != 0) {
+          if (c == quote) quote = 0;
+        } else if (c == '/') {
+          break;
+        } else if (c == '"' || c == '\'') {
+          quote = c;
+        }
+      }
+      return Slice(s, p_);
+    }
     while (p_ < n_) {
       p_ = FindAny(t_.data(), p_, n_, u'>', u'/', u'"', u'\'');
       if (p_ >= n_ || At(p_) == u'>' || At(p_) == u'/') break;
@@ -190,6 +294,8 @@ class Scanner {
   View ReadValue() {
     while (p_ < n_ && At(p_) == u'>') ++p_;
     const size_t s = p_;
+    // Markup follows markup more often than not.
+    if (p_ < n_ && t_[p_] == CharT('<')) return Slice(s, p_++);
     while (p_ < n_) {
       p_ = FindAny(t_.data(), p_, n_, u'<', u'/', u'/', u'/');
       if (p_ >= n_ || At(p_) == u'<' || At(p_ + 1) == u'>') break;
@@ -202,7 +308,7 @@ class Scanner {
 
   // The text up to the next "<"; steps past it.
   View ReadTail() {
-    size_t lt = FindChar(u'<', p_);
+    size_t lt = At(p_) == u'<' ? p_ : FindChar(u'<', p_);
     View v = Slice(p_, lt);
     p_ = lt < n_ ? lt + 1 : n_;
     return v;
@@ -211,8 +317,12 @@ class Scanner {
   // Skips the element whose start tag (from Start) was just read, with everything inside it.
   // The scan restarts after the tag's ">", never before the tag: a tag without one would
   // otherwise send it back over markup already read, again and again.
-  void SkipElement(size_t Start) {
-    if (!(At(p_) == u'/' && At(p_ + 1) == u'>')) {
+  // Resume, when not npos, is a "<" known to be the first markup after the tag's ">": the scan
+  // starts there instead of looking back.
+  void SkipElement(size_t Start, size_t Resume = View::npos) {
+    if (Resume != View::npos) {
+      p_ = Resume;
+    } else if (!(At(p_) == u'/' && At(p_ + 1) == u'>')) {
       // At(n_) is no ">": the look starts below the end.
       p_ = p_ > Start ? FindLast(t_.data(), Start, std::min(p_, n_ - 1), u'>') : p_;
     }
@@ -272,6 +382,7 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
     std::u16string_view name, value, attrs, tail;
     WideString commentValue;
     bool isCData = false, isComment = false;
+    size_t tagEnd = 0;  // where the attribute text ended
 
     bool cdata = s.p_ + 8 < n && s.At(s.p_) == u'!';
     for (size_t k = 0; cdata && k < 8; ++k) cdata = AsciiUpper(s.At(s.p_ + k)) == kCData[k];
@@ -312,6 +423,7 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
         s.p_ = std::min(n, s.FindChar(u'>', close));
         rawAttrs = s.Slice(attrsStart, s.p_);
       }
+      tagEnd = s.p_;
       name = wName(rawName);
       attrs = wAttrs(rawAttrs);
       value = wValue(s.ReadValue());
@@ -365,7 +477,12 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
         if (name[0] == u'?' || name[0] == u'!') {
           tail = value;  // an instruction holds no elements: nothing to skip
         } else {
-          s.SkipElement(start);
+          // A value that ended at "<" after a ">"-closed tag holds neither "<" nor "/>": the scan
+          // for the element's end may start at that "<" (unless a ">" follows it, which the
+          // look back would pick).
+          const size_t lt = s.p_ - 1;
+          const bool atText = s.At(tagEnd) == u'>' && lt > tagEnd && s.At(lt) == u'<' && s.At(s.p_) != u'>';
+          s.SkipElement(start, atText ? lt : Scanner<CharT>::View::npos);
           tail = wTail(s.ReadTail());
         }
       }
@@ -382,7 +499,7 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
       cur = cur->ParentItem();
       // One look for whichever of "<" and ">" comes first: the end tag's name is read once.
       size_t gt = s.FindFirst(u'<', u'>', s.p_);
-      size_t lt = s.At(gt) == u'>' ? s.FindChar(u'<', gt + 1) : gt;
+      size_t lt = s.At(gt) != u'>' ? gt : s.At(gt + 1) == u'<' ? gt + 1 : s.FindChar(u'<', gt + 1);
       if (gt < lt) closed->Tail.append(wClosed(s.Slice(gt + 1, lt)));
       s.p_ = lt < n ? lt + 1 : n;
       if (onAfterTag) {

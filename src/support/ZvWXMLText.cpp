@@ -1,6 +1,9 @@
 // Text helpers of the XML engine: references, dates, name comparison and encoding detection.
 #include <array>
 #include <unordered_map>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/CodePages.h"
 #include "platform/LocalTime.h"
@@ -101,6 +104,19 @@ size_t DecodeReference(std::u16string_view s, size_t i, WideString& out) {
   }
   while (j < s.size() && j - i <= kMaxName && IsAsciiAlnum(s[j])) ++j;
   if (j == i + 1 || j >= s.size() || s[j] != u';') return 0;
+  // The five XML entities are nearly all a part holds: no table look-up for them.
+  const std::u16string_view name = s.substr(i + 1, j - i - 1);
+  using namespace std::string_view_literals;
+  const char16_t xml = name == u"amp"sv    ? u'&'
+                       : name == u"lt"sv   ? u'<'
+                       : name == u"gt"sv   ? u'>'
+                       : name == u"quot"sv ? u'"'
+                       : name == u"apos"sv ? u'\''
+                                           : 0;
+  if (xml != 0) {
+    out += xml;
+    return j + 1 - i;
+  }
   const auto& table = EntityTable();
   auto it = table.find(std::u16string(s.substr(i + 1, j - i - 1)));
   if (it == table.end()) return 0;
@@ -108,15 +124,29 @@ size_t DecodeReference(std::u16string_view s, size_t i, WideString& out) {
   return j + 1 - i;
 }
 
+// The first "&" at or after From; the size of S when none. Most text holds none at all.
+size_t FindAmpersand(std::u16string_view s, size_t from) {
+  size_t i = from;
+#if defined(__SSE2__)
+  const __m128i amp = _mm_set1_epi16(u'&');
+  for (; i + 8 <= s.size(); i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+    if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(v, amp)))
+      return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+  }
+#endif
+  for (; i < s.size(); ++i)
+    if (s[i] == u'&') return i;
+  return s.size();
+}
+
 }  // namespace
 
-WideString DecodeEntities(std::u16string_view s) {
-  WideString out;
-  out.reserve(s.size());
+void AppendDecodedEntities(std::u16string_view s, WideString& out) {
   size_t i = 0;
   while (i < s.size()) {
-    size_t amp = s.find(u'&', i);
-    if (amp == std::u16string_view::npos) {
+    const size_t amp = FindAmpersand(s, i);
+    if (amp == s.size()) {
       out.append(s.substr(i));
       break;
     }
@@ -129,6 +159,12 @@ WideString DecodeEntities(std::u16string_view s) {
       i = amp + used;
     }
   }
+}
+
+WideString DecodeEntities(std::u16string_view s) {
+  WideString out;
+  out.reserve(s.size());
+  AppendDecodedEntities(s, out);
   return out;
 }
 

@@ -78,14 +78,28 @@ TEST(XMLEngine, EndTagsCloseTheInnermostItemWhateverTheirName) {
 }
 
 TEST(XMLEngine, RejectedElementIsSkippedWithItsContentAndParsingResumes) {
-  TZvXMLEngine e;
-  e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
-                bool& accept) { accept = name != u"w:p"; });
-  e.LoadFromBytes("<w:body><w:p><w:r><w:t>x</w:t></w:r><w:br/></w:p>after<w:q>y</w:q></w:body>");
-  EXPECT_EQ(e.GetItemByTag(nullptr, u"w:r"), nullptr);
-  EXPECT_EQ(e.GetItemByTag(nullptr, u"w:t"), nullptr);
-  ASSERT_NE(e.GetItemByTag(nullptr, u"w:q"), nullptr);
-  EXPECT_EQ(U8(e.RootItem()->FullText()), "aftery");
+  struct Case {
+    const char* xml;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"<w:body><w:p><w:r><w:t>x</w:t></w:r><w:br/></w:p>after<w:q>y</w:q></w:body>", "aftery"},
+      {"<r><w:p>text<w:r>in</w:r>more</w:p>after<w:q>y</w:q></r>", "aftery"},
+      {"<r><w:p>a>b<w:r/>c</w:p>after<w:q>z</w:q></r>", "afterz"},
+      {"<r><w:p / x>t</w:p>after<w:q>z</w:q></r>", "afterz"},
+      // The ">" of "<>" is where the skip starts: the "<" before it opens nothing.
+      {"<r><w:p>text<>x</w:p>y</w:p>after<w:q>z</w:q></r>", "yz"},
+  };
+  for (const Case& c : cases) {
+    TZvXMLEngine e;
+    e.SetOnTag([](TZvXMLEngine*, TZvXMLItem*, std::u16string_view name, std::u16string_view, std::u16string_view,
+                  bool& accept) { accept = name != u"w:p"; });
+    e.LoadFromBytes(c.xml);
+    EXPECT_EQ(e.GetItemByTag(nullptr, u"w:r"), nullptr) << c.xml;
+    EXPECT_EQ(e.GetItemByTag(nullptr, u"w:t"), nullptr) << c.xml;
+    EXPECT_NE(e.GetItemByTag(nullptr, u"w:q"), nullptr) << c.xml;
+    EXPECT_EQ(U8(e.RootItem()->FullText()), c.text) << c.xml;
+  }
 }
 
 TEST(XMLEngine, RejectedCommentsAndInstructionsDoNotSwallowTheirSiblings) {
@@ -411,6 +425,9 @@ TEST(XMLEngine, Utf8PartsParseAsTheirDecodedText) {
           "</x\xC3\xA9>end</d>",
       "<a><b>1</b>\xC3\xA9<c/>\xC3\xBC</a>\xC3\xA9<z>" + e40 + "</z>",
       "<a><x>" + e40 + ">" + std::string(21, 'q') + "<y>in</y>z</x>after<x>>" + e40 + "</x>end</a>",
+      // Quotes and markup characters inside and across sixteen-byte blocks of attribute text.
+      "<r><a k1=\"v/1\" k2='v\"2' k5=\"/\" k3=\"" + std::string(20, 'w') + "'\" k4='/>'>t</a><b q=\"" +
+          std::string(30, 'x') + "\"/><c p='" + std::string(17, 'y') + "/></r><d e=\"" + e40 + ">",
   };
   for (const std::string& xml : cases) {
     for (bool filtered : {false, true}) {
