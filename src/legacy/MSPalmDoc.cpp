@@ -242,6 +242,9 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) try {
 
   FSink.Open(Text());
   const int64_t size = Stream.Size();
+  // Records of a book already in memory are decoded where they lie.
+  std::string_view memory;
+  const bool inMemory = Stream.MemoryView(memory) && static_cast<uint64_t>(size) == memory.size();
   FCarriedCR = false;
   FSinceBreak = 0;
   RawByteString bytes, text;  // reused from record to record
@@ -261,22 +264,27 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) try {
       throw Exception("PalmDoc record " + std::to_string(i) + " overlaps the records before it");
     }
     readUpTo = end;
-    Stream.SetPosition(start);
-    bytes.resize(static_cast<size_t>(end - start));
-    bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(bytes.data(), end - start))));
-    if (peanut)
-      for (char& b : bytes) b = static_cast<char>(b ^ 0xA5);
+    std::string_view record;
+    if (inMemory && !peanut) {
+      record = memory.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+    } else {
+      Stream.SetPosition(start);
+      bytes.resize(static_cast<size_t>(end - start));
+      bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(bytes.data(), end - start))));
+      if (peanut)
+        for (char& b : bytes) b = static_cast<char>(b ^ 0xA5);
+      record = bytes;
+    }
     if (compression == 2 && table) {
-      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), wide, table);
+      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(record.data()), record.size(), wide, table);
       Budget().ChargeDecoded(static_cast<int64_t>(produced));
       EmitRecord(std::u16string_view(wide.data(), produced));
       continue;
     }
-    std::string_view record = bytes;
     if (compression == 2) {
       if (text.size() < capacity) text.resize(capacity);
       // At most five bytes come from each byte of the record, so this stays within the input's reach.
-      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text);
+      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(record.data()), record.size(), text);
       Budget().ChargeDecoded(static_cast<int64_t>(produced));
       record = std::string_view(text.data(), produced);
     }
