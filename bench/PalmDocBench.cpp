@@ -1,43 +1,80 @@
-// PalmDoc decoding throughput in bytes of text per second: the record decompressor alone, and a
-// whole book through the reader. The book repeats the records of the bundled compressed sample.
+// PalmDoc decoding throughput in bytes of text per second: the record decompressor alone (into
+// bytes and straight into characters), and a whole book through the reader. The records hold
+// text made of words drawn at random, so that no two records decode alike and a branch
+// predictor cannot learn the book.
 #include <benchmark/benchmark.h>
 
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "legacy/MSPalmDoc.h"
+#include "platform/CodePages.h"
 
 using namespace zvword;
 
 namespace {
 
-uint32_t BE32(const std::string& s, size_t at) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(s[at])) << 24 | static_cast<uint32_t>(static_cast<uint8_t>(s[at + 1])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 2])) << 8 | static_cast<uint8_t>(s[at + 3]);
+// PalmDoc compression, greedy, with the last position of each three-byte prefix as the only candidate.
+std::string Compress(const std::string& text) {
+  std::vector<int64_t> last(1 << 12, -1);
+  auto hash = [&](size_t i) { return (static_cast<uint8_t>(text[i]) * 31u * 31u + static_cast<uint8_t>(text[i + 1]) * 31u + static_cast<uint8_t>(text[i + 2])) & 0xFFF; };
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t len = 0, dist = 0;
+    if (i + 3 <= text.size()) {
+      const int64_t at = last[hash(i)];
+      last[hash(i)] = static_cast<int64_t>(i);
+      if (at >= 0 && i - static_cast<size_t>(at) <= 2047) {
+        while (len < 10 && i + len < text.size() && text[static_cast<size_t>(at) + len] == text[i + len]) ++len;
+        dist = i - static_cast<size_t>(at);
+      }
+    }
+    if (len >= 3) {
+      const unsigned w = 0x8000 | static_cast<unsigned>(dist << 3) | static_cast<unsigned>(len - 3);
+      out += static_cast<char>(w >> 8);
+      out += static_cast<char>(w & 0xFF);
+      i += len;
+    } else if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] >= 0x40) {  // ASCII text: below 80
+      out += static_cast<char>(text[i + 1] ^ 0x80);
+      i += 2;
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
 }
 
-// The compressed text records of samples/harbour.pdb.
-std::vector<std::string> SampleRecords() {
-  std::ifstream f(std::string(ZVWORD_SOURCE_DIR) + "/samples/harbour.pdb", std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  const std::string book = ss.str();
-  std::vector<std::string> records;
-  if (book.size() < 78) return records;
-  const size_t n = static_cast<uint8_t>(book[76]) << 8 | static_cast<uint8_t>(book[77]);
-  for (size_t i = 1; i < n; ++i) {
-    const size_t start = BE32(book, 78 + 8 * i);
-    const size_t end = i + 1 < n ? BE32(book, 78 + 8 * (i + 1)) : book.size();
-    records.push_back(book.substr(start, end - start));
-  }
+// Compressed records of 4,096 bytes of text each.
+const std::vector<std::string>& Records() {
+  static const std::vector<std::string> records = [] {
+    static const char* const words[] = {"the ", "harbour ", "net ", "tide ", "rope, ", "and ", "of ", "a ", "ship ",
+                                        "sailed ", "into ", "grey ", "morning. ", "Gulls ", "cried ", "over ", "water ",
+                                        "while ", "men ", "hauled ", "nets\n", "to ", "shore ", "again; ", "\"Ahoy!\" "};
+    constexpr size_t kWords = sizeof words / sizeof words[0];
+    uint32_t seed = 12345;
+    std::vector<std::string> out;
+    for (int r = 0; r < 512; ++r) {
+      std::string text;
+      while (text.size() < 4096) {
+        seed = seed * 1103515245u + 12345u;
+        text += words[(seed >> 16) % kWords];
+        // Numbers here and there keep matches about as short as in a novel.
+        if ((seed >> 8) % 3 == 0) text += std::to_string(seed % 1000) + " ";
+      }
+      text.resize(4096);
+      out.push_back(Compress(text));
+    }
+    return out;
+  }();
   return records;
 }
 
-// A compressed book of about `records` records of 4 KB text each.
+// A compressed book of `count` records.
 std::string MakeBook(size_t count) {
-  const auto sample = SampleRecords();
+  const auto& sample = Records();
   std::vector<std::string> records;
   for (size_t i = 0; i < count; ++i) records.push_back(sample[i % sample.size()]);
   std::string header(78, '\0');
@@ -46,7 +83,7 @@ std::string MakeBook(size_t count) {
   header[76] = static_cast<char>(total >> 8);
   header[77] = static_cast<char>(total & 0xFF);
   std::string rec0(16, '\0');
-  rec0[1] = 2;     // compressed
+  rec0[1] = 2;      // compressed
   rec0[10] = 0x10;  // 4096
   std::string list, body = rec0;
   size_t pos = 78 + 8 * total + 2;
@@ -65,17 +102,33 @@ std::string MakeBook(size_t count) {
 }
 
 void BM_PalmDocDecompressRecords(benchmark::State& state) {
-  const auto records = SampleRecords();
+  const auto& records = Records();
+  RawByteString text;
+  size_t bytes = 0, compressed = 0;
+  for (const auto& r : records) compressed += r.size();
+  for (auto _ : state)
+    for (const auto& r : records) {
+      bytes += TPalmDocFile::DecompressInto(reinterpret_cast<const uint8_t*>(r.data()), r.size(), text);
+      benchmark::DoNotOptimize(text.data());
+    }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+  state.counters["ratio"] = static_cast<double>(bytes) / static_cast<double>(compressed * state.iterations());
+}
+BENCHMARK(BM_PalmDocDecompressRecords);
+
+void BM_PalmDocDecompressRecordsToCharacters(benchmark::State& state) {
+  const auto& records = Records();
+  const char16_t* table = AsciiSingleByteTable(1252);
+  WideString text;
   size_t bytes = 0;
   for (auto _ : state)
     for (const auto& r : records) {
-      const RawByteString text = TPalmDocFile::DecompressText(r, 4096);
-      bytes += text.size();
+      bytes += TPalmDocFile::DecompressInto(reinterpret_cast<const uint8_t*>(r.data()), r.size(), text, table);
       benchmark::DoNotOptimize(text.data());
     }
   state.SetBytesProcessed(static_cast<int64_t>(bytes));
 }
-BENCHMARK(BM_PalmDocDecompressRecords);
+BENCHMARK(BM_PalmDocDecompressRecordsToCharacters);
 
 void BM_PalmDocLoadBook(benchmark::State& state) {
   const std::string book = MakeBook(static_cast<size_t>(state.range(0)));

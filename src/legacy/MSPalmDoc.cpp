@@ -52,68 +52,130 @@ RawByteString TPalmDocFile::DecompressText(const uint8_t* data, size_t length, u
   return out;
 }
 
-size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteString& out) {
-  // Every command writes at most 10 bytes, but copies move 16 at a time: that much room is kept.
-  constexpr size_t kSlack = 16;
-  if (out.size() < 64) out.resize(64);
-  size_t o = 0;
-  size_t i = 0;
+namespace {
+
+// Sixteen characters in one move: all are loaded before any is stored, so a source that overlaps
+// the destination from behind yields only characters that were in place before.
+template <typename CharT>
+inline void Move16(CharT* to, const CharT* from) {
+  CharT t[16];
+  std::memcpy(t, from, sizeof t);
+  std::memcpy(to, t, sizeof t);
+}
+
+// PalmDoc LZ77 into bytes (Table null) or straight into UTF-16 (Table: the characters of the 256
+// bytes, ASCII below 80). Only a literal run (01 to 08) can carry bytes above 7F, so the others
+// widen without the table. Characters go into `out` from its start; it grows, never shrinks.
+template <typename CharT>
+size_t Expand(const uint8_t* data, size_t length, std::basic_string<CharT>& out, const char16_t* Table) {
+  // No command gives more than five characters for each byte it takes; moves write 16 at a time.
+  constexpr size_t kSlack = 64;
+  // Commands decoded between checks of the room left; any size works, this one keeps those rare.
+  constexpr size_t kChunk = size_t{1} << 16;
+  if (out.size() < kSlack) out.resize(kSlack);
   // Kept in locals: writes through a char pointer could alias the string's own fields.
-  char* dst = out.data();
+  CharT* dst = out.data();
   size_t capacity = out.size();
-  while (i < length) {
-    if (o + kSlack > capacity) {
-      out.resize(capacity * 2);
-      dst = out.data();
-      capacity = out.size();
+  size_t i = 0, o = 0;
+  auto room = [&](size_t need) {
+    if (capacity - o >= need) return;
+    out.resize(std::max(capacity * 2, o + need));
+    dst = out.data();
+    capacity = out.size();
+  };
+  auto literals = [&](const uint8_t* p, size_t n) {
+    if constexpr (sizeof(CharT) == 1) std::memcpy(dst + o, p, n);
+    else for (size_t k = 0; k < n; ++k) dst[o + k] = Table[p[k]];
+    o += n;
+  };
+  // Commands that start more than 16 bytes before the record's end read ahead and write past the
+  // output in fixed-size moves, without a bounds check each.
+  while (length - i > 16) {
+    const size_t stop = i + std::min(length - i - 16, kChunk);
+    room((stop - i) * 5 + kSlack);
+    while (i < stop) {
+      const unsigned c = data[i];
+      if ((c & 0xC0) == 0x80) {  // the commonest command in text
+        const unsigned w = c << 8 | data[i + 1];
+        const size_t back = (w & 0x3FFF) >> 3;
+        const size_t count = (w & 7) + 3;
+        if (back < count || back > o) [[unlikely]] {
+          if (back == 0 || back > o) return o;  // reaches before the record's output
+          // A copy longer than its distance repeats what it has just written.
+          for (size_t k = 0; k < count; ++k) dst[o + k] = dst[o + k - back];
+        } else {
+          Move16(dst + o, dst + o - back);
+        }
+        o += count;
+        i += 2;
+      } else if (c - 0x09 < 0x77) {
+        // Literal bytes (09 to 7F) come in runs: eight are moved at once and the run up to the
+        // first command byte among them (below 09 or above 7F) is kept.
+        size_t run = 1;
+        if constexpr (std::endian::native == std::endian::little) {
+          uint64_t x;
+          std::memcpy(&x, data + i, 8);
+          const uint64_t stops = (((x - 0x0909090909090909u) & ~x) | x) & 0x8080808080808080u;
+          run = static_cast<size_t>(std::countr_zero(stops)) / 8;
+        }
+        if constexpr (sizeof(CharT) == 1) {
+          std::memcpy(dst + o, data + i, 8);
+        } else {
+          CharT wide[8];
+          for (size_t k = 0; k < 8; ++k) wide[k] = data[i + k];
+          std::memcpy(dst + o, wide, sizeof wide);
+        }
+        o += run;
+        i += run;
+      } else if (c >= 0xC0) {
+        dst[o] = ' ';
+        dst[o + 1] = static_cast<CharT>(c ^ 0x80);
+        o += 2;
+        ++i;
+      } else if (c == 0) {
+        dst[o++] = ' ';
+        ++i;
+      } else {
+        literals(data + i + 1, c);
+        i += 1 + c;
+      }
     }
+  }
+  room((length - i) * 5 + kSlack);
+  while (i < length) {
     const uint8_t c = data[i++];
     if (c >= 0x09 && c <= 0x7F) {
-      const size_t from = i - 1;
-      if (std::endian::native == std::endian::little && from + 8 <= length) {
-        // Text is mostly literal bytes: eight are copied at once and the run up to the first
-        // command byte among them (below 09 or above 7F) is kept.
-        uint64_t x;
-        std::memcpy(&x, data + from, 8);
-        const uint64_t stop = (((x - 0x0909090909090909u) & ~x) | x) & 0x8080808080808080u;
-        const size_t run = stop ? static_cast<size_t>(std::countr_zero(stop)) / 8 : 8;
-        std::memcpy(dst + o, data + from, 8);
-        o += run;
-        i = from + run;
-      } else {
-        dst[o++] = static_cast<char>(c);
-      }
+      dst[o++] = static_cast<CharT>(c);
     } else if (c == 0x00) {
       dst[o++] = ' ';
     } else if (c <= 0x08) {
       if (i + c > length) break;  // run cut off by the end of the record
-      // A fixed-size copy is cheaper than a call; the bytes past the run are overwritten later.
-      if (i + 8 <= length) std::memcpy(dst + o, data + i, 8);
-      else std::memcpy(dst + o, data + i, c);
-      o += c;
+      literals(data + i, c);
       i += c;
     } else if (c <= 0xBF) {
       if (i >= length) break;  // pair cut off by the end of the record
       const unsigned w = static_cast<unsigned>(c) << 8 | data[i++];
-      const size_t distance = (w & 0x3FFF) >> 3;
+      const size_t back = (w & 0x3FFF) >> 3;
       const size_t count = (w & 7) + 3;
-      if (distance == 0 || distance > o) break;  // reaches before the record's output
-      char* to = dst + o;
-      const char* from = to - distance;
-      if (distance >= 8) {
-        // Eight bytes at a time read only bytes already in place, overlapping or not.
-        std::memcpy(to, from, 8);
-        std::memcpy(to + 8, from + 8, 8);
-      } else {
-        for (size_t k = 0; k < count; ++k) to[k] = from[k];
-      }
+      if (back == 0 || back > o) break;  // reaches before the record's output
+      for (size_t k = 0; k < count; ++k) dst[o + k] = dst[o + k - back];
       o += count;
     } else {
       dst[o++] = ' ';
-      dst[o++] = static_cast<char>(c ^ 0x80);
+      dst[o++] = static_cast<CharT>(c ^ 0x80);
     }
   }
   return o;
+}
+
+}  // namespace
+
+size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, RawByteString& out) {
+  return Expand(data, length, out, nullptr);
+}
+
+size_t TPalmDocFile::DecompressInto(const uint8_t* data, size_t length, WideString& out, const char16_t* Table) {
+  return Expand(data, length, out, Table);
 }
 
 void TPalmDocFile::LoadFromStream(TStream& Stream) try {
@@ -180,12 +242,17 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) try {
 
   FSink.Open(Text());
   const int64_t size = Stream.Size();
+  // Records of a book already in memory are decoded where they lie.
+  std::string_view memory;
+  const bool inMemory = Stream.MemoryView(memory) && static_cast<uint64_t>(size) == memory.size();
   FCarriedCR = false;
   FSinceBreak = 0;
   RawByteString bytes, text;  // reused from record to record
   // Each byte of the file is read for at most one record: records that overlap would replay it.
   int64_t readUpTo = 0;
-  WideString decoded;
+  WideString decoded, wide;
+  // Compressed text of the common code pages decodes straight into characters.
+  const char16_t* const table = AsciiSingleByteTable(CP_ACP);
   for (int64_t i = 1; i <= n; ++i) {
     if (FSink.Stopped()) break;
     const int64_t start = offsetOf(static_cast<size_t>(i));
@@ -197,17 +264,27 @@ void TPalmDocFile::LoadFromStream(TStream& Stream) try {
       throw Exception("PalmDoc record " + std::to_string(i) + " overlaps the records before it");
     }
     readUpTo = end;
-    Stream.SetPosition(start);
-    bytes.resize(static_cast<size_t>(end - start));
-    bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(bytes.data(), end - start))));
-    if (peanut)
-      for (char& b : bytes) b = static_cast<char>(b ^ 0xA5);
-    std::string_view record = bytes;
+    std::string_view record;
+    if (inMemory && !peanut) {
+      record = memory.substr(static_cast<size_t>(start), static_cast<size_t>(end - start));
+    } else {
+      Stream.SetPosition(start);
+      bytes.resize(static_cast<size_t>(end - start));
+      bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Stream.Read(bytes.data(), end - start))));
+      if (peanut)
+        for (char& b : bytes) b = static_cast<char>(b ^ 0xA5);
+      record = bytes;
+    }
+    if (compression == 2 && table) {
+      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(record.data()), record.size(), wide, table);
+      Budget().ChargeDecoded(static_cast<int64_t>(produced));
+      EmitRecord(std::u16string_view(wide.data(), produced));
+      continue;
+    }
     if (compression == 2) {
       if (text.size() < capacity) text.resize(capacity);
-      // The buffer may grow while decoding: take its address only afterwards.
       // At most five bytes come from each byte of the record, so this stays within the input's reach.
-      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), text);
+      const size_t produced = DecompressInto(reinterpret_cast<const uint8_t*>(record.data()), record.size(), text);
       Budget().ChargeDecoded(static_cast<int64_t>(produced));
       record = std::string_view(text.data(), produced);
     }

@@ -62,6 +62,9 @@ class ZVWORD_API TPalmDocFile : public TMSWBaseDocument {
   }
   // The same into a buffer that is reused (grown, never shrunk); returns the bytes produced.
   static size_t DecompressInto(const uint8_t* data, size_t length, RawByteString& buffer);
+  // The same straight into UTF-16, for a code page whose bytes below 80 are ASCII (see
+  // AsciiSingleByteTable): `table` gives the characters of the 256 bytes.
+  static size_t DecompressInto(const uint8_t* data, size_t length, WideString& buffer, const char16_t* table);
   // True when the bytes start with the header of a PalmDoc or Peanut book.
   static bool IsPalmDocData(std::string_view head);
 

@@ -165,6 +165,14 @@ bool IsDoubleByteCodePage(int cp) {
   return i >= static_cast<int>(kSingleCount);
 }
 
+const char16_t* AsciiSingleByteTable(int cp) {
+  cp = Resolve(cp);
+  const int index = PageIndex(cp);
+  if (index < 0 || static_cast<size_t>(index) >= kSingleCount) return nullptr;
+  const Codec& c = GetCodec(index);
+  return c.asciiSame ? c.single.data() : nullptr;
+}
+
 void AppendCodePageToWide(WideString& out, std::string_view bytes, int cp) {
   cp = Resolve(cp);
   if (cp == CP_UTF8) {

@@ -34,6 +34,10 @@ int CodePageEncodeChar(char16_t c, int codePage);
 // 0 for none (U+0000 itself encodes as 0); nullptr for the Unicode encodings.
 const uint16_t* CodePageEncodeTable(int codePage);
 
+// The characters of the 256 bytes of a single-byte code page whose bytes below 80 are ASCII, for
+// decoders that widen as they go; nullptr for other code pages. CP_ACP asks about the system's.
+const char16_t* AsciiSingleByteTable(int codePage);
+
 // True for the double-byte pages (932, 936, 949, 950, 1361); CP_ACP asks about the system's.
 bool IsDoubleByteCodePage(int codePage);
 

@@ -49,7 +49,14 @@ TEST_P(Decompress, Decodes) {
   const auto& c = GetParam();
   EXPECT_EQ(TPalmDocFile::DecompressText(c.input, 4096), c.expected) << c.what;
   EXPECT_EQ(TPalmDocFile::DecompressText(c.input, 0), c.expected) << c.what << " (no initial capacity)";
+  WideString wide;
+  const size_t n = TPalmDocFile::DecompressInto(reinterpret_cast<const uint8_t*>(c.input.data()), c.input.size(), wide,
+                                                AsciiSingleByteTable(1252));
+  EXPECT_EQ(wide.substr(0, n), CodePageToWide(c.expected, 1252)) << c.what << " (into characters)";
 }
+
+// Commands followed by more than 16 bytes of the record take the decoder's unchecked path.
+const std::string kTail(20, 'z');
 
 INSTANTIATE_TEST_SUITE_P(
     PalmDoc, Decompress,
@@ -69,7 +76,16 @@ INSTANTIATE_TEST_SUITE_P(
         DecompressCase{"distance zero stops the record", Bytes({0x41, 0x80, 0x00, 0x43}), "A"},
         DecompressCase{"run cut off by the record end", Bytes({0x41, 0x05, 0x42, 0x43}), "A"},
         DecompressCase{"pair cut off by the record end", Bytes({0x41, 0x42, 0x80}), "AB"},
-        DecompressCase{"empty record", "", ""}));
+        DecompressCase{"empty record", "", ""},
+        DecompressCase{"every command before a long tail",
+                       "Hello" + Bytes({0x03, 0xE9, 0x41, 0xA3, 0x00, 0xC2, 0x80, 0x5A}) + kTail,
+                       "Hello\xE9" "A\xA3  BHello" + kTail},
+        DecompressCase{"copy as long as its distance before a long tail", "abc" + Bytes({0x80, 0x18}) + kTail, "abcabc" + kTail},
+        DecompressCase{"copy one longer than its distance before a long tail", "abc" + Bytes({0x80, 0x19}) + kTail,
+                       "abcabca" + kTail},
+        DecompressCase{"overlapping copy of 10 before a long tail", "ab" + Bytes({0x80, 0x17}) + kTail, "abababababab" + kTail},
+        DecompressCase{"back-reference before the output stops a long record", "AB" + Bytes({0x80, 0x18}) + kTail, "AB"},
+        DecompressCase{"distance zero stops a long record", "A" + Bytes({0x80, 0x00}) + kTail, "A"}));
 
 TEST(PalmDoc, CompressedRecordsRoundTripThroughTheBuilder) {
   std::mt19937 rng(11);
@@ -274,11 +290,26 @@ TEST(PalmDoc, MaxTextLengthBoundsTheList) {
 }
 
 TEST(PalmDoc, TextFollowsTheSystemCodePage) {
-  const auto bytes = PalmDocBuilder().Record("\xC0\xE1\n").Build();
-  SetSystemCodePage(1251);
-  const auto items = Load(bytes);
-  SetSystemCodePage(1252);
-  EXPECT_EQ(items[1], u"\u0410\u0431");
+  struct Row {
+    int codePage;
+    uint16_t compression;
+    std::string text;
+    WideString expected;
+  };
+  const Row rows[] = {
+      {1251, 1, "\xC0\xE1\n", u"\u0410\u0431"},
+      {1251, 2, "\xC0\xE1 and more text than a short record holds\n", u"\u0410\u0431 and more text than a short record holds"},
+      {932, 2, "\x82\xA0 and more text than a short record holds\n", u"\u3042 and more text than a short record holds"},
+      {65001, 2, "caf\xC3\xA9 and more text than a short record holds\n", u"caf\u00E9 and more text than a short record holds"},
+  };
+  for (const Row& r : rows) {
+    const auto bytes = PalmDocBuilder().Compression(r.compression).Record(r.text).Build();
+    SetSystemCodePage(r.codePage);
+    const auto items = Load(bytes);
+    SetSystemCodePage(1252);
+    ASSERT_EQ(items.size(), 3u) << r.codePage;
+    EXPECT_EQ(items[1], r.expected) << r.codePage << " " << r.compression;
+  }
 }
 
 TEST(PalmDoc, LoadFromFileAndExecute) {
