@@ -57,7 +57,15 @@ TEST(Extract, Cases) {
   std::string paragraphs;
   for (int i = 0; i < 200; ++i) paragraphs += DocxBuilder::P("paragraph " + std::to_string(i));
   const std::string longDocx = DocxBuilder().Body(paragraphs).Build();
+  // Runs of plain ASCII longer than 16 units, broken by other characters at every offset class.
+  const std::string mixed = "A plain run of ASCII text \xC4\x8C\xC5\x98 then sixteen more units and caf\xC3\xA9 then more plain text \xF0\x9F\x98\x80 x";
+  const std::string mixedDocx = DocxBuilder().Body(DocxBuilder::P(mixed) + DocxBuilder::P("0123456789abcdef") + DocxBuilder::P(mixed)).Build();
+  const std::string mixedText = mixed + "\n0123456789abcdef\n" + mixed + "\n";
+  std::string mixedCRLF = mixedText;
+  for (size_t at = 0; (at = mixedCRLF.find('\n', at)) != std::string::npos; at += 2) mixedCRLF.insert(at, "\r");
   const ExtractCase cases[] = {
+      {"UTF-8 of long plain runs among other characters", mixedDocx, none, "docx", mixedText.c_str(), ""},
+      {"the same with CR LF", mixedDocx, [](auto& o) { o.CRLF = true; }, "docx", mixedCRLF.c_str(), ""},
       {"body, properties by kind", NotesDocx(), none, "docx", "Body text\n", "", "",
        "Title=A & B;Created=2024-02-29T06:00:00Z;PageCount#2;"},
       {"named lists in the caller's order", NotesDocx(), [](auto& o) { o.Lists = {"headers", "body", "footnotes"}; },
