@@ -80,8 +80,16 @@ void TMarkupText::Put(std::u16string_view s) {
       ++i;
       continue;
     }
+    // Words apart by one space, as most text is, go to the sink as one piece.
     size_t j = i;
-    while (j < s.size() && !IsSpace(s[j])) ++j;
+    for (;;) {
+      while (j < s.size() && !IsSpace(s[j])) ++j;
+      if (j + 1 < s.size() && s[j] == u' ' && !IsSpace(s[j + 1])) {
+        ++j;
+        continue;
+      }
+      break;
+    }
     if (!FOpen) Open();
     else if (FSpace) FSink.Text(u" ");
     FSpace = false;
