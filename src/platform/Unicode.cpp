@@ -38,38 +38,8 @@ std::string WideToUtf8(std::u16string_view s) {
 WideString Utf8ToWide(std::string_view b) {
   WideString out;
   out.resize(b.size());  // never more units than bytes
-  char16_t* d = out.data();
   const auto* p = reinterpret_cast<const uint8_t*>(b.data());
-  const uint8_t* end = p + b.size();
-  while (p < end) {
-    while (p < end && *p < 0x80) *d++ = *p++;
-    if (p >= end) break;
-    const uint8_t c = *p;
-    size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    uint32_t cp = len == 2 ? c & 0x1Fu : len == 3 ? c & 0x0Fu : c & 0x07u;
-    bool ok = len != 0 && static_cast<size_t>(end - p) >= len;
-    for (size_t k = 1; ok && k < len; ++k) {
-      ok = (p[k] & 0xC0) == 0x80;
-      cp = cp << 6 | (p[k] & 0x3Fu);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (ok) ok = !(len == 2 && cp < 0x80) && !(len == 3 && cp < 0x800) && !(len == 4 && cp < 0x10000) &&
-                 !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF;
-    if (!ok) {
-      *d++ = 0xFFFD;
-      ++p;
-      continue;
-    }
-    p += len;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      *d++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *d++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      *d++ = static_cast<char16_t>(cp);
-    }
-  }
-  out.resize(static_cast<size_t>(d - out.data()));
+  out.resize(static_cast<size_t>(DecodeUtf8(p, p + b.size(), out.data()) - out.data()));
   return out;
 }
 
