@@ -185,6 +185,14 @@ class TBodyWalk {
         [this](TZvXMLItem&, std::u16string_view text, int) { return AddText(text), waContinue; });
   }
 
+  // A container read a child at a time: its own entering and leaving, around its children's
+  // walks. False when the output stopped.
+  bool Enter(TZvXMLItem* Item) {
+    LabelFor = nullptr;
+    return OnEnter(*Item) != waStop;
+  }
+  bool Leave(TZvXMLItem* Item) { return OnLeave(*Item) != waStop; }
+
   // What a stopped walk left open is kept; lines still waiting follow.
   void Finish() {
     while (!Open.empty()) {
@@ -550,10 +558,42 @@ void OOLoadContent(TCustomOpenOfficeDocument& Doc, TZvXMLEngine& Engine, std::st
     content = parent;
     walk.emplace(Doc.FSink, Doc.TextFormating(), Doc.FStyles, Doc.FOutline.get(), Doc.AnnotationText(), List);
   });
+  // A table or section of the content (a spreadsheet's sheet, a text in one section) is read a
+  // child at a time as well, so that one element holding the whole text is not kept whole.
+  TZvXMLItem* container = nullptr;
+  // Walks the container's children so far, then frees them; false when the output stopped.
+  auto walkChildren = [&](TZvXMLItem* parent) {
+    std::vector<TZvXMLItem*> children;
+    for (const auto& child : parent->Items())
+      if (child->Kind != ikAttribute) children.push_back(child.get());
+    bool going = true;
+    for (TZvXMLItem* child : children)
+      if (going) going = walk->Walk(child);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) TZvXMLItem::Free(*it);
+    return going;
+  };
   Engine.SetOnAfterTag([&](TZvXMLEngine*, TZvXMLItem*& node, bool& cancel) {
-    if (!content || node->ParentItem() != content) return;
+    if (!content) return;
+    TZvXMLItem* parent = node->ParentItem();
     // A flat document is still read to its end: its metadata may follow the body.
-    if (!walk->Walk(node) && !Flat) cancel = true;
+    if (parent && parent != content && parent->ParentItem() == content &&
+        (parent->TagName == u"table:table"sv || parent->TagName == u"text:section"sv)) {
+      bool going = true;
+      if (container != parent) {
+        container = parent;
+        going = walk->Enter(parent);
+      }
+      if (!(going && walkChildren(parent)) && !Flat) cancel = true;
+      node = nullptr;
+      return;
+    }
+    if (parent != content) return;
+    if (node == container) {
+      container = nullptr;
+      if (!(walkChildren(node) && walk->Leave(node)) && !Flat) cancel = true;
+    } else if (!walk->Walk(node) && !Flat) {
+      cancel = true;
+    }
     // Comments and instructions before it hold no text: they go with it.
     content->Items().Clear();
     node = nullptr;
@@ -567,10 +607,15 @@ void OOLoadContent(TCustomOpenOfficeDocument& Doc, TZvXMLEngine& Engine, std::st
   }
   // A part cut short leaves its last elements open; a later content element is read as well.
   TZvXMLItem* last = ContentElement(documentRoot(), bodyTag, contentTag);
+  bool going = true;
   for (TZvXMLItem* element : {content, last != content ? last : nullptr}) {
     if (!element) continue;
-    for (const auto& child : element->Items())
-      if (child->Kind != ikAttribute && !walk->Walk(child.get())) break;
+    for (const auto& child : element->Items()) {
+      if (!going || child->Kind == ikAttribute) continue;
+      // A container cut short was entered already: the rest of its children, then its end.
+      if (child.get() == container) going = walkChildren(container) && walk->Leave(container);
+      else going = walk->Walk(child.get());
+    }
   }
   walk->Finish();
 }

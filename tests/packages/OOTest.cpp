@@ -388,6 +388,22 @@ TEST(OpenDocument, FlatDocumentsReadLikePackages) {
   Loaded cut(content.substr(0, content.find("cut") + 3));
   EXPECT_EQ(cut.error, "");
   EXPECT_EQ(cut.Body(), "1. a\n2. b\ncut\n");
+  // A section and a table are read a child at a time as well: numbering goes on across the
+  // section's children, and a table cut short is opened once and closed.
+  const std::string held =
+      OdfBuilder()
+          .AutomaticStyles(kListStyles)
+          .Body("<text:section>" + List(Item(OdfBuilder::P("a")), " text:style-name=\"L1\"") + OdfBuilder::P("mid") +
+                List(Item(OdfBuilder::P("b")), " text:style-name=\"L1\" text:continue-numbering=\"true\"") +
+                "</text:section>" + Table(Row(Cell(OdfBuilder::P("r1"))) + Row(Cell(OdfBuilder::P("r2 cut")))))
+          .Content();
+  for (const bool whole : {true, false}) {
+    const std::string bytes = whole ? held : held.substr(0, held.find("cut") + 3);
+    EXPECT_EQ(Loaded(bytes).Body(), "1. a\nmid\n2. b\nr1\nr2 cut\n") << whole;
+    const std::string html = Loaded(bytes, "text", tfHTML).Body();
+    EXPECT_EQ(html.find("<table"), html.rfind("<table")) << html;
+    EXPECT_NE(html.find("</table>"), std::string::npos) << html;
+  }
 }
 
 TEST(OpenDocument, BadPackagesEndInClearErrors) {
