@@ -26,6 +26,10 @@ struct TResourceLimits {
   int64_t MaxOperations = 100'000'000;
   int32_t MaxDepth = 64;                   // fetches, forms or containers nested in each other
   int64_t MaxOutputChars = 1024ll << 20;   // characters of text produced
+  // XML elements and attributes held in memory at once. Each costs about 200 bytes, so a part
+  // kept whole that is all small elements would take 25 times its size: a 200 KB package can
+  // inflate to gigabytes of tree. Readers that stream their main part hold only its latest items.
+  int64_t MaxHeldElements = 3'000'000;
 };
 
 class TResourceBudget {
@@ -42,6 +46,13 @@ class TResourceBudget {
   void ChargeObjects(int64_t n = 1) { Charge(FObjects, n, FLimits.MaxObjects, nullptr, "objects"); }
   void ChargeOperations(int64_t n = 1) { Charge(FOperations, n, FLimits.MaxOperations, nullptr, "operations"); }
   void ChargeOutput(int64_t n) { Charge(FOutput, n, FLimits.MaxOutputChars, "text", "characters"); }
+
+  // Held counts are not summed: the caller says how many it holds now.
+  void CheckHeldElements(int64_t held) const {
+    if (FLimits.MaxHeldElements > 0 && held > FLimits.MaxHeldElements)
+      throw EResourceLimit("Document exceeds the limit of " + std::to_string(FLimits.MaxHeldElements) +
+                           " XML elements held at once");
+  }
 
   int64_t Decoded() const { return FDecoded; }
   int64_t Objects() const { return FObjects; }

@@ -34,6 +34,7 @@ struct ItemPool {
   std::vector<TZvXMLItem*> Free;
   ~ItemPool();
 };
+thread_local int64_t HeldItems = 0;
 thread_local bool PoolGone = false;  // items freed while the thread ends bypass the pool
 thread_local ItemPool Pool;
 ItemPool::~ItemPool() {
@@ -49,6 +50,7 @@ void Trim(WideString& s) {
 }  // namespace
 
 void TZvXMLItemDeleter::operator()(TZvXMLItem* Item) const {
+  --HeldItems;
   if (kPooledItems == 0 || PoolGone || Pool.Free.size() >= kPooledItems) {
     delete Item;
     return;
@@ -74,6 +76,7 @@ TZvXMLItem* TZvXMLItems::AddItem(TZvXMLItem* ParentItem) {
     item.reset(new TZvXMLItem(ParentItem));
   }
   item->FLevel = ParentItem->FLevel + 1;
+  ++HeldItems;
   TZvXMLItem* raw = item.get();
   ParentItem->FItems.FList.push_back(std::move(item));
   return raw;
@@ -107,6 +110,8 @@ void TZvXMLItems::Clear() {
     children.clear();
   }
 }
+
+int64_t TZvXMLItems::Held() { return HeldItems; }
 
 TZvXMLItemPtr TZvXMLItems::Release(TZvXMLItem* Item) {
   // The item freed is nearly always the last one added.

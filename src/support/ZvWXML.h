@@ -41,6 +41,8 @@ class TZvXMLItems {
   static TZvXMLItem* AddItem(TZvXMLItem* ParentItem);
   // Frees every item, last first. Deep trees are torn down without recursion.
   void Clear();
+  // Items made by AddItem and not yet freed, on this thread, whatever tree they belong to.
+  static int64_t Held();
   auto begin() const { return FList.begin(); }
   auto end() const { return FList.end(); }
 
@@ -120,6 +122,7 @@ class TZvXMLEngine : public TComponent {
   void SetOnAfterTag(TZvIXMLOnAfterTagEvent f) { FOnAfterTag = std::move(f); }
   // The budget the decoded text of each load is charged to (none when null).
   void SetBudget(TResourceBudget* b) { FBudget = b; }
+  TResourceBudget* Budget() const { return FBudget; }
 
   // True when the last load decoded the bytes as Unicode (a byte-order mark or a UTF encoding).
   bool UTF8Processed = false;

@@ -345,6 +345,10 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
   const TZvIXMLOnTagEvent& onTag = Engine->OnTag();
   const TZvIXMLOnAfterTagEvent& onAfterTag = Engine->OnAfterTag();
   const bool autoAttributes = Engine->AttributesAutoProcess();
+  // An engine without a budget still holds no more than the default allows.
+  static const TResourceBudget kDefaultBudget;
+  const TResourceBudget& budget = Engine->Budget() ? *Engine->Budget() : kDefaultBudget;
+  const int64_t heldLimit = budget.Limits().MaxHeldElements;
   const size_t n = s.n_;
   s.ReadValue();  // whatever precedes the first tag (a stray mark, blanks) is not text
   TZvXMLItem* cur = nullptr;
@@ -415,6 +419,7 @@ void ParseText(TZvXMLEngine* Engine, std::basic_string_view<CharT> Text) {
         if (accept) {
           if (cur->Level() >= TZvXMLEngine::MaxDepth) throw Exception("XML elements are nested too deeply");
           item = TZvXMLItems::AddItem(cur);
+          if (heldLimit > 0 && TZvXMLItems::Held() > heldLimit) budget.CheckHeldElements(TZvXMLItems::Held());
           cur = item;
         }
       }

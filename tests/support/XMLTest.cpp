@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/CodePages.h"
@@ -255,6 +256,37 @@ TEST(XMLEngine, DeepNestingIsLimitedAndTornDownWithoutRecursion) {
   for (int i = 0; i < TZvXMLEngine::MaxDepth + 10; ++i) deep += "<a>";
   TZvXMLEngine e;
   EXPECT_THROW(e.LoadFromBytes(deep), Exception);
+}
+
+// A package of small elements swells 25-fold as a tree: what is held at once is limited, what a
+// streaming reader has freed does not count.
+TEST(XMLEngine, ElementsHeldAtOnceAreLimited) {
+  TResourceBudget budget;
+  TResourceLimits limits;
+  limits.MaxHeldElements = 1000;
+  budget.SetLimits(limits);
+  const int64_t before = TZvXMLItems::Held();
+  auto elements = [](int n) {
+    std::string s = "<r>";  // the root item is the document's own
+    for (int i = 0; i < n; ++i) s += "<a>b</a>";
+    return s;
+  };
+  for (const auto& [n, streamed, error] : std::vector<std::tuple<int, bool, std::string>>{
+           {1000, false, ""},
+           {1001, false, "Document exceeds the limit of 1000 XML elements held at once"},
+           {5000, true, ""}}) {
+    TZvXMLEngine e;
+    e.SetBudget(&budget);
+    if (streamed) e.SetOnAfterTag([](TZvXMLEngine*, TZvXMLItem*& node, bool&) { TZvXMLItem::Free(node); });
+    std::string got;
+    try {
+      e.LoadFromBytes(elements(n));
+    } catch (const EResourceLimit& x) {
+      got = x.what();
+    }
+    EXPECT_EQ(got, error) << n;
+  }
+  EXPECT_EQ(TZvXMLItems::Held(), before);
 }
 
 TEST(XMLWalk, EventsInDocumentOrderWithSkipAndStop) {
