@@ -234,10 +234,16 @@ void TZvWEPub::ReadContentDocument(const RawByteString& Bytes) {
   if (Bytes.empty()) return;
   TZvXMLEngine engine;
   engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
+  TMarkupText text(FSink, ClassifyXHTML);
+  // A chapter of one huge body is read as it is parsed; one without a body is read whole.
+  if (text.Stream(engine, Bytes, u"body")) return;
   TZvXMLItem* root = engine.RootItem();
-  TZvXMLItem* body = FindXMLItem(root, u"body", {}, true);
-  TMarkupText(FSink, ClassifyXHTML).Walk(body ? body : root);
+  if (!root || root->TagName.empty() || root->TagName[0] != u'?') {
+    text.Walk(root);
+    return;
+  }
+  // The declaration heads the tree and holds the document: its own text is none.
+  for (const auto& child : root->Items()) text.Walk(child.get());
 }
 
 }  // namespace zvword

@@ -113,14 +113,28 @@ void TFictionBook::LoadFromStream(TStream& Stream) try {
 void TFictionBook::LoadXMLFilePart(std::string_view Bytes, TWideStrings* List) {
   TZvXMLEngine engine;
   engine.SetBudget(&Budget());
-  engine.LoadFromBytes(Bytes);
-  TZvXMLItem* book = FindXMLItem(engine.RootItem(), u"FictionBook", {}, true);
-  if (!book) throw Exception("Not a FictionBook document: it has no FictionBook element");
-  if (ParseItems().Contains(wpiSummaryInformation)) ReadSummary(FindXMLItem(book, u"description"));
+  const char* const kNoBook = "Not a FictionBook document: it has no FictionBook element";
+  bool described = !ParseItems().Contains(wpiSummaryInformation);
+  if (!ParseItems().Contains(wpiText)) {
+    engine.LoadFromBytes(Bytes);
+    TZvXMLItem* book = FindXMLItem(engine.RootItem(), u"FictionBook", {}, true);
+    if (!book) throw Exception(kNoBook);
+    if (!described) ReadSummary(FindXMLItem(book, u"description"));
+    return;
+  }
+  // Every body in order, the main text and then the notes, read as the book is parsed; the
+  // description comes first and is read as it closes.
   FSink.Open(List);
-  // Every body in order: the main text, then the notes.
-  if (ParseItems().Contains(wpiText)) TMarkupText(FSink, ClassifyFB2).Walk(book);
+  TZvXMLItem* book = TMarkupText(FSink, ClassifyFB2).Stream(engine, Bytes, u"FictionBook", u"description",
+                                                            [&](TZvXMLItem& description) {
+                                                              if (!described) ReadSummary(&description);
+                                                              described = true;
+                                                            });
   FSink.Close();
+  if (!book) {
+    List->Clear();
+    throw Exception(kNoBook);
+  }
 }
 
 void TFictionBook::ReadSummary(TZvXMLItem* Description) {

@@ -212,38 +212,162 @@ void TMarkupText::Leave(TZvXMLItem& item, TMarkupRole role) {
   }
 }
 
-void TMarkupText::Walk(TZvXMLItem* Root) {
-  auto roleOf = [this](const TZvXMLItem& item) {
-    if (item.Kind != ikProperty || item.TagName.empty() || item.TagName[0] == u'?' || item.TagName[0] == u'!')
-      return mrSkip;
-    return FClassify(XMLLocalName(item.TagName));
-  };
+TMarkupRole TMarkupText::RoleOf(const TZvXMLItem& item) const {
+  if (item.Kind != ikProperty || item.TagName.empty() || item.TagName[0] == u'?' || item.TagName[0] == u'!')
+    return mrSkip;
+  return FClassify(XMLLocalName(item.TagName));
+}
+
+TZvXMLWalkAction TMarkupText::EnterItem(TZvXMLItem& item) {
+  if (FSink.Stopped()) return waStop;
+  if (item.Kind == ikCDATA) {
+    if (item.Value) Put(*item.Value);
+    return waSkipChildren;
+  }
+  const TMarkupRole role = RoleOf(item);
+  if (role == mrSkip) return waSkipChildren;
+  Enter(item, role);
+  return waContinue;
+}
+
+void TMarkupText::LeaveItem(TZvXMLItem& item) {
+  if (item.Kind == ikProperty) Leave(item, RoleOf(item));
+}
+
+void TMarkupText::WalkTree(TZvXMLItem* Root) {
   WalkXMLItems(
-      Root,
-      [&](TZvXMLItem& item, int) {
-        if (FSink.Stopped()) return waStop;
-        if (item.Kind == ikCDATA) {
-          if (item.Value) Put(*item.Value);
-          return waSkipChildren;
-        }
-        const TMarkupRole role = roleOf(item);
-        if (role == mrSkip) return waSkipChildren;
-        Enter(item, role);
-        return waContinue;
-      },
+      Root, [&](TZvXMLItem& item, int) { return EnterItem(item); },
       [&](TZvXMLItem&, std::u16string_view text, int) {
         PutDecoded(text);
         return waContinue;
       },
       [&](TZvXMLItem& item, int) {
-        if (item.Kind == ikProperty) Leave(item, roleOf(item));
+        LeaveItem(item);
         return waContinue;
       },
       [&](TZvXMLItem&, std::u16string_view text, int) {
         PutDecoded(text);
         return waContinue;
       });
+}
+
+void TMarkupText::Walk(TZvXMLItem* Root) {
+  WalkTree(Root);
   EndBlock();
+}
+
+void TMarkupText::Flush(TOpenLevel& level, const TZvXMLItem* upTo) {
+  FFlushed.clear();
+  for (const auto& child : level.Item->Items()) {
+    if (child.get() == upTo) break;
+    if (child->Kind == ikAttribute) continue;
+    if (!level.Skip) {
+      // Comments and instructions, and at the end whatever was left open, are walked here.
+      if (child.get() != level.Pending) WalkTree(child.get());
+      PutDecoded(child->Tail);
+    }
+    FFlushed.push_back(child.get());
+  }
+  level.Pending = nullptr;
+  for (auto it = FFlushed.rbegin(); it != FFlushed.rend(); ++it) TZvXMLItem::Free(*it);
+}
+
+void TMarkupText::EnterLevel(TZvXMLItem* item) {
+  bool entered = true, skip = false;
+  if (!FPath.empty()) {
+    Flush(FPath.back(), item);
+    entered = !FPath.back().Skip;
+  }
+  if (entered) {
+    skip = EnterItem(*item) != waContinue;
+    if (!skip && item->Value) PutDecoded(*item->Value);
+  }
+  FPath.push_back({item, nullptr, entered, !entered || skip});
+}
+
+void TMarkupText::LeaveLevel() {
+  TOpenLevel& level = FPath.back();
+  Flush(level, nullptr);
+  if (level.Entered) LeaveItem(*level.Item);
+  TZvXMLItem* item = level.Item;
+  FPath.pop_back();
+  if (!FPath.empty()) FPath.back().Pending = item;
+}
+
+TZvXMLItem* TMarkupText::Stream(TZvXMLEngine& Engine, std::string_view Bytes, std::u16string_view RootName,
+                                std::u16string_view WholeName, const std::function<void(TZvXMLItem&)>& Closed) {
+  TZvXMLItem* root = nullptr;
+  // Levels of the first root to start and of the element kept whole that is open, found as their
+  // start tags are read: looking up from each element that closes would cost its depth each time.
+  int32_t rootLevel = -1, wholeLevel = -1;
+  bool done = false;
+  std::vector<TZvXMLItem*> chain;
+  FPath.clear();
+  Engine.SetOnTag([&](TZvXMLEngine*, TZvXMLItem* parent, std::u16string_view name, std::u16string_view,
+                      std::u16string_view, bool&) {
+    const std::u16string_view local = XMLLocalName(name);
+    if (rootLevel < 0 && local == RootName) rootLevel = parent->Level() + 1;
+    if (wholeLevel < 0 && !WholeName.empty() && local == WholeName) wholeLevel = parent->Level() + 1;
+  });
+  Engine.SetOnAfterTag([&](TZvXMLEngine*, TZvXMLItem*& node, bool& cancel) {
+    if (done) return;
+    if (wholeLevel >= 0) {
+      if (node->Level() > wholeLevel) return;
+      wholeLevel = -1;
+      if (Closed) Closed(*node);
+    }
+    if (!root) {
+      TZvXMLItem* top = Engine.RootItem();
+      if (top && top->Kind == ikProperty && XMLLocalName(top->TagName) == RootName) {
+        root = top;
+      } else if (rootLevel >= 0) {
+        // Whatever closes after the root has started is the root or lies inside it.
+        root = node;
+        while (root->Level() > rootLevel) root = root->ParentItem();
+      } else {
+        return;
+      }
+      EnterLevel(root);
+    }
+    // From the node up to the deepest element entered; those between are entered now, outermost
+    // first.
+    chain.clear();
+    for (TZvXMLItem* i = node; i != FPath.back().Item; i = i->ParentItem()) {
+      if (!i) return;
+      chain.push_back(i);
+    }
+    for (size_t k = chain.size(); k-- > 1;) EnterLevel(chain[k]);
+    if (chain.empty()) {
+      LeaveLevel();
+      done = FPath.empty();
+    } else {
+      TOpenLevel& level = FPath.back();
+      Flush(level, node);
+      if (!level.Skip) WalkTree(node);
+      level.Pending = node;
+    }
+    if (FSink.Stopped()) done = true;
+    cancel = done;
+  });
+  Engine.LoadFromBytes(Bytes);
+  Engine.SetOnTag(nullptr);
+  Engine.SetOnAfterTag(nullptr);
+  // Markup cut short leaves elements open: what they hold is walked as it stands. The open
+  // elements are the last child at each level.
+  if (wholeLevel >= 0 && Closed) {
+    TZvXMLItem* open = Engine.RootItem();
+    while (open && open->Level() < wholeLevel && open->Items().Count() > 0)
+      open = open->Items()[open->Items().Count() - 1];
+    if (open && open->Level() == wholeLevel) Closed(*open);
+  }
+  while (!FPath.empty()) LeaveLevel();
+  if (!root && rootLevel >= 0) {
+    // Cut short before anything inside the root closed: the root is still whole.
+    root = FindXMLItem(Engine.RootItem(), RootName, {}, true);
+    if (root) WalkTree(root);
+  }
+  if (root) EndBlock();
+  return root;
 }
 
 }  // namespace zvword

@@ -2,6 +2,7 @@
 // them, and whitespace folds the way a browser folds it.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -41,8 +42,36 @@ class TMarkupText {
   TMarkupText(TTextSink& Sink, TMarkupClassify Classify) : FSink(Sink), FClassify(Classify) {}
   // Walks Root and everything below it into the sink's open list; the last line is ended.
   void Walk(TZvXMLItem* Root);
+  // Parses Bytes with Engine and walks what lies below the first element named RootName (any
+  // prefix) as it is read: each element is walked once it has closed and freed soon after, so
+  // what is held at any time is the open elements and their latest children. An element named
+  // WholeName is kept whole until it closes, when Closed sees it (the metadata of a book); one at
+  // a time. Returns the root; nullptr when the markup has none, and then nothing was walked and
+  // the tree is whole.
+  TZvXMLItem* Stream(TZvXMLEngine& Engine, std::string_view Bytes, std::u16string_view RootName,
+                     std::u16string_view WholeName = {}, const std::function<void(TZvXMLItem&)>& Closed = {});
 
  private:
+  // An open element of a streamed walk, with its child walked but for its tail.
+  struct TOpenLevel {
+    TZvXMLItem* Item;
+    TZvXMLItem* Pending;
+    bool Entered;  // its start was walked (no ancestor skips its content)
+    bool Skip;     // its content is no text
+  };
+
+  TMarkupRole RoleOf(const TZvXMLItem& Item) const;
+  // The walk's steps for one item: its start and own text, and its end.
+  TZvXMLWalkAction EnterItem(TZvXMLItem& Item);
+  void LeaveItem(TZvXMLItem& Item);
+  // Item and everything below it, without its tail.
+  void WalkTree(TZvXMLItem* Item);
+  void EnterLevel(TZvXMLItem* Item);
+  void LeaveLevel();
+  // Walks the children of Level before UpTo (all when null) that are not walked yet, with their
+  // tails, and frees them.
+  void Flush(TOpenLevel& Level, const TZvXMLItem* UpTo);
+
   void Put(std::u16string_view Text);
   void PutPre(std::u16string_view Text);
   void PutDecoded(std::u16string_view Raw);
@@ -60,6 +89,8 @@ class TMarkupText {
   int FCellIndex = 0;   // cells seen in the current row
   WideString FDecoded;
   std::vector<const TZvXMLItem*> FBracketed;  // open note references
+  std::vector<TOpenLevel> FPath;               // the streamed walk's open elements, root first
+  std::vector<TZvXMLItem*> FFlushed;
 };
 
 }  // namespace zvword

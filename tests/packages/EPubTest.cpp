@@ -77,6 +77,15 @@ TEST(EPub, TextInReadingOrder) {
            "<p>Said.<a href=\"#n1\" epub:type=\"noteref\">1</a> More.</p><aside><p><a href=\"#r1\">1</a>The note.</p></aside>"))
            .Spine({"a"}).Build(),
        "Said.[1] More.\n[1] The note.\n"},
+      {"text loose in the body, comments and CDATA between blocks",
+       EPubBuilder().Item("a", "a.xhtml", Chapter("Loose<br/>next<!-- c --><p>A</p> between <![CDATA[raw]]><p>B</p> end"))
+           .Spine({"a"}).Build(),
+       "Loose\nnext\nA\nbetween raw\nB\nend\n"},
+      {"cut short in the body",
+       EPubBuilder().Item("a", "a.xhtml", "<html><body><p>One</p><p>Two <b>cut").Spine({"a"}).Build(), "One\nTwo cut\n"},
+      {"no body, after a declaration",
+       EPubBuilder().Item("a", "a.xhtml", "<?xml version=\"1.0\"?><html><p>No body</p></html>").Spine({"a"}).Build(),
+       "No body\n"},
       {"tags in capitals",
        EPubBuilder().Item("a", "a.htm", "<HTML><BODY><P>One</P><P>Two</P></BODY></HTML>", "text/html").Spine({"a"}).Build(),
        "One\nTwo\n"},

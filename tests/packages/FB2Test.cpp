@@ -1,6 +1,7 @@
 // The FictionBook reader over books written inline: body text, notes, encodings, summary, damage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -18,6 +19,9 @@ std::string Book(const std::string& body, const std::string& description = "",
                        "xmlns:l=\"http://www.w3.org/1999/xlink\"><description>" +
          description + "</description>" + body + "</FictionBook>";
 }
+
+// A book whose end is lost.
+std::string Cut(const std::string& book) { return book.substr(0, book.rfind("</FictionBook>")); }
 
 std::string Stamp(TDateTime v) {
   if (v == 0) return "";
@@ -60,6 +64,10 @@ TEST(FictionBook, BodyText) {
       {"zipped alone", test::ZipBuilder().Add("book.fb2", Book("<body><p>Zipped</p></body>")).Build(), "Zipped\n"},
       {"HTML escapes and marks lines", Book("<body><p>A &amp; B</p><empty-line/><p>C</p></body>"),
        "<p>A &amp; B</p>\n<p>C</p>\n", tfHTML},
+      {"text loose in a section, comments and CDATA between blocks",
+       Book("<body><section>Loose<!-- c --><p>A</p> between <![CDATA[raw]]><p>B<emphasis>c</emphasis>d</p> end</section></body>"),
+       "Loose\nA\nbetween raw\nBcd\nend\n"},
+      {"cut short", Cut(Book("<body><section><p>One</p><p>Two <emphasis>cut")), "One\nTwo cut\n"},
   };
   for (const auto& c : cases) {
     TFictionBook doc;
@@ -110,6 +118,44 @@ TEST(FictionBook, SummaryFromDescription) {
     EXPECT_EQ(WideToUtf8(s.Author()), c.author) << c.what;
     EXPECT_EQ(WideToUtf8(s.Category()), c.category) << c.what;
     EXPECT_EQ(Stamp(s.Created()), c.created) << c.what;
+  }
+}
+
+// The body is read as it is parsed and holds only its latest elements; the description, kept
+// whole for the summary, counts in full.
+TEST(FictionBook, BodyIsReadAsItIsParsed) {
+  std::string paragraphs, authors;
+  for (int i = 0; i < 3000; ++i) paragraphs += "<p>line</p>";
+  for (int i = 0; i < 3000; ++i) authors += "<author><nickname>n</nickname></author>";
+  const std::string title = "<title-info><book-title>T</book-title></title-info>";
+  const struct {
+    const char* what;
+    std::string bytes;
+    size_t lines;
+    const char* title;
+    const char* error;
+  } cases[] = {
+      {"3,000 paragraphs", Book("<body>" + paragraphs + "</body>", title), 3000, "T", ""},
+      {"a description of 6,000 elements", Book("<body><p>x</p></body>", "<title-info>" + authors + "</title-info>"), 0,
+       "", "Document exceeds the limit of 1000 XML elements held at once"},
+      {"cut short in the description", Cut(Book("", "<title-info><book-title>Cut</book-title><author>")), 0, "Cut", ""},
+  };
+  TResourceLimits limits;
+  limits.MaxHeldElements = 1000;
+  for (const auto& c : cases) {
+    TFictionBook doc;
+    doc.SetResourceLimits(limits);
+    TBytesView stream(c.bytes);
+    std::string error;
+    try {
+      doc.LoadFromStream(stream);
+    } catch (const Exception& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error) << c.what;
+    const std::string text = test::Lines(*doc.Text());
+    EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), c.lines) << c.what;
+    EXPECT_EQ(WideToUtf8(doc.SummaryInformation()->Title()), c.title) << c.what;
   }
 }
 
