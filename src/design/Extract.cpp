@@ -248,17 +248,25 @@ TExtractResult Run(const std::string* path, std::string_view bytes, std::string_
       prologue = s;
     });
     doc->SetOnAfterText([&epilogue](TMSWBaseDocument*, WideString& s) { epilogue = s; });
-    if (o.TextSink && !foreign) {
-      // Each line goes out as soon as the reader adds it; the list stays empty.
+    if (!foreign && (o.TextSink || o.MaxLength <= 0)) {
+      // Each line is converted as soon as the reader adds it and goes out at once to a caller that
+      // takes the text line by line. The list stays empty: a text of millions of short lines would
+      // cost a string each there. Text cut to a length limit is tidied whole, below.
       streamed = true;
-      doc->Text()->SetConsumer([&o, plain, first = true](const WideString& item) mutable {
+      doc->Text()->SetConsumer([&o, &result, plain, first = true](const WideString& item) mutable {
         const bool skip = plain && first && item.size() == 1 && item[0] == kFrameMark;
         first = false;
         if (skip) return;
+        const char* const eol = o.CRLF ? "\r\n" : "\n";
+        if (!o.TextSink) {
+          AppendUtf8(result.Text, item, o.CRLF);
+          result.Text += eol;
+          return;
+        }
         thread_local std::string chunk;
         chunk.clear();
         AppendUtf8(chunk, item, o.CRLF);
-        chunk += o.CRLF ? "\r\n" : "\n";
+        chunk += eol;
         o.TextSink(chunk);
       });
     }
