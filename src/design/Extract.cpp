@@ -257,17 +257,12 @@ TExtractResult Run(const std::string* path, std::string_view bytes, std::string_
         const bool skip = plain && first && item.size() == 1 && item[0] == kFrameMark;
         first = false;
         if (skip) return;
-        const char* const eol = o.CRLF ? "\r\n" : "\n";
-        if (!o.TextSink) {
-          AppendUtf8(result.Text, item, o.CRLF);
-          result.Text += eol;
-          return;
-        }
         thread_local std::string chunk;
-        chunk.clear();
-        AppendUtf8(chunk, item, o.CRLF);
-        chunk += eol;
-        o.TextSink(chunk);
+        std::string& to = o.TextSink ? chunk : result.Text;
+        if (o.TextSink) chunk.clear();
+        AppendUtf8(to, item, o.CRLF);
+        to += o.CRLF ? "\r\n" : "\n";
+        if (o.TextSink) o.TextSink(chunk);
       });
     }
     TBytesView stream(data);

@@ -28,6 +28,16 @@ std::string BodyLines(TMSWBaseDocument& Doc, const std::string& Bytes, TMSTextFo
   return body;
 }
 
+std::string LoadError(TMSWBaseDocument& Doc, const std::string& Bytes) {
+  TBytesView stream(Bytes);
+  try {
+    Doc.LoadFromStream(stream);
+  } catch (const Exception& e) {
+    return e.what();
+  }
+  return "";
+}
+
 EPubBuilder& EPubBuilder::PackagePath(const std::string& path) {
   packagePath_ = path;
   return *this;

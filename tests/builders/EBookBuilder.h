@@ -13,6 +13,8 @@ std::string Lines(const TWideStrings& List);
 // Loads Bytes in the mode and gives the body's non-empty lines without the output's frame (the
 // RTF or HTML prologue and epilogue); a load that throws gives "error: " and its message.
 std::string BodyLines(TMSWBaseDocument& Doc, const std::string& Bytes, TMSTextFormating Mode);
+// Loads Bytes and gives the message of the exception that ended the load; empty when none did.
+std::string LoadError(TMSWBaseDocument& Doc, const std::string& Bytes);
 
 class EPubBuilder {
  public:

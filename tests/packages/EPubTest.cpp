@@ -204,13 +204,7 @@ TEST(EPub, BadInputEndsInAClearError) {
   };
   for (const auto& c : cases) {
     TZvWEPub doc;
-    TBytesView stream(c.bytes);
-    std::string error;
-    try {
-      doc.LoadFromStream(stream);
-    } catch (const Exception& e) {
-      error = e.what();
-    }
+    const std::string error = test::LoadError(doc, c.bytes);
     EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
   }
 }

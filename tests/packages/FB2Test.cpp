@@ -145,13 +145,7 @@ TEST(FictionBook, BodyIsReadAsItIsParsed) {
   for (const auto& c : cases) {
     TFictionBook doc;
     doc.SetResourceLimits(limits);
-    TBytesView stream(c.bytes);
-    std::string error;
-    try {
-      doc.LoadFromStream(stream);
-    } catch (const Exception& e) {
-      error = e.what();
-    }
+    const std::string error = test::LoadError(doc, c.bytes);
     EXPECT_EQ(error, c.error) << c.what;
     const std::string text = test::Lines(*doc.Text());
     EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), c.lines) << c.what;
@@ -173,13 +167,7 @@ TEST(FictionBook, BadInputEndsInAClearError) {
   };
   for (const auto& c : cases) {
     TFictionBook doc;
-    TBytesView stream(c.bytes);
-    std::string error;
-    try {
-      doc.LoadFromStream(stream);
-    } catch (const Exception& e) {
-      error = e.what();
-    }
+    const std::string error = test::LoadError(doc, c.bytes);
     EXPECT_NE(error.find(c.error), std::string::npos) << c.what << ": " << error;
   }
 }
